@@ -1,0 +1,61 @@
+# make run   - install what is missing, build, run the main job
+# make test  - install what is missing, build, run every test (plain and under ASan+UBSan)
+# make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
+# make bench - build and run the benchmarks
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PACKAGES := $(shell grep -v '^\#' .ci/packages.txt)
+
+.PHONY: all deps build build-asan run test test-plain test-asan fuzz bench clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=address,undefined -DKV_BENCH=OFF >/dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	@for f in robots/*.r; do $(BUILD)/tools/kolvexc/kolvexc $$f && echo "compiled $$f"; done
+	@echo "--- listing of robots/spiral.r ---"
+	@$(BUILD)/tools/kolvexc/kolvexc --list robots/spiral.r
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+test: test-plain test-asan
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_FUZZ=ON -DKV_TESTS=OFF -DKV_BENCH=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for t in $(FUZZ_BUILD)/fuzz/*/fuzz_*; do \
+	  [ -x $$t ] || continue; name=$$(basename $$t); mkdir -p fuzz-corpus/$$name; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$name fuzz/$${name#fuzz_}/seeds 2>&1 | tail -n 12; \
+	done
+
+bench: build
+	@for b in $(BUILD)/bench/*/bench_*; do [ -x $$b ] && $$b; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,116 @@
+#include "core/Stream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+// The memory streams move the position first and report failure afterwards,
+// so a failed seek still lands past the end.
+uint32_t SeekTarget(uint32_t position, uint32_t size, int32_t offset, SeekOrigin origin) {
+    switch (origin) {
+        case SeekOrigin::Begin: return static_cast<uint32_t>(offset);
+        case SeekOrigin::Current: return position + static_cast<uint32_t>(offset);
+        case SeekOrigin::End: return size + static_cast<uint32_t>(offset);
+    }
+    return position;
+}
+
+}  // namespace
+
+KvFileIStream::KvFileIStream(const KvFile& path) {
+    file_ = std::fopen(path.CStr(), "rb");
+    if (!file_) return;
+    long here = std::ftell(file_);
+    std::fseek(file_, 0, SEEK_END);
+    long end = std::ftell(file_);
+    size = end < 0 ? 0 : static_cast<uint32_t>(end);
+    std::fseek(file_, here, SEEK_SET);
+}
+
+KvFileIStream::~KvFileIStream() {
+    if (file_) std::fclose(file_);
+}
+
+int32_t KvFileIStream::GetPos() { return file_ ? static_cast<int32_t>(std::ftell(file_)) : -1; }
+
+bool KvFileIStream::Seek(int32_t offset, SeekOrigin origin) {
+    if (!file_) return true;
+    return std::fseek(file_, offset, static_cast<int>(origin)) != 0;
+}
+
+bool KvFileIStream::IsEof() { return file_ ? std::feof(file_) != 0 : true; }
+
+int32_t KvFileIStream::Read(void* buffer, uint32_t count) {
+    if (!file_) return 0;
+    return static_cast<int32_t>(std::fread(buffer, 1, count, file_));
+}
+
+KvMemIStream::KvMemIStream(const void* data, uint32_t size_) : KvBaseMemStream(static_cast<const uint8_t*>(data), 0) {
+    size = size_;
+}
+
+bool KvMemIStream::Seek(int32_t offset, SeekOrigin origin) {
+    position_ = SeekTarget(position_, size, offset, origin);
+    return static_cast<int32_t>(position_) > static_cast<int32_t>(size);
+}
+
+int32_t KvMemIStream::Read(void* buffer, uint32_t count) {
+    if (!data_ || position_ >= size) return 0;
+    uint32_t n = std::min(count, size - position_);
+    std::memcpy(buffer, data_ + position_, n);
+    position_ += n;
+    return static_cast<int32_t>(n);
+}
+
+KvElasticMemOStream::KvElasticMemOStream() : data_(new uint8_t[100]), capacity_(100) {}
+
+KvElasticMemOStream::~KvElasticMemOStream() { delete[] data_; }
+
+bool KvElasticMemOStream::Seek(int32_t offset, SeekOrigin origin) {
+    position_ = SeekTarget(position_, size, offset, origin);
+    return position_ > size;
+}
+
+int32_t KvElasticMemOStream::Write(const void* buffer, uint32_t count) {
+    uint32_t needed = position_ + count;
+    if (needed < position_) return 0;  // past 4 GiB: refuse rather than wrap around
+    if (needed > capacity_) {
+        uint32_t grown = (needed + 99) / 100 * 100;
+        auto* block = new uint8_t[grown];
+        std::memcpy(block, data_, size);
+        delete[] data_;
+        data_ = block;
+        capacity_ = grown;
+    }
+    std::memcpy(data_ + position_, buffer, count);
+    position_ += count;
+    size = std::max(size, position_);
+    return static_cast<int32_t>(count);
+}
+
+bool ReadString(KvIStream& in, KvString& out) {
+    uint32_t n = 0;
+    if (in.Read(&n, 4) != 4) {
+        out = KvString();
+        return false;
+    }
+    // Never trust the length: read in pieces so a corrupt length cannot allocate gigabytes.
+    std::string text;
+    char chunk[4096];
+    uint32_t left = n;
+    while (left > 0) {
+        uint32_t want = std::min<uint32_t>(left, sizeof chunk);
+        int32_t got = in.Read(chunk, want);
+        if (got > 0) text.append(chunk, static_cast<std::size_t>(got));
+        if (got != static_cast<int32_t>(want)) break;
+        left -= want;
+    }
+    out = KvString(text.data(), text.size());
+    return text.size() == n;
+}
+
+}  // namespace kv

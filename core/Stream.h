@@ -1,0 +1,105 @@
+#pragma once
+// The byte-stream family. Every reader in the program (compiler, model, image and sound
+// loaders) is written against KvIStream and never knows which stream it holds.
+// Multi-byte values are little-endian with the in-memory width of the field.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/KvString.h"
+
+namespace kv {
+
+enum class SeekOrigin : int { Begin = 0, Current = 1, End = 2 };
+
+class KvStream {
+public:
+    virtual ~KvStream() = default;
+    // Current position; -1 when the stream is not open.
+    virtual int32_t GetPos() = 0;
+    // Returns true on failure: the new position lies past the end, or the stream is not open.
+    virtual bool Seek(int32_t offset, SeekOrigin origin) = 0;
+    virtual bool IsOpen() = 0;
+    virtual bool IsEof() = 0;
+
+    uint32_t size = 0;  // total length of the content in bytes
+};
+
+class KvIStream : public KvStream {
+public:
+    // Copies up to count bytes into buffer; returns how many were copied.
+    virtual int32_t Read(void* buffer, uint32_t count) = 0;
+};
+
+class KvOStream : public KvStream {
+public:
+    virtual int32_t Write(const void* buffer, uint32_t count) = 0;
+};
+
+class KvBaseFileStream {
+protected:
+    std::FILE* file_ = nullptr;
+};
+
+class KvBaseMemStream {
+protected:
+    KvBaseMemStream(const uint8_t* data, uint32_t position) : data_(data), position_(position) {}
+    const uint8_t* data_;
+    uint32_t position_;
+};
+
+// A file opened for binary reading. IsEof turns true only after a read ran short.
+class KvFileIStream : public KvIStream, private KvBaseFileStream {
+public:
+    explicit KvFileIStream(const KvFile& path);
+    ~KvFileIStream() override;
+    KvFileIStream(const KvFileIStream&) = delete;
+    KvFileIStream& operator=(const KvFileIStream&) = delete;
+
+    int32_t GetPos() override;
+    bool Seek(int32_t offset, SeekOrigin origin) override;
+    bool IsOpen() override { return file_ != nullptr; }
+    bool IsEof() override;
+    int32_t Read(void* buffer, uint32_t count) override;
+};
+
+// A read view over a block the caller owns. Reads stop at the end of the block.
+class KvMemIStream : public KvIStream, private KvBaseMemStream {
+public:
+    KvMemIStream(const void* data, uint32_t size);
+
+    int32_t GetPos() override { return static_cast<int32_t>(position_); }
+    bool Seek(int32_t offset, SeekOrigin origin) override;
+    bool IsOpen() override { return data_ != nullptr; }
+    bool IsEof() override { return position_ >= size; }
+    int32_t Read(void* buffer, uint32_t count) override;
+};
+
+// A growable output block; capacity grows in steps of 100 bytes.
+class KvElasticMemOStream : public KvOStream {
+public:
+    KvElasticMemOStream();
+    ~KvElasticMemOStream() override;
+    KvElasticMemOStream(const KvElasticMemOStream&) = delete;
+    KvElasticMemOStream& operator=(const KvElasticMemOStream&) = delete;
+
+    int32_t GetPos() override { return static_cast<int32_t>(position_); }
+    bool Seek(int32_t offset, SeekOrigin origin) override;
+    bool IsOpen() override { return data_ != nullptr; }
+    bool IsEof() override { return position_ >= size; }
+    int32_t Write(const void* buffer, uint32_t count) override;
+
+    const uint8_t* Data() const { return data_; }
+    uint32_t Capacity() const { return capacity_; }
+
+private:
+    uint8_t* data_;
+    uint32_t capacity_;
+    uint32_t position_ = 0;
+};
+
+// Reads a 32-bit little-endian length, then that many bytes, into out.
+// Returns false when the stream held fewer bytes than announced (out then holds what was read).
+bool ReadString(KvIStream& in, KvString& out);
+
+}  // namespace kv

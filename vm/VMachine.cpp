@@ -1,0 +1,245 @@
+#include "vm/VMachine.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "core/Random.h"
+
+namespace kv {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Truncation toward zero; NaN and anything outside 32 bits becomes INT32_MIN.
+int32_t TruncToInt(double v) {
+    double t = std::trunc(v);
+    if (!(t >= -2147483648.0 && t <= 2147483647.0)) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(t);
+}
+
+bool ValidIndex(int64_t i) { return i >= 0 && i < KvVMachine::kStackSize; }
+
+}  // namespace
+
+const char* VmStatusName(VmStatus status) {
+    switch (status) {
+#define KV_VM_STATUS_NAME(name) \
+    case VmStatus::name: return #name;
+        KV_VM_STATUSES(KV_VM_STATUS_NAME)
+#undef KV_VM_STATUS_NAME
+    }
+    return "Unknown";
+}
+
+KvVMachine::KvVMachine()
+    : KvProcess(false), stack_(new int32_t[kStackSize]()), callStack_(new int32_t[kCallStackSize]()) {}
+
+void KvVMachine::Load(RobotProgram program) {
+    code_ = std::move(program.code);
+    entry_ = program.entry;
+    pc_ = entry_;
+    sp_ = -1;
+    csp_ = -1;
+}
+
+void KvVMachine::AttachRobot(KvBaseRobot* robot) {
+    robot_ = robot;
+    if (robot) robot->machine = this;
+}
+
+void KvVMachine::Restart() {
+    time_ = 0;
+    pc_ = entry_;
+    sp_ = -1;
+    csp_ = -1;
+    status_ = VmStatus::Ok;
+}
+
+void KvVMachine::Step(double dt) {
+    if (status_ == VmStatus::Finished) return;
+    time_ += dt;
+    // Every instruction of this step is charged what the first one costs.
+    int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
+    const double q = CostTable(op) * kSecondsPerCostUnit;
+    while (q < time_) {
+        status_ = Execute();
+        if (observer_) observer_->OnExecuted(status_);
+        if (status_ == VmStatus::Finished) return;
+        if (status_ != VmStatus::Ok) {
+            if (observer_) observer_->OnRestart(status_);
+            Restart();
+            return;
+        }
+        time_ -= q;
+    }
+}
+
+// Inserts a zero at sp + 1 + k, moving what lies above it up by one.
+VmStatus KvVMachine::Alloc(int32_t k) {
+    int64_t d = int64_t{sp_} + 1 + k;
+    if (d < 0 || d > sp_ + 1 || sp_ + 1 >= kStackSize) return VmStatus::StackFault;
+    std::memmove(&stack_[d + 1], &stack_[d], static_cast<std::size_t>(sp_ + 1 - d) * sizeof(int32_t));
+    ++sp_;
+    stack_[d] = 0;
+    return VmStatus::Ok;
+}
+
+VmStatus KvVMachine::Binary(int32_t op) {
+    if (sp_ < 1) return VmStatus::StackFault;
+    int32_t& a = stack_[sp_ - 1];
+    const int32_t b = stack_[sp_];
+    const auto ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
+    switch (op) {
+        case ADD: a = static_cast<int32_t>(ua + ub); break;
+        case SUB: a = static_cast<int32_t>(ua - ub); break;
+        case MUL: a = static_cast<int32_t>(ua * ub); break;
+        case DIV:
+            if (b == 0) return VmStatus::DivideByZero;
+            a = b == -1 ? static_cast<int32_t>(0u - ua) : a / b;  // INT32_MIN / -1 wraps to itself
+            break;
+        case MOD:
+            if (b == 0) return VmStatus::DivideByZero;
+            a = b == -1 ? 0 : a % b;
+            break;
+        case LOR: a = (a != 0 || b != 0); break;
+        case LAND: a = (a != 0 && b != 0); break;
+        case BOR: a = a | b; break;
+        case BXOR: a = a ^ b; break;
+        case BAND: a = a & b; break;
+        case EQ: a = (a == b); break;
+        case NE: a = (a != b); break;
+        case SHL: a = static_cast<int32_t>(ua << (b & 31)); break;
+        case SHR: a = a >> (b & 31); break;
+        case LT: a = (a < b); break;
+        case GT: a = (a > b); break;
+        case LE: a = (a <= b); break;
+        case GE: a = (a >= b); break;
+    }
+    --sp_;
+    return VmStatus::Ok;
+}
+
+VmStatus KvVMachine::Unary(int32_t op) {
+    if (sp_ < 0) return VmStatus::StackFault;
+    int32_t& a = stack_[sp_];
+    const auto ua = static_cast<uint32_t>(a);
+    switch (op) {
+        case NOT: a = (a == 0); break;
+        case COMPL: a = ~a; break;
+        case INC: a = static_cast<int32_t>(ua + 1u); break;
+        case DEC: a = static_cast<int32_t>(ua - 1u); break;
+        case NEG: a = static_cast<int32_t>(0u - ua); break;
+        case RAND:
+            if (a == 0) return VmStatus::DivideByZero;
+            a = NextRandom() % a;
+            break;
+        case SQRT: a = TruncToInt(std::sqrt(static_cast<double>(a))); break;
+        case SIN: a = TruncToInt(std::sin(a * kPi / 180) * 100000); break;
+        case COS: a = TruncToInt(std::cos(a * kPi / 180) * 100000); break;
+        case TAN: a = TruncToInt(std::tan(a * kPi / 180) * 100000); break;
+        case ATAN: a = TruncToInt(std::atan(a / 100000.0) * 180 / kPi); break;
+    }
+    return VmStatus::Ok;
+}
+
+VmStatus KvVMachine::CallRobot(int32_t op) {
+    if (sp_ < 1) return VmStatus::StackFault;
+    const int32_t direction = stack_[sp_ - 1], second = stack_[sp_];
+    int32_t result = 0;
+    if (robot_) {
+        if (op == SCAN) result = robot_->Scan(direction, second);
+        else if (op == CANNON) result = robot_->Cannon(direction, second);
+        else result = robot_->Drive(direction, second);
+    }
+    stack_[sp_ - 1] = result;
+    --sp_;
+    return VmStatus::Ok;
+}
+
+VmStatus KvVMachine::ReadRobot(int32_t op) {
+    if (sp_ + 1 >= kStackSize) return VmStatus::StackFault;
+    double value = 0;
+    if (robot_) {
+        switch (op) {
+            case DAMAGE: value = robot_->damage; break;
+            case SPEED: value = robot_->speed; break;
+            case LOCX: value = robot_->position.x; break;
+            case LOCY: value = robot_->position.y; break;
+        }
+    }
+    stack_[++sp_] = TruncToInt(value);
+    return VmStatus::Ok;
+}
+
+VmStatus KvVMachine::Execute() {
+    const auto length = static_cast<int32_t>(code_.size());
+    if (pc_ < 0 || pc_ >= length) return VmStatus::Ok;
+    const Instruction in = code_[pc_];
+    const int32_t k = in.operand;
+    VmStatus status = VmStatus::Ok;
+
+    switch (in.opcode) {
+        case LOADL:
+        case STOREL: {
+            const int64_t i = int64_t{sp_} + k;
+            if (!ValidIndex(i)) return VmStatus::StackFault;
+            if (in.opcode == LOADL) a_ = stack_[i];
+            else stack_[i] = a_;
+            break;
+        }
+        case LOADG:
+        case STOREG:
+            if (!ValidIndex(k)) return VmStatus::BadGlobal;
+            if (in.opcode == LOADG) a_ = stack_[k];
+            else stack_[k] = a_;
+            break;
+        case CALL:
+            if (k < 0 || k >= length) return VmStatus::BadTarget;
+            if (csp_ + 1 >= kCallStackSize) return VmStatus::CallStackOverflow;
+            callStack_[++csp_] = pc_;
+            pc_ = k;
+            return VmStatus::Ok;
+        case RET:
+            if (csp_ < 0) return VmStatus::Finished;
+            pc_ = callStack_[csp_--] + 1;
+            return VmStatus::Ok;
+        case PUSHA:
+        case PUSHC:
+            if (sp_ + 1 >= kStackSize) return VmStatus::StackFault;
+            stack_[++sp_] = in.opcode == PUSHA ? a_ : k;
+            break;
+        case ALLOC: status = Alloc(k); break;
+        case POPA:
+            if (sp_ < 0) return VmStatus::StackFault;
+            a_ = stack_[sp_--];
+            break;
+        case JMP:
+            if (k < 0 || k >= length) return VmStatus::BadTarget;
+            pc_ = k;
+            return VmStatus::Ok;
+        case JZ: {
+            if (sp_ < 0) return VmStatus::StackFault;
+            if (k < 0 || k >= length) return VmStatus::BadTarget;
+            const bool zero = stack_[sp_--] == 0;
+            pc_ = zero ? k : pc_ + 1;
+            return VmStatus::Ok;
+        }
+        case ADD: case SUB: case MUL: case DIV: case MOD: case LOR: case LAND: case BOR: case BXOR:
+        case BAND: case EQ: case NE: case SHL: case SHR: case LT: case GT: case LE: case GE:
+            status = Binary(in.opcode);
+            break;
+        case NOT: case COMPL: case INC: case DEC: case NEG: case RAND: case SQRT: case SIN: case COS:
+        case TAN: case ATAN:
+            status = Unary(in.opcode);
+            break;
+        case SCAN: case CANNON: case DRIVE: status = CallRobot(in.opcode); break;
+        case DAMAGE: case SPEED: case LOCX: case LOCY: status = ReadRobot(in.opcode); break;
+        default: break;  // NOP and unknown opcodes only advance
+    }
+    if (status == VmStatus::Ok) ++pc_;
+    return status;
+}
+
+}  // namespace kv

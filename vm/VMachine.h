@@ -1,0 +1,83 @@
+#pragma once
+// One robot's bytecode machine. Runs its program a slice of simulated time at a time:
+// every instruction costs 0.003 s per cost unit, so programs run at the same pace on
+// every host. A fault silently restarts the program from main; the end of main stops it.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/Process.h"
+#include "vm/BaseRobot.h"
+#include "vm/RobotProgram.h"
+
+namespace kv {
+
+class KvVMachine : public KvProcess {
+public:
+    static constexpr int32_t kStackSize = 200000;
+    static constexpr int32_t kCallStackSize = 100000;
+    static constexpr double kSecondsPerCostUnit = 0.003;
+
+    KvVMachine();
+
+    // Takes the linked image; pc goes to the entry and both stacks are emptied.
+    void Load(RobotProgram program);
+    // Ties machine and body together; neither owns the other.
+    void AttachRobot(KvBaseRobot* robot);
+
+    // Adds dt to the time budget and executes while the cost of the instruction the
+    // step began at fits strictly into it.
+    void Step(double dt) override;
+    // Executes the instruction at pc. Anything but Ok leaves pc unchanged.
+    VmStatus Execute();
+
+    // Observers (and the hooks of the robot-author tools) see the machine as it runs.
+    struct Observer {
+        virtual ~Observer() = default;
+        virtual void OnExecuted(VmStatus status) {}
+        virtual void OnRestart(VmStatus fault) {}
+    };
+    void SetObserver(Observer* observer) { observer_ = observer; }
+
+    const std::vector<Instruction>& Code() const { return code_; }
+    int32_t Entry() const { return entry_; }
+    int32_t Pc() const { return pc_; }
+    int32_t Sp() const { return sp_; }
+    int32_t Csp() const { return csp_; }
+    int32_t A() const { return a_; }
+    double Time() const { return time_; }
+    VmStatus Status() const { return status_; }
+    bool Finished() const { return status_ == VmStatus::Finished; }
+    KvBaseRobot* Robot() const { return robot_; }
+    // The value i places below the top of the data stack (0 = top).
+    int32_t StackValue(int32_t index) const { return stack_[index]; }
+
+    // Register access for tools and tests that drive Execute by hand.
+    void SetPc(int32_t pc) { pc_ = pc; }
+    void SetA(int32_t a) { a_ = a; }
+    void Push(int32_t v) { stack_[++sp_] = v; }
+
+private:
+    void Restart();
+    VmStatus CallRobot(int32_t op);
+    VmStatus ReadRobot(int32_t op);
+    VmStatus Unary(int32_t op);
+    VmStatus Binary(int32_t op);
+    VmStatus Alloc(int32_t k);
+
+    std::vector<Instruction> code_;
+    int32_t entry_ = 0;
+    std::unique_ptr<int32_t[]> stack_;
+    int32_t sp_ = -1;
+    std::unique_ptr<int32_t[]> callStack_;
+    int32_t csp_ = -1;
+    int32_t pc_ = 0;
+    double time_ = 0;
+    int32_t a_ = 0;
+    KvBaseRobot* robot_ = nullptr;
+    VmStatus status_ = VmStatus::Ok;
+    Observer* observer_ = nullptr;
+};
+
+}  // namespace kv
