@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/KvFS.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+class Archive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kvfs-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+
+    KvFile Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::string path = PathOf(name);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+        return KvFile(path.c_str());
+    }
+
+    KvFile WriteArchiveOf(const std::vector<KvFSWriteEntry>& entries) const {
+        return Write("a.kvfs", *BuildArchive(entries));
+    }
+
+    static std::vector<uint8_t> ReadAll(KvIStream& in) {
+        std::vector<uint8_t> data(in.size);
+        if (!data.empty()) {
+            EXPECT_EQ(in.Read(data.data(), in.size), static_cast<int32_t>(in.size));
+        }
+        return data;
+    }
+
+    static std::vector<uint8_t> ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    // Builds bytes in the archive layout by hand, scrambled with the game's rule, so that the
+    // reader is checked against the format rather than against our own writer.
+    static std::vector<uint8_t> HandMade(uint32_t indexOffset, const std::vector<uint32_t>& tail) {
+        std::vector<uint8_t> out = Bytes("KVFS");
+        auto put = [&](uint32_t v) {
+            for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        };
+        put(indexOffset);
+        for (uint32_t v : tail) put(v);
+        Unscramble(out.data() + 4, static_cast<uint32_t>(out.size() - 4), 4);
+        return out;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Archive, OpensAnEmptyIndexAndFindsNothing) {
+    KvFS fs(Write("a.kvfs", HandMade(8, {0})));
+    EXPECT_TRUE(fs.IsOpen());
+    EXPECT_TRUE(fs.Entries().empty());
+    EXPECT_EQ(fs.Open("anything"), nullptr);
+    KvFSIStream in(&fs, "anything");
+    EXPECT_FALSE(in.IsOpen());
+    EXPECT_EQ(in.GetPos(), -1);
+    EXPECT_TRUE(in.Seek(0, SeekOrigin::Begin));
+    EXPECT_FALSE(in.IsEof());
+}
+
+TEST_F(Archive, ReadsAHandScrambledEntry) {
+    // Entry "ab" holds the 4 bytes at offset 8; the index follows at 12.
+    std::vector<uint8_t> plain = Bytes("KVFS");
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) plain.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(12);
+    plain.insert(plain.end(), {'d', 'a', 't', 'a'});
+    put(1);
+    put(2);
+    plain.insert(plain.end(), {'a', 'b'});
+    put(8);
+    put(4);
+    std::vector<uint8_t> stored = plain;
+    for (size_t p = 4; p < stored.size(); ++p) stored[p] ^= ScrambleTable()[p % 1000];
+
+    KvFS fs(Write("a.kvfs", stored));
+    KvFSIStream in(&fs, "ab");
+    ASSERT_TRUE(in.IsOpen());
+    EXPECT_EQ(in.size, 4u);
+    EXPECT_EQ(ReadAll(in), Bytes("data"));
+    EXPECT_TRUE(in.IsEof());
+}
+
+TEST_F(Archive, ScramblesByAbsoluteOffsetModuloTheTableSize) {
+    std::vector<uint8_t> zeros(2100, 0);
+    Unscramble(zeros.data(), static_cast<uint32_t>(zeros.size()), 0);
+    EXPECT_EQ(zeros[1000], ScrambleTable()[0]);
+    EXPECT_EQ(zeros[2000], ScrambleTable()[0]);
+    EXPECT_EQ(zeros[1999], ScrambleTable()[999]);
+
+    std::vector<uint8_t> split(30, 0);
+    Unscramble(split.data(), 10, 995);
+    Unscramble(split.data() + 10, 20, 1005);
+    std::vector<uint8_t> whole(30, 0);
+    Unscramble(whole.data(), 30, 995);
+    EXPECT_EQ(split, whole);
+}
+
+TEST_F(Archive, ReadsAnEntryInPiecesLikeAtOnce) {
+    std::vector<uint8_t> data(3000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+    KvFS fs(WriteArchiveOf({{"first", Bytes("x")}, {"big", data}}));
+
+    KvFSIStream whole(&fs, "big");
+    EXPECT_EQ(ReadAll(whole), data);
+
+    KvFSIStream pieces(&fs, "big");
+    std::vector<uint8_t> got(data.size());
+    EXPECT_EQ(pieces.Read(got.data(), 10), 10);
+    EXPECT_EQ(pieces.GetPos(), 10);
+    EXPECT_EQ(pieces.Read(got.data() + 10, 2990), 2990);
+    EXPECT_EQ(got, data);
+}
+
+TEST_F(Archive, ReadsTwoStreamsAlternately) {
+    KvFS fs(WriteArchiveOf({{"a", Bytes("abcdef")}, {"b", Bytes("uvwxyz")}}));
+    KvFSIStream a(&fs, "a");
+    KvFSIStream b(&fs, "b");
+    std::string got;
+    char c;
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(a.Read(&c, 1), 1);
+        got += c;
+        ASSERT_EQ(b.Read(&c, 1), 1);
+        got += c;
+    }
+    EXPECT_EQ(got, "aubvcwdxeyfz");
+}
+
+TEST_F(Archive, TellsNamesApartByCase) {
+    KvFS fs(WriteArchiveOf({{"GRASS2.jpg", Bytes("upper")}, {"grass2.JPG", Bytes("mixed")}}));
+    KvFSIStream upper(&fs, "GRASS2.jpg");
+    KvFSIStream mixed(&fs, "grass2.JPG");
+    KvFSIStream lower(&fs, "grass2.jpg");
+    EXPECT_EQ(ReadAll(upper), Bytes("upper"));
+    EXPECT_EQ(ReadAll(mixed), Bytes("mixed"));
+    EXPECT_FALSE(lower.IsOpen());
+}
+
+TEST_F(Archive, LetsTheLaterOfTwoSameNamesWin) {
+    KvFS fs(WriteArchiveOf({{"dup", Bytes("old")}, {"dup", Bytes("newer")}}));
+    KvFSIStream in(&fs, "dup");
+    EXPECT_EQ(ReadAll(in), Bytes("newer"));
+    EXPECT_EQ(fs.Entries().size(), 2u);
+}
+
+TEST_F(Archive, NeverReadsPastTheEndOfAnEntry) {
+    KvFS fs(WriteArchiveOf({{"a", Bytes("abc")}, {"b", Bytes("def")}}));
+    KvFSIStream in(&fs, "a");
+    char buffer[16] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 3);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    EXPECT_EQ(buffer[3], 0);
+    EXPECT_EQ(in.Read(buffer, 1), 0);
+    EXPECT_TRUE(in.IsEof());
+}
+
+TEST_F(Archive, SeeksWithinAnEntryAndReportsSeeksPastItsEnd) {
+    KvFS fs(WriteArchiveOf({{"a", Bytes("0123456789")}}));
+    KvFSIStream in(&fs, "a");
+    char c = 0;
+    EXPECT_FALSE(in.Seek(4, SeekOrigin::Begin));
+    EXPECT_EQ(in.Read(&c, 1), 1);
+    EXPECT_EQ(c, '4');
+    EXPECT_FALSE(in.Seek(2, SeekOrigin::Current));
+    EXPECT_EQ(in.Read(&c, 1), 1);
+    EXPECT_EQ(c, '7');
+    EXPECT_FALSE(in.Seek(-1, SeekOrigin::End));
+    EXPECT_EQ(in.Read(&c, 1), 1);
+    EXPECT_EQ(c, '9');
+    EXPECT_TRUE(in.IsEof());
+
+    EXPECT_FALSE(in.Seek(0, SeekOrigin::End));
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_TRUE(in.Seek(1, SeekOrigin::End));  // fails but still moves
+    EXPECT_FALSE(in.IsEof());
+    EXPECT_EQ(in.GetPos(), 11);
+    EXPECT_EQ(in.Read(&c, 1), 0);
+
+    EXPECT_TRUE(in.Seek(-1, SeekOrigin::Begin));  // before the start is a failure too
+    EXPECT_EQ(in.Read(&c, 1), 0);
+}
+
+TEST_F(Archive, StaysClosedForAMissingFileOrAForeignMagic) {
+    KvFS missing(PathOf("nothing-here.kvfs").c_str());
+    EXPECT_FALSE(missing.IsOpen());
+    KvFSIStream in(&missing, "a");
+    EXPECT_FALSE(in.IsOpen());
+
+    std::vector<uint8_t> bytes = *BuildArchive({{"a", Bytes("abc")}});
+    bytes[0] = 'k';
+    KvFS foreign(Write("foreign.kvfs", bytes));
+    EXPECT_FALSE(foreign.IsOpen());
+    EXPECT_EQ(foreign.Open("a"), nullptr);
+
+    KvFSIStream noArchive(nullptr, "a");
+    EXPECT_FALSE(noArchive.IsOpen());
+    EXPECT_EQ(noArchive.Read(&bytes[0], 1), 0);
+}
+
+TEST_F(Archive, RejectsAnIndexThatRunsPastTheEnd) {
+    std::vector<uint8_t> good = *BuildArchive({{"alpha", Bytes("0123456789")}, {"beta", Bytes("xyz")}});
+    ASSERT_TRUE(KvFS(Write("good.kvfs", good)).IsOpen());
+    // Every truncation inside the index, and of the header, must reject the whole archive.
+    for (size_t cut = 0; cut < good.size(); ++cut) {
+        std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<long>(cut));
+        KvFS fs(Write("cut.kvfs", truncated));
+        EXPECT_FALSE(fs.IsOpen()) << "cut at " << cut;
+        EXPECT_TRUE(fs.Entries().empty());
+    }
+
+    KvFS farIndex(Write("far.kvfs", HandMade(1000, {0})));
+    EXPECT_FALSE(farIndex.IsOpen());
+    KvFS hugeCount(Write("count.kvfs", HandMade(8, {0x7FFFFFFF})));
+    EXPECT_FALSE(hugeCount.IsOpen());
+    KvFS longName(Write("name.kvfs", HandMade(8, {1, 0xFFFFFFF0u, 0, 0})));
+    EXPECT_FALSE(longName.IsOpen());
+}
+
+TEST_F(Archive, RejectsAnEntryThatRunsPastTheEnd) {
+    // Index at 8 with one entry "a" whose 4 bytes sit at offset 25, the very end of the file.
+    std::vector<uint8_t> plain = Bytes("KVFS");
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) plain.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(8);
+    put(1);
+    put(1);
+    plain.push_back('a');
+    put(25);
+    put(4);
+    plain.insert(plain.end(), {'w', 'x', 'y', 'z'});
+    std::vector<uint8_t> exact = plain;
+    Unscramble(exact.data() + 4, static_cast<uint32_t>(exact.size() - 4), 4);
+    KvFS ok(Write("ok.kvfs", exact));
+    ASSERT_TRUE(ok.IsOpen());
+    KvFSIStream in(&ok, "a");
+    EXPECT_EQ(ReadAll(in), Bytes("wxyz"));
+
+    std::vector<uint8_t> shortData(exact.begin(), exact.end() - 1);
+    EXPECT_FALSE(KvFS(Write("short.kvfs", shortData)).IsOpen());
+
+    plain[21] = 0xF0;  // offset 25 becomes a huge offset whose end wraps in 32 bits
+    plain[22] = 0xFF;
+    plain[23] = 0xFF;
+    plain[24] = 0xFF;
+    std::vector<uint8_t> wrapped = plain;
+    Unscramble(wrapped.data() + 4, static_cast<uint32_t>(wrapped.size() - 4), 4);
+    EXPECT_FALSE(KvFS(Write("wrap.kvfs", wrapped)).IsOpen());
+}
+
+TEST_F(Archive, SurvivesCorruptedBytesAnywhere) {
+    std::vector<uint8_t> good = *BuildArchive({{"alpha", Bytes("0123456789")}, {"beta", Bytes("xyz")}});
+    for (size_t at = 0; at < good.size(); ++at) {
+        for (uint8_t flip : {0x01, 0x80, 0xFF}) {
+            std::vector<uint8_t> bad = good;
+            bad[at] ^= flip;
+            KvFS fs(Write("bad.kvfs", bad));
+            for (const KvFSEntry& e : fs.Entries()) {
+                KvFSIStream in(&fs, e.name);
+                ASSERT_TRUE(in.IsOpen());
+                std::vector<uint8_t> data(in.size + 8);
+                EXPECT_LE(in.Read(data.data(), static_cast<uint32_t>(data.size())), static_cast<int32_t>(in.size));
+            }
+        }
+    }
+}
+
+TEST_F(Archive, WritesWhatItReadsBack) {
+    std::vector<KvFSWriteEntry> entries = {
+        {"empty", {}}, {"robot.3d", Bytes("model bytes")}, {"GRASS2.jpg", std::vector<uint8_t>(2500, 0xAB)}};
+    KvFile path = PathOf("round.kvfs").c_str();
+    ASSERT_TRUE(WriteArchive(path, entries));
+    KvFS fs(path);
+    ASSERT_EQ(fs.Entries().size(), 3u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(fs.Entries()[i].name, entries[i].name);
+        KvFSIStream in(&fs, entries[i].name);
+        ASSERT_TRUE(in.IsOpen());
+        EXPECT_EQ(ReadAll(in), entries[i].data);
+        EXPECT_TRUE(in.IsEof());
+    }
+    EXPECT_FALSE(WriteArchive(PathOf("no-such-dir/x.kvfs").c_str(), entries));
+}
+
+TEST_F(Archive, ClosingEmptiesTheIndex) {
+    KvFS fs(WriteArchiveOf({{"a", Bytes("abc")}}));
+    ASSERT_NE(fs.Find("a"), nullptr);
+    fs.Close();
+    EXPECT_FALSE(fs.IsOpen());
+    EXPECT_EQ(fs.Find("a"), nullptr);
+    EXPECT_EQ(fs.Open("a"), nullptr);
+}
+
+// The kvfs tool, run as a player or the build would run it.
+class KvfsTool : public Archive {
+protected:
+    int Run(const std::string& args, std::string* output = nullptr) {
+        std::string out = PathOf("tool.out");
+        int status = std::system((std::string(KVFS_TOOL) + " " + args + " >" + out + " 2>&1").c_str());
+        if (output) {
+            std::vector<uint8_t> text = ReadFile(out);
+            output->assign(text.begin(), text.end());
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(KvfsTool, PacksListsAndExtractsAnArchive) {
+    std::vector<uint8_t> picture(1234);
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i % 251);
+    std::string pic = Write("pic.jpg", picture).Std();
+    std::string snd = Write("snd.wav", Bytes("RIFF....")).Std();
+    std::string list = Write("list.txt", Bytes("# resources\nhit.wav=" + snd + "\n\n")).Std();
+    std::string archive = PathOf("out.kvfs");
+
+    ASSERT_EQ(Run("pack " + archive + " GRASS2.jpg=" + pic + " @" + list), 0);
+
+    std::string listing;
+    ASSERT_EQ(Run("list " + archive, &listing), 0);
+    EXPECT_EQ(listing, "GRASS2.jpg 8 1234\nhit.wav 1242 8\n");
+
+    ASSERT_EQ(Run("extract " + archive + " GRASS2.jpg " + PathOf("back.jpg")), 0);
+    EXPECT_EQ(ReadFile(PathOf("back.jpg")), picture);
+    ASSERT_EQ(Run("extract " + archive + " hit.wav " + PathOf("back.wav")), 0);
+    EXPECT_EQ(ReadFile(PathOf("back.wav")), Bytes("RIFF...."));
+}
+
+TEST_F(KvfsTool, RefusesBadRequestsWithAMessage) {
+    std::string pic = Write("pic.jpg", Bytes("x")).Std();
+    std::string archive = PathOf("out.kvfs");
+    std::string message;
+    EXPECT_NE(Run("pack " + archive + " nameonly", &message), 0);
+    EXPECT_NE(message.find("NAME=PATH"), std::string::npos);
+    EXPECT_NE(Run("pack " + archive + " a=" + pic + " a=" + pic, &message), 0);
+    EXPECT_NE(message.find("twice"), std::string::npos);
+    EXPECT_NE(Run("pack " + archive + " a=" + PathOf("missing"), &message), 0);
+    EXPECT_NE(message.find("cannot read"), std::string::npos);
+
+    ASSERT_EQ(Run("pack " + archive + " a=" + pic), 0);
+    EXPECT_NE(Run("extract " + archive + " A " + PathOf("x"), &message), 0);
+    EXPECT_NE(message.find("no entry named 'A'"), std::string::npos);
+    EXPECT_NE(Run("list " + pic, &message), 0);
+    EXPECT_NE(message.find("not an archive"), std::string::npos);
+    EXPECT_EQ(Run("--help", &message), 0);
+    EXPECT_NE(message.find("kvfs pack"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kv
