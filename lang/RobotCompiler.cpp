@@ -1,0 +1,36 @@
+#include "lang/RobotCompiler.h"
+
+#include "lang/CompileError.h"
+#include "lang/Linker.h"
+#include "lang/Parser.h"
+
+namespace kv {
+
+CompileResult RobotCompiler::Compile(KvIStream& source) {
+    CompileResult result;
+    Parser parser(TokenizeSource(source));
+    parser.Parse();
+    KvString detail;
+    result.errorCode = parser.GetError(&result.errorLine, &detail);
+    if (result.errorCode != 0) {
+        result.errorText = ErrorText(result.errorCode, detail);
+        result.message = parser.FormatError();
+        return result;
+    }
+    result.program = Link(parser);
+    return result;
+}
+
+CompileResult RobotCompiler::CompileFile(const KvFile& path) {
+    KvFileIStream file(path);
+    if (!file.IsOpen()) {
+        CompileResult result;
+        result.errorCode = -1;
+        result.errorText.Format("Can't open file '%s'", path.CStr());
+        result.message = result.errorText;
+        return result;
+    }
+    return Compile(file);
+}
+
+}  // namespace kv
