@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "assets/Image.h"
+#include "assets/JpegImage.h"
+#include "core/Stream.h"
+
+namespace kv {
+namespace {
+
+// Encodes rows given top row first, as every JPEG stores them.
+std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>& topDown, int components) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = components;
+    info.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < height) {
+        JSAMPROW row = const_cast<uint8_t*>(topDown.data()) + size_t{info.next_scanline} * width * components;
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+bool Near(const uint8_t* p, int r, int g, int b) {
+    return std::abs(p[0] - r) <= 8 && std::abs(p[1] - g) <= 8 && std::abs(p[2] - b) <= 8;
+}
+
+// A picture of odd width (rows not a multiple of four bytes): a red top half, a blue bottom.
+std::vector<uint8_t> RedOverBlue(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> rgb;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            bool top = y < height / 2;
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(top ? 220 : 0), 0, static_cast<uint8_t>(top ? 0 : 220)});
+        }
+    }
+    return EncodeJpeg(width, height, rgb, 3);
+}
+
+TEST(Jpeg, DecodesToBottomUpRgbOfThePictureSize) {
+    std::vector<uint8_t> file = RedOverBlue(21, 16);
+    KvMemIStream in(file.data(), static_cast<uint32_t>(file.size()));
+    KvImage image;
+    ASSERT_TRUE(LoadImage(image, in, ImageFormat::Jpeg));
+    EXPECT_EQ(image.width, 21u);
+    EXPECT_EQ(image.height, 16u);
+    EXPECT_EQ(image.bitsPerPixel, 24u);
+    ASSERT_EQ(image.pixels.size(), 21u * 16u * 3u);
+    EXPECT_TRUE(Near(image.At(0, 0), 0, 0, 220)) << "the bottom row is the file's last row";
+    EXPECT_TRUE(Near(image.At(20, 2), 0, 0, 220));
+    EXPECT_TRUE(Near(image.At(0, 15), 220, 0, 0)) << "the top row is the file's first row";
+    EXPECT_TRUE(Near(image.At(20, 13), 220, 0, 0));
+}
+
+TEST(Jpeg, TurnsGreyPicturesIntoRgb) {
+    std::vector<uint8_t> grey(8 * 8, 90);
+    std::vector<uint8_t> file = EncodeJpeg(8, 8, grey, 1);
+    KvImage image;
+    ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), image));
+    EXPECT_EQ(image.bitsPerPixel, 24u);
+    EXPECT_TRUE(Near(image.At(3, 3), 90, 90, 90));
+}
+
+TEST(Jpeg, RefusesDataThatIsNoJpegWithoutCrashing) {
+    KvImage image;
+    std::vector<uint8_t> noise(300);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 37 + 11);
+    EXPECT_FALSE(DecodeJpeg(noise.data(), noise.size(), image));
+    EXPECT_FALSE(image.IsValid());
+    EXPECT_FALSE(DecodeJpeg(nullptr, 0, image));
+
+    std::vector<uint8_t> file = RedOverBlue(16, 16);
+    for (size_t cut : {size_t{2}, size_t{20}, file.size() / 2, file.size() - 2}) {
+        std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(cut));
+        KvImage partial;
+        if (DecodeJpeg(truncated.data(), truncated.size(), partial)) {
+            EXPECT_EQ(partial.pixels.size(), 16u * 16u * 3u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv
