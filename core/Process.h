@@ -2,6 +2,9 @@
 // Roots of the simulation classes. Every class deriving from KvObject does so virtually,
 // so an object that is both a robot body and a process holds one KvObject.
 
+#include <atomic>
+#include <cstdint>
+
 #include "core/KvString.h"
 
 namespace kv {
@@ -15,9 +18,18 @@ public:
 // Anything that changes with time; stepped once per scheduler tick with the elapsed seconds.
 class KvProcess : public virtual KvObject {
 public:
-    explicit KvProcess(bool deleteOnRemove) : deleteOnRemove(deleteOnRemove) {}
+    explicit KvProcess(bool deleteOnRemove) : deleteOnRemove(deleteOnRemove), sequence(NextSequence()) {}
     virtual void Step(double dt) = 0;
     bool deleteOnRemove;
+    // Creation order, unique over the run. The scheduler steps processes in this order, so a
+    // battle with the same seed and time steps replays exactly (addresses would not).
+    const uint64_t sequence;
+
+private:
+    static uint64_t NextSequence() {
+        static std::atomic<uint64_t> counter{0};
+        return counter.fetch_add(1, std::memory_order_relaxed);
+    }
 };
 
 }  // namespace kv

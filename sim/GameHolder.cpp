@@ -1,0 +1,239 @@
+#include "sim/GameHolder.h"
+
+#include <cmath>
+
+#include "core/Random.h"
+#include "core/Stream.h"
+#include "lang/RobotCompiler.h"
+#include "sim/Collision.h"
+#include "vm/VMachine.h"
+
+namespace kv {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+double Distance(Vec2 a, Vec2 b) { return (a - b).Length(); }
+
+}  // namespace
+
+KvGameHolder::KvGameHolder(ProcessScheduler& scheduler, KvHeightField& ground, KvBattlePresenter* presenter)
+    : KvProcess(false), scheduler_(scheduler), ground_(ground), presenter_(presenter) {}
+
+KvGameHolder::~KvGameHolder() { Clear(); }
+
+void KvGameHolder::Fail(const KvString& message) {
+    if (presenter_) presenter_->ShowSetupError(message);
+    throw Abandon{};
+}
+
+bool KvGameHolder::SetupBattle() {
+    robotCooldown.fill(0);
+    collided.fill(false);
+    battleTime_.store(0, std::memory_order_relaxed);
+    battleTimeCarry_ = 0;
+    ground_.GenerateHills();
+
+    int enabled = 0;
+    for (const RobotChoice& choice : choices) enabled += choice.enabled ? 1 : 0;
+    if (enabled < 1) {
+        if (presenter_) presenter_->ShowSetupError("Too few robots for battle");
+        return false;
+    }
+
+    try {
+        for (int slot = 0; slot < kMaxRobots; ++slot) {
+            const RobotChoice& choice = choices[slot];
+            if (!choice.enabled) continue;
+            CompileResult compiled;
+            {
+                KvFileIStream source(choice.path);
+                if (!source.IsOpen()) Fail(KvString().Format("Can't open file '%s'", choice.path.CStr()));
+                compiled = RobotCompiler::Compile(source);
+            }
+            if (!compiled.Ok()) {
+                Fail(KvString().Format("Error, while compiling file %s:\n%s", choice.path.CStr(),
+                                       compiled.message.CStr()));
+            }
+
+            auto* robot = new KvGLRobot(choice.path.FileName(), choice.colour);
+            robots.push_back(robot);
+            // y first, then x; both again while too close to a robot placed before.
+            Vec2 start;
+            for (;;) {
+                start.y = NextRandom() % 1000;
+                start.x = NextRandom() % 1000;
+                bool clear = true;
+                for (KvGLRobot* other : robots) {
+                    if (other != robot && Distance(start, other->position) < kMinStartDistance) clear = false;
+                }
+                if (clear) break;
+            }
+            robot->SetPosition(start);
+            robot->SetHolder(this);
+
+            auto* machine = new KvVMachine();
+            machines.push_back(machine);
+            machine->Load(std::move(*compiled.program));
+            machine->AttachRobot(robot);
+            slots.push_back(slot);
+        }
+    } catch (const Abandon&) {
+        for (KvGLRobot* robot : robots) delete robot;
+        for (KvVMachine* machine : machines) delete machine;
+        robots.clear();
+        machines.clear();
+        slots.clear();
+        return false;
+    }
+
+    for (size_t k = 0; k < robots.size(); ++k) {
+        Add(robots[k]);
+        Add(machines[k]);
+        if (presenter_) presenter_->RobotAdded(*robots[k]);
+    }
+    return true;
+}
+
+void KvGameHolder::Clear() {
+    if (presenter_) {
+        for (KvGLRobot* robot : robots) presenter_->RobotCleared(*robot);
+    }
+    for (KvProcess* p : retired) {
+        scheduler_.Forget(p);
+        delete p;
+    }
+    retired.clear();
+    robots.clear();
+    machines.clear();
+    slots.clear();
+    // Forget takes a process out of the active set like an immediate Remove, and also out of
+    // the pending sets, where a battle cleared before its first tick still waits.
+    for (KvProcess* p : objects) {
+        scheduler_.Forget(p);
+        delete p;
+    }
+    objects.clear();
+}
+
+void KvGameHolder::Add(KvProcess* process) {
+    scheduler_.Add(process, true, false);
+    objects.insert(process);
+}
+
+void KvGameHolder::Remove(KvProcess* process, bool deleteIt) {
+    auto it = objects.find(process);
+    if (it == objects.end()) return;
+    objects.erase(it);
+    scheduler_.Remove(process, true, false, deleteIt);
+    if (!deleteIt) retired.insert(process);
+}
+
+void KvGameHolder::Retire(KvGLRobot& robot) {
+    if (KvVMachine* machine = robot.machine) {
+        for (KvVMachine*& m : machines) {
+            if (m == machine) m = nullptr;
+        }
+        robot.machine = nullptr;
+        Remove(machine, true);
+    }
+    Remove(&robot, false);
+}
+
+int32_t KvGameHolder::Scan(const KvGLRobot& robot, int32_t direction, int32_t resolution) const {
+    double best = 10000;
+    bool found = false;
+    for (const KvGLRobot* other : robots) {
+        if (other == &robot || other->dead) continue;
+        const Vec2 d = other->position - robot.position;
+        const double bearing = std::atan2(d.y, d.x) * 180 / kPi;
+        // The short way round: an arc across 180 degrees is not cut there.
+        double off = std::fmod(std::fabs(bearing - direction), 360.0);
+        if (off > 180) off = 360 - off;
+        if (off > resolution) continue;
+        const double length = d.Length();
+        if (length < best) {
+            best = length;
+            found = true;
+        }
+    }
+    return found ? static_cast<int32_t>(best) : 0;
+}
+
+void KvGameHolder::Explode(Vec2 point) {
+    const KvVec3 scenePoint = ScenePoint(point);
+    // The mark's rotation is drawn with or without a scene, so a battle's random numbers do
+    // not depend on what is shown.
+    const double rotation = NextRandom() * 2 * kPi / 32767;
+    if (presenter_) presenter_->Explosion(scenePoint, rotation);
+    for (KvGLRobot* robot : robots) {
+        if (robot->dead) continue;
+        const double d = Distance(robot->position, point);
+        const int32_t damage = d <= 5 ? 10 : d <= 20 ? 5 : d <= 40 ? 3 : 0;
+        if (damage > 0) robot->ApplyDamage(damage);
+    }
+}
+
+void KvGameHolder::Step(double dt) {
+    // Kahan sum, so that a fixed dt adds up to round battle times.
+    const double y = dt - battleTimeCarry_;
+    const double before = battleTime_.load(std::memory_order_relaxed);
+    const double after = before + y;
+    battleTimeCarry_ = (after - before) - y;
+    battleTime_.store(after, std::memory_order_relaxed);
+
+    const size_t n = robots.size();
+    collided.fill(false);
+    std::array<Vec2, kMaxRobots> cur{}, next{}, ahead{}, heading{};
+    const Vec2 size{geometry_.width, geometry_.length};
+    for (size_t i = 0; i < n; ++i) {
+        const KvGLRobot& r = *robots[i];
+        if (r.dead) continue;
+        cur[i] = r.position;
+        next[i] = r.NextPosition();
+        ahead[i] = cur[i] + (next[i] - cur[i]) * 2;
+        const double h = r.heading * kPi / 180;
+        heading[i] = {std::cos(h), std::sin(h)};
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (robots[i]->dead) continue;
+        for (size_t j = i + 1; j < n; ++j) {
+            if (robots[j]->dead) continue;
+            const Vec2 gap = cur[i] - cur[j];
+            if (std::fabs(gap.x) + std::fabs(gap.y) >= kBroadTest) continue;
+            if (RectOverlap(next[i], heading[i], size, next[j], heading[j], size) &&
+                RectOverlap(ahead[i], heading[i], size, ahead[j], heading[j], size)) {
+                collided[i] = collided[j] = true;
+            }
+        }
+    }
+    for (size_t i = 0; i < n; ++i) {
+        KvGLRobot& r = *robots[i];
+        if (collided[i]) {
+            r.speed = r.desiredSpeed = r.accelSign = 0;
+            r.canMove = 0.0;
+            if (robotCooldown[i] <= 0) {
+                if (presenter_) presenter_->Collision(r, ScenePoint(r.position));
+                r.ApplyDamage(KvGLRobot::kCollisionDamage);
+                robotCooldown[i] = KvGLRobot::kCollisionCooldown;
+            }
+        } else {
+            r.canMove = 1.0;
+        }
+        if (robotCooldown[i] > 0) robotCooldown[i] -= dt;
+    }
+}
+
+KvVec3 KvGameHolder::ScenePoint(Vec2 p) const {
+    const double x = SceneX(p.x), z = SceneZ(p.y);
+    return {x, ground_.HeightAt(x, z), z};
+}
+
+int KvGameHolder::AliveCount() const {
+    int alive = 0;
+    for (const KvGLRobot* robot : robots) alive += robot->Values().dead ? 0 : 1;
+    return alive;
+}
+
+}  // namespace kv

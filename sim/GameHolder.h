@@ -1,0 +1,104 @@
+#pragma once
+// The battle session: builds a battle from the chosen robot files, owns every process of
+// it, checks robot-robot collisions once per tick, answers scans, carries out explosions
+// and tears the battle down again. It is itself a process, stepped every tick with or
+// without a battle.
+//
+// Ownership: `objects` owns every live process of the battle, `retired` the dead robots
+// taken off the scheduler; `robots` and `machines` only point into them. SetupBattle and
+// Clear run with the scheduler paused; everything else runs inside a tick.
+
+#include <array>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "core/KvString.h"
+#include "sim/BattlePresenter.h"
+#include "sim/HeightField.h"
+#include "sim/Robot.h"
+#include "sim/RobotGeometry.h"
+#include "sim/Scheduler.h"
+
+namespace kv {
+
+class KvVMachine;
+
+// One slot of the choose-robots dialog.
+struct RobotChoice {
+    bool enabled = false;
+    int32_t colour = 0;  // 0..3, the slot's colour
+    KvFile path;
+};
+
+class KvGameHolder : public KvProcess {
+public:
+    static constexpr int kMaxRobots = 4;
+    static constexpr double kMinStartDistance = 200;
+    static constexpr double kBroadTest = 200;  // Manhattan distance beyond which robots never touch
+
+    // The scheduler and the ground outlive the session. presenter may be null (headless).
+    KvGameHolder(ProcessScheduler& scheduler, KvHeightField& ground, KvBattlePresenter* presenter = nullptr);
+    // Clears any battle left.
+    ~KvGameHolder() override;
+    KvGameHolder(const KvGameHolder&) = delete;
+    KvGameHolder& operator=(const KvGameHolder&) = delete;
+
+    // Builds a battle from `choices`: new hills, then one robot and machine per enabled
+    // choice, placed by the calling thread's generator. On a set-up problem shows its
+    // message, builds nothing and returns false. Call after Clear, with the scheduler paused.
+    bool SetupBattle();
+    // Destroys the current battle. Call with the scheduler paused or stopped.
+    void Clear();
+    // Registers a process of the battle with the scheduler (at the end of the tick).
+    void Add(KvProcess* process);
+    // Takes a process of the battle off the scheduler at the end of the tick; deleted then
+    // if deleteIt, else kept in `retired` until Clear. Processes not in `objects` are ignored.
+    void Remove(KvProcess* process, bool deleteIt);
+    // Distance to the nearest living robot other than robot within resolution degrees of
+    // direction (both already folded and clamped), or 0.
+    int32_t Scan(const KvGLRobot& robot, int32_t direction, int32_t resolution) const;
+    // A shell's explosion at an arena point: the flash, the mark, damage by distance.
+    void Explode(Vec2 point);
+    // The robot-robot collision check.
+    void Step(double dt) override;
+
+    // A dead robot's machine is removed and deleted, its own process kept until Clear.
+    void Retire(KvGLRobot& robot);
+    // The scene point (x, ground height, z) of an arena point.
+    KvVec3 ScenePoint(Vec2 p) const;
+    // Simulated seconds since the battle was set up; safe from any thread.
+    double BattleTime() const { return battleTime_.load(std::memory_order_relaxed); }
+    // The robots alive now; safe from any thread.
+    int AliveCount() const;
+
+    void SetGeometry(const RobotGeometry& geometry) { geometry_ = geometry; }
+    const RobotGeometry& Geometry() const { return geometry_; }
+    KvHeightField& Ground() const { return ground_; }
+    ProcessScheduler& Scheduler() const { return scheduler_; }
+    KvBattlePresenter* Presenter() const { return presenter_; }
+    void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
+
+    std::array<RobotChoice, kMaxRobots> choices;
+    // Creation order of the enabled choices; the slot of robot k is slots[k].
+    std::vector<KvGLRobot*> robots;
+    std::vector<KvVMachine*> machines;  // null once the robot has died
+    std::vector<int> slots;
+    std::set<KvProcess*, BySequence> objects;
+    std::set<KvProcess*, BySequence> retired;
+    std::array<bool, kMaxRobots> collided{};
+    std::array<double, kMaxRobots> robotCooldown{};
+
+private:
+    struct Abandon {};
+    void Fail(const KvString& message);
+
+    ProcessScheduler& scheduler_;
+    KvHeightField& ground_;
+    KvBattlePresenter* presenter_;
+    RobotGeometry geometry_;
+    std::atomic<double> battleTime_{0};
+    double battleTimeCarry_ = 0;  // compensation of the running sum of dt
+};
+
+}  // namespace kv

@@ -1,0 +1,119 @@
+#include "sim/HeadlessBattle.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "core/Random.h"
+#include "sim/GameHolder.h"
+#include "sim/SimulationThread.h"
+
+namespace kv {
+
+namespace {
+
+// Keeps the set-up message instead of showing it.
+class SetupErrors : public KvBattlePresenter {
+public:
+    void ShowSetupError(const KvString& message) override { error = message; }
+    KvString error;
+};
+
+void Sample(const KvGameHolder& holder, const TraceSink& trace) {
+    const double t = holder.BattleTime();
+    for (size_t k = 0; k < holder.robots.size(); ++k) {
+        const RobotValues v = holder.robots[k]->Values();
+        if (!v.dead) trace(t, holder.slots[k], v);
+    }
+}
+
+bool Decided(const KvGameHolder& holder) { return holder.robots.size() >= 2 && holder.AliveCount() <= 1; }
+
+BattleOutcome Collect(const KvGameHolder& holder) {
+    BattleOutcome outcome;
+    outcome.ok = true;
+    outcome.time = holder.BattleTime();
+    int alive = 0, survivor = -1;
+    for (size_t k = 0; k < holder.robots.size(); ++k) {
+        const KvGLRobot& r = *holder.robots[k];
+        RobotOutcome o;
+        o.slot = holder.slots[k];
+        o.file = r.name;
+        o.colour = r.colourIndex;
+        o.alive = !r.dead;
+        o.damage = r.damage;
+        o.deathTime = r.deathTime;
+        o.shots = r.shots;
+        o.position = r.position;
+        o.heading = r.heading;
+        o.speed = r.speed;
+        outcome.robots.push_back(o);
+        if (o.alive) {
+            ++alive;
+            survivor = o.slot;
+        }
+    }
+    if (holder.robots.size() >= 2 && alive == 1) outcome.winner = survivor;
+    return outcome;
+}
+
+}  // namespace
+
+BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const TraceSink& trace) {
+    FixedTickTimer fixed(options.dt);
+    // Declared before the session, which clears its battle through the scheduler.
+    ProcessScheduler scheduler(options.realtime ? nullptr : &fixed);
+    SimulationThread worker(scheduler);
+    KvHeightField ground;
+    SetupErrors errors;
+    KvGameHolder holder(scheduler, ground, &errors);
+    holder.SetGeometry(options.geometry);
+    for (size_t k = 0; k < options.files.size() && k < KvGameHolder::kMaxRobots; ++k) {
+        holder.choices[k].enabled = true;
+        holder.choices[k].colour = static_cast<int32_t>(k);
+        holder.choices[k].path = options.files[k];
+    }
+
+    // The set-up draws hills and start points from this thread's generator, the robots'
+    // programs from the worker's; both start from the seed.
+    SeedRandom(options.seed);
+    if (options.realtime) worker.Start(options.seed);
+    scheduler.SetPaused(true);
+    scheduler.Add(&holder, true, options.realtime ? false : true);
+    const bool ready = holder.SetupBattle();
+    scheduler.SetPaused(false);
+    if (!ready) {
+        worker.Stop();
+        scheduler.Forget(&holder);
+        BattleOutcome failed;
+        failed.error = errors.error;
+        return failed;
+    }
+
+    if (!options.realtime) {
+        SeedRandom(options.seed);
+        const auto ticks = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
+        const int64_t traceTicks =
+            options.traceEvery > 0 ? std::max<int64_t>(1, std::llround(options.traceEvery / options.dt)) : 0;
+        for (int64_t n = 1; n <= ticks; ++n) {
+            scheduler.Tick();
+            if (trace && traceTicks && n % traceTicks == 0) Sample(holder, trace);
+            if (Decided(holder)) break;
+        }
+    } else {
+        double nextSample = options.traceEvery;
+        while (holder.BattleTime() < options.time && !Decided(holder)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (trace && options.traceEvery > 0 && holder.BattleTime() >= nextSample) {
+                Sample(holder, trace);
+                nextSample += options.traceEvery;
+            }
+        }
+        worker.Stop();
+    }
+    BattleOutcome outcome = Collect(holder);
+    scheduler.Forget(&holder);
+    return outcome;
+}
+
+}  // namespace kv

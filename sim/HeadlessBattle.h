@@ -1,0 +1,54 @@
+#pragma once
+// A whole battle without window, scene or sound: the battle session on its own scheduler,
+// stepped with a fixed dt on the calling thread (repeatable: same seed, files and dt give
+// the same battle) or by the game's worker thread with measured time.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/KvString.h"
+#include "sim/Robot.h"
+#include "sim/RobotGeometry.h"
+
+namespace kv {
+
+struct HeadlessBattleOptions {
+    std::vector<KvFile> files;  // one to four; file k takes slot k and its colour
+    uint32_t seed = 1;          // seeds the set-up's and the simulation's generators
+    double dt = 0.001;          // fixed tick, seconds
+    double time = 600;          // simulated seconds before stopping
+    bool realtime = false;      // run the worker thread with measured, capped dt instead
+    double traceEvery = 0;      // seconds between trace samples; 0 for none
+    RobotGeometry geometry;
+};
+
+struct RobotOutcome {
+    int slot = 0;
+    KvString file;  // the file name without its folder
+    int32_t colour = 0;
+    bool alive = true;
+    double damage = 0;
+    double deathTime = 0;  // battle seconds; meaningful when dead
+    int32_t shots = 0;
+    Vec2 position;
+    double heading = 0;
+    double speed = 0;
+};
+
+struct BattleOutcome {
+    bool ok = false;
+    KvString error;  // the set-up message when not ok
+    double time = 0;  // simulated seconds run
+    int winner = -1;  // slot of the only survivor of a battle of two or more, else -1
+    std::vector<RobotOutcome> robots;
+};
+
+// Called at every trace sample with the battle time and the living robots' values.
+using TraceSink = std::function<void(double time, int slot, const RobotValues& values)>;
+
+// Runs one battle. It stops after options.time simulated seconds, or, in a battle of two
+// or more robots, as soon as at most one is alive.
+BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const TraceSink& trace = {});
+
+}  // namespace kv

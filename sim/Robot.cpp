@@ -1,0 +1,159 @@
+#include "sim/Robot.h"
+
+#include <cmath>
+
+#include "sim/GameHolder.h"
+#include "sim/Rocket.h"
+#include "vm/VMachine.h"
+
+namespace kv {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+bool InsideArena(Vec2 p) {
+    return p.x >= 0 && p.x <= KvGLRobot::kArenaMax && p.y >= 0 && p.y <= KvGLRobot::kArenaMax;
+}
+
+}  // namespace
+
+int32_t NormalizeDegrees(int32_t v) {
+    // 64-bit arithmetic so that directions near the ends of the integer range fold too.
+    int64_t w = v;
+    if (w > 360) w = w - 360 - 360 * ((w - 361) / 360);
+    else if (w < 0) w = w + 360 + 360 * ((-1 - w) / 360);
+    return static_cast<int32_t>(w);
+}
+
+const char* ColourName(int32_t colourIndex) {
+    return colourIndex >= 0 && colourIndex < 4 ? RobotColourTable[colourIndex].name : "unknown";
+}
+
+KvGLRobot::KvGLRobot(KvString name, int32_t colourIndex)
+    : KvProcess(false), name(std::move(name)), colourIndex(colourIndex) {
+    KvObject::name = "Robot";
+    position = {500, 500};
+    Publish();
+}
+
+int32_t KvGLRobot::Drive(int32_t direction, int32_t speedAsked) {
+    desiredSpeed = Clamp(speedAsked, 0, 100);
+    // The truncated speed decides, so 27.4 asked for 27 stays at 27.4.
+    const double current = std::trunc(speed);
+    accelSign = current < desiredSpeed ? 1.0 : current > desiredSpeed ? -1.0 : 0.0;
+    if (speed <= kMaxTurnSpeed) heading = NormalizeDegrees(direction);
+    Publish();
+    return 0;
+}
+
+int32_t KvGLRobot::Scan(int32_t direction, int32_t resolution) {
+    scanDirection = direction;
+    shown_.scanDirection.store(direction, kRelaxed);
+    if (!holder_) return 0;
+    return holder_->Scan(*this, NormalizeDegrees(direction), Clamp(resolution, 0, 10));
+}
+
+int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
+    cannonDirection = direction;
+    shown_.cannonDirection.store(cannonDirection, kRelaxed);
+    if (reloadTimer > 0 || !holder_) return 0;
+    const double clamped = Clamp(range, 0, 700);
+    reloadTimer = kReloadTime;
+    const KvVec3 launch = holder_->Geometry().MuzzlePoint(holder_->Ground(), position, heading, cannonDirection);
+    auto* rocket = new KvRocket(*holder_, colourIndex, position, launch, static_cast<double>(direction), clamped);
+    holder_->Add(rocket);
+    if (KvBattlePresenter* presenter = holder_->Presenter()) presenter->ShellFired(*rocket);
+    ++shots;
+    Publish();
+    return 1;
+}
+
+Vec2 KvGLRobot::NextPosition() const {
+    const double h = heading * kPi / 180;
+    return position + Vec2{std::cos(h), std::sin(h)} * (speed * lastDt);
+}
+
+void KvGLRobot::SetPosition(Vec2 p) {
+    position = p;
+    Publish();
+}
+
+void KvGLRobot::Step(double dt) {
+    if (dead) return;
+    lastDt = dt;
+    if (reloadTimer > 0) reloadTimer -= dt;
+    cannonReady = reloadTimer <= 0;
+
+    speed += accelSign * kAcceleration * dt;
+    if (accelSign == 1.0 && speed > desiredSpeed) speed = desiredSpeed;
+    if (accelSign == -1.0 && speed < desiredSpeed) speed = desiredSpeed;
+
+    const Vec2 next = NextPosition();
+    if (canMove != 0) {
+        if (InsideArena(next)) {
+            position = next;
+        } else if (wallCooldown <= 0) {
+            wallCooldown = kCollisionCooldown;
+            desiredSpeed = accelSign = speed = 0;
+            if (holder_) {
+                if (KvBattlePresenter* presenter = holder_->Presenter())
+                    presenter->Collision(*this, holder_->ScenePoint(position));
+            }
+            ApplyDamage(kCollisionDamage);
+        }
+    }
+    if (wallCooldown > 0) wallCooldown -= dt;
+    Publish();
+}
+
+void KvGLRobot::ApplyDamage(int32_t points) {
+    if (dead) return;  // callers never hit a dead robot; a second death would retire it twice
+    damage += points;
+    if (damage >= 100) {
+        damage = 100;
+        dead = true;
+        if (holder_) {
+            deathTime = holder_->BattleTime();
+            if (KvBattlePresenter* presenter = holder_->Presenter()) presenter->RobotDied(*this);
+            holder_->Retire(*this);
+        }
+    }
+    Publish();
+}
+
+RobotValues KvGLRobot::Values() const {
+    RobotValues v;
+    v.position = {shown_.x.load(kRelaxed), shown_.y.load(kRelaxed)};
+    v.heading = shown_.heading.load(kRelaxed);
+    v.speed = shown_.speed.load(kRelaxed);
+    v.damage = shown_.damage.load(kRelaxed);
+    v.reloadTimer = shown_.reloadTimer.load(kRelaxed);
+    v.cannonDirection = shown_.cannonDirection.load(kRelaxed);
+    v.scanDirection = shown_.scanDirection.load(kRelaxed);
+    v.cannonReady = shown_.cannonReady.load(kRelaxed);
+    v.dead = shown_.dead.load(kRelaxed);
+    v.deathTime = shown_.deathTime.load(kRelaxed);
+    v.shots = shown_.shots.load(kRelaxed);
+    return v;
+}
+
+void KvGLRobot::Publish() {
+    shown_.x.store(position.x, kRelaxed);
+    shown_.y.store(position.y, kRelaxed);
+    shown_.heading.store(heading, kRelaxed);
+    shown_.speed.store(speed, kRelaxed);
+    shown_.damage.store(damage, kRelaxed);
+    shown_.reloadTimer.store(reloadTimer, kRelaxed);
+    shown_.cannonDirection.store(cannonDirection, kRelaxed);
+    shown_.scanDirection.store(scanDirection, kRelaxed);
+    shown_.cannonReady.store(cannonReady, kRelaxed);
+    shown_.dead.store(dead, kRelaxed);
+    shown_.deathTime.store(deathTime, kRelaxed);
+    shown_.shots.store(shots, kRelaxed);
+}
+
+}  // namespace kv

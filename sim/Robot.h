@@ -1,0 +1,127 @@
+#pragma once
+// The robot's body: the meaning of drive, scan and cannon, its motion, damage and death.
+//
+// Everything here runs on the simulation thread (or on the main thread while the scheduler
+// is paused). The main thread reads a robot only through Values(), which the simulation
+// republishes whenever the values change, each value written whole.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "core/KvString.h"
+#include "core/Matrix.h"
+#include "core/Process.h"
+#include "vm/BaseRobot.h"
+
+namespace kv {
+
+class KvGameHolder;
+
+// Folds a direction for drive and scan: above 360 into 1..360, below 0 into 0..359.
+int32_t NormalizeDegrees(int32_t v);
+
+struct RobotColour {
+    const char* name;
+    const char* shellTexture;
+    const char* bodyTexture;
+};
+inline constexpr RobotColour RobotColourTable[4] = {
+    {"red", "red_rocket", "body_red"},
+    {"green", "green_rocket", "body_green"},
+    {"blue", "blue_rocket", "body_blue"},
+    {"magenta", "magenta_rocket", "body_magenta"},
+};
+// The colour's name, or "unknown" for an index outside the table.
+const char* ColourName(int32_t colourIndex);
+
+// What the frame, the status panels and the tools may read while the simulation runs.
+struct RobotValues {
+    Vec2 position;
+    double heading = 0;
+    double speed = 0;
+    double damage = 0;
+    double reloadTimer = 0;
+    double cannonDirection = 0;
+    int32_t scanDirection = 0;
+    bool cannonReady = false;
+    bool dead = false;
+    double deathTime = 0;  // battle seconds at death
+    int32_t shots = 0;
+};
+
+// The robot's drawing and engine sound, attached by the game; the simulation never calls it.
+class KvRobotLook {
+public:
+    virtual ~KvRobotLook() = default;
+};
+
+class KvGLRobot : public KvBaseRobot, public KvProcess {
+public:
+    static constexpr double kReloadTime = 1.5;
+    static constexpr double kAcceleration = 2000;  // units per second squared
+    static constexpr double kMaxTurnSpeed = 50;
+    static constexpr double kCollisionCooldown = 0.7;
+    static constexpr int32_t kCollisionDamage = 2;
+    static constexpr double kArenaMax = 999;
+
+    // name: the file name shown in the status panel. The robot stands at (500, 500) until
+    // the battle set-up places it.
+    KvGLRobot(KvString name, int32_t colourIndex);
+
+    // Sets the speed asked for and, at half speed or less, the heading at once. Returns 0.
+    int32_t Drive(int32_t direction, int32_t speed) override;
+    // Distance to the nearest living robot within resolution degrees of direction, or 0.
+    int32_t Scan(int32_t direction, int32_t resolution) override;
+    // Fires a shell unless the cannon is reloading. Returns 1 when a shell was fired.
+    int32_t Cannon(int32_t direction, int32_t range) override;
+
+    // One tick: reload, accelerate, then move or hit a wall. A dead robot does nothing.
+    void Step(double dt) override;
+    // Adds damage; at 100 the robot dies and its machine is retired at the end of the tick.
+    void ApplyDamage(int32_t points);
+    // Where one more step at the current speed and heading would take the robot.
+    Vec2 NextPosition() const;
+    void SetPosition(Vec2 p);
+    // The session the robot belongs to (scan, shells, retirement); set by the set-up.
+    void SetHolder(KvGameHolder* holder) { holder_ = holder; }
+    KvGameHolder* Holder() const { return holder_; }
+
+    // Safe from any thread.
+    RobotValues Values() const;
+
+    KvString name;  // hides KvObject::name, which holds "Robot"
+    int32_t colourIndex;
+    double desiredSpeed = 0;
+    double accelSign = 0;
+    double heading = 0;
+    double lastDt = 0;
+    double reloadTimer = kReloadTime;
+    bool cannonReady = false;
+    int32_t scanDirection = 0;
+    double cannonDirection = 0;
+    double canMove = 1.0;
+    double wallCooldown = 0;
+    bool dead = false;
+    int32_t shots = 0;
+    double deathTime = 0;
+
+    // Engine sound state, kept by the game's presentation.
+    int32_t motorChannel = -1;
+    bool engineStarted = false;
+    double motorLengthMs = 0;
+    std::unique_ptr<KvRobotLook> look;
+
+private:
+    void Publish();
+
+    KvGameHolder* holder_ = nullptr;
+    struct Shown {
+        std::atomic<double> x{0}, y{0}, heading{0}, speed{0}, damage{0}, reloadTimer{0}, cannonDirection{0},
+            deathTime{0};
+        std::atomic<int32_t> scanDirection{0}, shots{0};
+        std::atomic<bool> cannonReady{false}, dead{false};
+    } shown_;
+};
+
+}  // namespace kv

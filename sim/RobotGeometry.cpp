@@ -1,0 +1,53 @@
+#include "sim/RobotGeometry.h"
+
+#include <cmath>
+
+namespace kv {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+KvVec3 Normalised(KvVec3 v) {
+    const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return n > 0 ? KvVec3{v.x / n, v.y / n, v.z / n} : v;
+}
+
+KvVec3 Cross(const KvVec3& a, const KvVec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+}  // namespace
+
+KvMatrix RobotGeometry::BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees) {
+    const double gx = SceneX(position.x), gz = SceneZ(position.y);
+    const double h0 = ground.HeightAt(gx, gz);
+    const double heading = headingDegrees * kPi / 180;
+    // Sample the ground a tenth of a unit ahead and to the side to lean with the slope.
+    const KvVec3 f = Normalised({std::cos(heading), 0, std::sin(heading)});
+    const double h1 = ground.HeightAt(gx + f.x / 10, gz + f.z / 10);
+    const KvVec3 forward = Normalised({f.x / 10, h1 - h0, f.z / 10});
+    const KvVec3 s = Normalised({-f.z, 0, f.x});
+    const double h2 = ground.HeightAt(gx + s.x / 10, gz + s.z / 10);
+    const KvVec3 side = Normalised({s.x / 10, h2 - h0, s.z / 10});
+    const KvVec3 up = Cross(side, forward);
+    return {-side.x, -side.y,    -side.z,    0,  //
+            -forward.x, -forward.y, -forward.z, 0,  //
+            up.x,    up.y,       up.z,       0,  //
+            gx,      h0,         gz,         1};
+}
+
+KvVec3 RobotGeometry::MuzzlePoint(const KvHeightField& ground, Vec2 position, double headingDegrees,
+                                  double cannonDegrees) const {
+    const KvMatrix body = BodyFrame(ground, position, headingDegrees);
+    const KvMatrix turret = Product(body, turretLocal);
+    // The turret's forward is its local -y: turn it about its own z axis until that points
+    // along the cannon direction in the world.
+    const double theta = cannonDegrees * kPi / 180 - std::atan2(turret[6], turret[4]) + kPi;
+    const double c = std::cos(theta), s = std::sin(theta);
+    const KvMatrix turn = {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const KvMatrix muzzle = Product(Product(turret, turn), muzzleLocal);
+    return {muzzle[12], muzzle[13], muzzle[14]};
+}
+
+}  // namespace kv

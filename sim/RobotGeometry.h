@@ -1,0 +1,31 @@
+#pragma once
+// What the simulation needs from the robot's model: its footprint for collisions and where
+// its cannon's muzzle sits, for the launch point of a shell. Filled from the robot model's
+// part table when the resources are loaded; the defaults stand in for tests without them.
+
+#include "core/Matrix.h"
+#include "core/Vec2.h"
+#include "sim/HeightField.h"
+
+namespace kv {
+
+struct RobotGeometry {
+    // Footprint in arena units: across the heading and along it.
+    double width = 30;
+    double length = 40;
+    // The turret's placement relative to the body frame.
+    KvMatrix turretLocal = Identity();
+    // The shell resting in the barrel, relative to the turret (the barrel parts chained).
+    KvMatrix muzzleLocal = Identity();
+
+    // The body frame of a robot standing on the ground at an arena point: its local y axis
+    // points backwards along the heading, x to the side, z up along the ground's normal.
+    static KvMatrix BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees);
+
+    // The muzzle in the scene with the turret turned to cannonDegrees, as the robot's frame
+    // draws it.
+    KvVec3 MuzzlePoint(const KvHeightField& ground, Vec2 position, double headingDegrees,
+                       double cannonDegrees) const;
+};
+
+}  // namespace kv

@@ -1,0 +1,85 @@
+#include "sim/Scheduler.h"
+
+#include <chrono>
+
+namespace kv {
+
+double PrecisionClock::Now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double MeasuredTickTimer::NextDt() {
+    const double now = clock_();
+    if (!started_) {
+        started_ = true;
+        last_ = now;
+    }
+    double dt = now - last_;
+    last_ = now;
+    return dt > kMaxDt ? kMaxDt : dt;
+}
+
+ProcessScheduler::ProcessScheduler(KvTickTimer* timer) : timer_(timer ? timer : &ownTimer_) {}
+
+void ProcessScheduler::Add(KvProcess* p, bool lock, bool immediate) {
+    std::unique_lock guard(mutex_, std::defer_lock);
+    if (lock) guard.lock();
+    (immediate ? active_ : pendingAdd_).insert(p);
+}
+
+void ProcessScheduler::Remove(KvProcess* p, bool lock, bool immediate, bool deleteIt) {
+    std::unique_lock guard(mutex_, std::defer_lock);
+    if (lock) guard.lock();
+    if (deleteIt) p->deleteOnRemove = true;
+    if (immediate) EraseActive(p);
+    else pendingRemove_.insert(p);
+}
+
+void ProcessScheduler::Forget(KvProcess* p) {
+    std::lock_guard guard(mutex_);
+    active_.erase(p);
+    pendingAdd_.erase(p);
+    pendingRemove_.erase(p);
+}
+
+void ProcessScheduler::SetPaused(bool value) {
+    std::lock_guard guard(mutex_);
+    paused_ = value;
+}
+
+bool ProcessScheduler::Paused() {
+    std::lock_guard guard(mutex_);
+    return paused_;
+}
+
+void ProcessScheduler::Tick() {
+    std::lock_guard guard(mutex_);
+    if (paused_) return;
+    const double dt = timer_->NextDt();
+    currentDt_.store(dt, std::memory_order_relaxed);
+    simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
+    for (KvProcess* p : active_) p->Step(dt);
+    Flush();
+}
+
+void ProcessScheduler::Flush() {
+    std::lock_guard guard(mutex_);
+    if (!pendingAdd_.empty()) {
+        active_.merge(pendingAdd_);
+        pendingAdd_.clear();  // what merge left behind was already active
+    }
+    if (!pendingRemove_.empty()) {
+        for (KvProcess* p : pendingRemove_) EraseActive(p);
+        pendingRemove_.clear();
+    }
+}
+
+void ProcessScheduler::EraseActive(KvProcess* p) {
+    auto it = active_.find(p);
+    if (it == active_.end()) return;
+    active_.erase(it);
+    if (p->deleteOnRemove) delete p;
+}
+
+}  // namespace kv

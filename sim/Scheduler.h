@@ -1,0 +1,123 @@
+#pragma once
+// The process scheduler: every tick steps each active process once with the same dt.
+//
+// Rules that hold across this file:
+// - The three sets change only under the scheduler mutex. Steps never see the active set
+//   change: additions and removals made during a tick wait in the pending sets until Flush
+//   at the end of the tick, and additions are applied before removals.
+// - The scheduler owns nothing; it deletes a process only when Remove was asked to.
+// - Processes are kept in creation order (KvProcess::sequence), not by address, so that a
+//   run with the same seed and fixed dt repeats exactly.
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <set>
+
+#include "core/Process.h"
+
+namespace kv {
+
+// A mutex object; the scene derives from it.
+class KvLock {
+public:
+    virtual ~KvLock() = default;
+    void Lock() { mutex_.lock(); }
+    void Unlock() { mutex_.unlock(); }
+
+private:
+    std::mutex mutex_;
+};
+
+// Seconds from the monotonic high-resolution clock.
+class PrecisionClock {
+public:
+    static double Now();
+};
+
+// Where a tick's dt comes from.
+class KvTickTimer {
+public:
+    virtual ~KvTickTimer() = default;
+    // Called once per tick that is not paused.
+    virtual double NextDt() = 0;
+};
+
+// The game's time source: the real time since the previous tick, at most kMaxDt. The first
+// reading gives 0; the time of a pause is measured by the first tick after it, and capped.
+class MeasuredTickTimer : public KvTickTimer {
+public:
+    static constexpr double kMaxDt = 0.3;
+    explicit MeasuredTickTimer(std::function<double()> clock = PrecisionClock::Now)
+        : clock_(std::move(clock)) {}
+    double NextDt() override;
+
+private:
+    std::function<double()> clock_;
+    bool started_ = false;
+    double last_ = 0;
+};
+
+// A fixed step, for headless battles that must repeat exactly.
+class FixedTickTimer : public KvTickTimer {
+public:
+    explicit FixedTickTimer(double dt) : dt_(dt) {}
+    double NextDt() override { return dt_; }
+
+private:
+    double dt_;
+};
+
+struct BySequence {
+    bool operator()(const KvProcess* a, const KvProcess* b) const { return a->sequence < b->sequence; }
+};
+
+class ProcessScheduler {
+public:
+    using ProcessSet = std::set<KvProcess*, BySequence>;
+
+    // Without a timer the scheduler measures real time like the game.
+    explicit ProcessScheduler(KvTickTimer* timer = nullptr);
+    ProcessScheduler(const ProcessScheduler&) = delete;
+    ProcessScheduler& operator=(const ProcessScheduler&) = delete;
+
+    // Immediate additions go straight into the active set; others wait for the end of the tick.
+    void Add(KvProcess* p, bool lock, bool immediate);
+    // deleteIt marks the process for deletion when it leaves the active set. An immediate
+    // removal touches only the active set; a process still pending addition stays pending.
+    void Remove(KvProcess* p, bool lock, bool immediate, bool deleteIt);
+    // Takes p out of every set without deleting it: for owners that are about to delete a
+    // process that may still be pending (a battle cleared before its first tick).
+    void Forget(KvProcess* p);
+    void SetPaused(bool value);
+    bool Paused();
+    // One tick: unless paused, steps every active process with the timer's dt, then flushes.
+    void Tick();
+    // Applies the pending additions, then the pending removals.
+    void Flush();
+
+    // The sum of the dt of every tick that ran, including the one running now.
+    double SimulatedTime() const { return simulatedTime_.load(std::memory_order_relaxed); }
+    // The dt of the running or latest tick.
+    double CurrentDt() const { return currentDt_.load(std::memory_order_relaxed); }
+    // The scheduler mutex, re-entrant: steps call Add and Remove while the tick holds it.
+    std::recursive_mutex& Mutex() { return mutex_; }
+
+    // Observers for tests and tools; call them with the mutex held or the scheduler idle.
+    const ProcessSet& Active() const { return active_; }
+    const ProcessSet& PendingAdd() const { return pendingAdd_; }
+    const ProcessSet& PendingRemove() const { return pendingRemove_; }
+
+private:
+    void EraseActive(KvProcess* p);
+
+    std::recursive_mutex mutex_;
+    bool paused_ = false;
+    ProcessSet active_, pendingAdd_, pendingRemove_;
+    MeasuredTickTimer ownTimer_;
+    KvTickTimer* timer_;
+    std::atomic<double> simulatedTime_{0};
+    std::atomic<double> currentDt_{0};
+};
+
+}  // namespace kv

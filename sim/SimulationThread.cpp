@@ -1,0 +1,22 @@
+#include "sim/SimulationThread.h"
+
+#include "core/Random.h"
+
+namespace kv {
+
+void SimulationThread::Start(uint32_t seed) {
+    if (thread_.joinable()) return;
+    stop_.store(false);
+    thread_ = std::thread([this, seed] {
+        SeedRandom(seed);
+        while (!stop_.load(std::memory_order_acquire)) scheduler_.Tick();
+    });
+}
+
+void SimulationThread::Stop() {
+    if (!thread_.joinable()) return;
+    stop_.store(true, std::memory_order_release);
+    thread_.join();
+}
+
+}  // namespace kv

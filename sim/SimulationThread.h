@@ -1,0 +1,32 @@
+#pragma once
+// The worker thread of the game: seeds its own random generator, then ticks the scheduler
+// over and over, without sleeping, until it is stopped.
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "sim/Scheduler.h"
+
+namespace kv {
+
+class SimulationThread {
+public:
+    explicit SimulationThread(ProcessScheduler& scheduler) : scheduler_(scheduler) {}
+    ~SimulationThread() { Stop(); }
+    SimulationThread(const SimulationThread&) = delete;
+    SimulationThread& operator=(const SimulationThread&) = delete;
+
+    // seed seeds the worker's generator, from which every robot program draws.
+    void Start(uint32_t seed);
+    // Returns once the worker has left its loop; the tick it was in completes first.
+    void Stop();
+    bool Running() const { return thread_.joinable(); }
+
+private:
+    ProcessScheduler& scheduler_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace kv

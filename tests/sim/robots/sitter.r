@@ -1,0 +1,4 @@
+/* Stands still and does nothing. */
+main()
+{
+}

@@ -1,0 +1,130 @@
+#include "BattleReport.h"
+
+#include <cstdio>
+
+namespace kv {
+
+std::string ExactNumber(double v) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+            out += buffer;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string BattleText(uint32_t seed, double dt, const BattleOutcome& outcome) {
+    std::string out = "seed " + std::to_string(seed) + "\n";
+    out += "dt " + ExactNumber(dt) + "\n";
+    out += "time " + ExactNumber(outcome.time) + "\n";
+    for (const RobotOutcome& r : outcome.robots) {
+        out += "slot " + std::to_string(r.slot) + "  " + ColourName(r.colour) + "  " + r.file.Std();
+        out += "  damage " + ExactNumber(r.damage);
+        out += r.alive ? "  alive" : "  dead at " + ExactNumber(r.deathTime) + " s";
+        out += "  shots " + std::to_string(r.shots) + "\n";
+    }
+    if (outcome.winner >= 0) {
+        for (const RobotOutcome& r : outcome.robots) {
+            if (r.slot == outcome.winner)
+                out += "winner slot " + std::to_string(r.slot) + " (" + ColourName(r.colour) + ", " + r.file.Std() + ")\n";
+        }
+    } else {
+        out += "no winner\n";
+    }
+    return out;
+}
+
+std::string BattleJson(uint32_t seed, double dt, const BattleOutcome& outcome) {
+    std::string out = "{\"seed\": " + std::to_string(seed) + ", \"dt\": " + ExactNumber(dt) +
+                      ", \"time\": " + ExactNumber(outcome.time) + ", \"winner\": " +
+                      (outcome.winner >= 0 ? std::to_string(outcome.winner) : "null") + ", \"robots\": [";
+    bool first = true;
+    for (const RobotOutcome& r : outcome.robots) {
+        if (!first) out += ", ";
+        first = false;
+        out += "{\"slot\": " + std::to_string(r.slot) + ", \"file\": " + JsonString(r.file.Std()) +
+               ", \"colour\": " + JsonString(ColourName(r.colour)) + ", \"alive\": " + (r.alive ? "true" : "false") +
+               ", \"damage\": " + ExactNumber(r.damage) +
+               ", \"death_time\": " + (r.alive ? "null" : ExactNumber(r.deathTime)) +
+               ", \"shots\": " + std::to_string(r.shots) + ", \"x\": " + ExactNumber(r.position.x) +
+               ", \"y\": " + ExactNumber(r.position.y) + ", \"heading\": " + ExactNumber(r.heading) +
+               ", \"speed\": " + ExactNumber(r.speed) + "}";
+    }
+    return out + "]}\n";
+}
+
+std::string TraceJson(double time, int slot, const RobotValues& v) {
+    return "{\"t\": " + ExactNumber(time) + ", \"slot\": " + std::to_string(slot) + ", \"x\": " +
+           ExactNumber(v.position.x) + ", \"y\": " + ExactNumber(v.position.y) + ", \"heading\": " +
+           ExactNumber(v.heading) + ", \"speed\": " + ExactNumber(v.speed) + ", \"damage\": " +
+           ExactNumber(v.damage) + "}\n";
+}
+
+void MatchTable::Count(const BattleOutcome& outcome) {
+    ++battles;
+    if (outcome.winner < 0) ++undecided;
+    for (const RobotOutcome& r : outcome.robots) {
+        Row* row = nullptr;
+        for (Row& existing : rows) {
+            if (existing.slot == r.slot) row = &existing;
+        }
+        if (!row) {
+            rows.push_back({r.slot, r.file.Std(), r.colour});
+            row = &rows.back();
+        }
+        if (outcome.winner == r.slot) ++row->wins;
+        if (r.alive) ++row->survived;
+        row->damage += r.damage;
+        row->shots += r.shots;
+    }
+}
+
+std::string MatchTable::Text(double dt, double time) const {
+    char line[256];
+    std::string out = "seeds " + std::to_string(firstSeed) + ".." + std::to_string(firstSeed + battles - 1) +
+                      "  battles " + std::to_string(battles) + "  dt " + ExactNumber(dt) + "  time " +
+                      ExactNumber(time) + "\n";
+    std::snprintf(line, sizeof line, "%-4s  %-7s  %-24s  %6s  %8s  %10s  %10s\n", "slot", "colour", "file", "wins",
+                  "survived", "avg damage", "avg shots");
+    out += line;
+    for (const Row& r : rows) {
+        const double n = battles > 0 ? battles : 1;
+        std::snprintf(line, sizeof line, "%-4d  %-7s  %-24s  %6d  %8d  %10.2f  %10.2f\n", r.slot, ColourName(r.colour),
+                      r.file.c_str(), r.wins, r.survived, r.damage / n, static_cast<double>(r.shots) / n);
+        out += line;
+    }
+    out += "no winner in " + std::to_string(undecided) + " of " + std::to_string(battles) + " battles\n";
+    return out;
+}
+
+std::string MatchTable::Json(double dt, double time) const {
+    std::string out = "{\"seed\": " + std::to_string(firstSeed) + ", \"battles\": " + std::to_string(battles) +
+                      ", \"dt\": " + ExactNumber(dt) + ", \"time\": " + ExactNumber(time) +
+                      ", \"undecided\": " + std::to_string(undecided) + ", \"robots\": [";
+    bool first = true;
+    for (const Row& r : rows) {
+        if (!first) out += ", ";
+        first = false;
+        out += "{\"slot\": " + std::to_string(r.slot) + ", \"file\": " + JsonString(r.file) + ", \"colour\": " +
+               JsonString(ColourName(r.colour)) + ", \"wins\": " + std::to_string(r.wins) +
+               ", \"survived\": " + std::to_string(r.survived) + ", \"damage\": " + ExactNumber(r.damage) +
+               ", \"shots\": " + std::to_string(r.shots) + "}";
+    }
+    return out + "]}\n";
+}
+
+}  // namespace kv

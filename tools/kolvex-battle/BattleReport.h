@@ -1,0 +1,40 @@
+#pragma once
+// The texts kolvex-battle prints: one battle as text or JSON, trace lines, the win table.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/HeadlessBattle.h"
+
+namespace kv {
+
+// A number that reads back to the same double.
+std::string ExactNumber(double v);
+std::string JsonString(const std::string& s);
+
+std::string BattleText(uint32_t seed, double dt, const BattleOutcome& outcome);
+std::string BattleJson(uint32_t seed, double dt, const BattleOutcome& outcome);
+std::string TraceJson(double time, int slot, const RobotValues& values);
+
+struct MatchTable {
+    uint32_t firstSeed = 0;
+    int battles = 0;
+    int undecided = 0;
+    struct Row {
+        int slot = 0;
+        std::string file;
+        int32_t colour = 0;
+        int wins = 0;
+        int survived = 0;
+        double damage = 0;  // sum over the battles
+        int64_t shots = 0;
+    };
+    std::vector<Row> rows;
+
+    void Count(const BattleOutcome& outcome);
+    std::string Text(double dt, double time) const;
+    std::string Json(double dt, double time) const;
+};
+
+}  // namespace kv
