@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sound/SoundSystem.h"
+
+namespace kv {
+namespace {
+
+// A RIFF/WAVE file in PCM, written field by field from the published layout.
+std::vector<uint8_t> Wav(uint16_t channels, uint32_t rate, uint16_t bits, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out;
+    auto text = [&](const char* s) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(s[i]));
+    };
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto u16 = [&](uint16_t v) {
+        out.push_back(static_cast<uint8_t>(v));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    text("RIFF");
+    u32(static_cast<uint32_t>(36 + data.size()));
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1);
+    u16(channels);
+    u32(rate);
+    u32(rate * channels * bits / 8);
+    u16(static_cast<uint16_t>(channels * bits / 8));
+    u16(bits);
+    text("data");
+    u32(static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+std::vector<uint8_t> Mono16(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> data;
+    for (int16_t s : samples) {
+        data.push_back(static_cast<uint8_t>(s));
+        data.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
+    }
+    return data;
+}
+
+TEST(Wav, DecodesSixteenBitMonoFromMemory) {
+    std::vector<int16_t> samples(800);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i * 40 - 16000);
+    std::vector<uint8_t> file = Wav(1, 8000, 16, Mono16(samples));
+    std::optional<PcmSound> pcm = DecodeWav(file.data(), file.size());
+    ASSERT_TRUE(pcm);
+    EXPECT_EQ(pcm->sampleRate, 8000);
+    EXPECT_EQ(pcm->channels, 1);
+    EXPECT_EQ(pcm->Frames(), 800u);
+    EXPECT_EQ(pcm->LengthMs(), 100u);
+    EXPECT_EQ(pcm->samples, samples);
+}
+
+TEST(Wav, WidensEightBitStereoToSixteenBits) {
+    // Unsigned 8-bit: 128 is silence, 255 nearly full scale.
+    std::vector<uint8_t> file = Wav(2, 22050, 8, {128, 255, 0, 128});
+    std::optional<PcmSound> pcm = DecodeWav(file.data(), file.size());
+    ASSERT_TRUE(pcm);
+    EXPECT_EQ(pcm->channels, 2);
+    EXPECT_EQ(pcm->Frames(), 2u);
+    EXPECT_EQ(pcm->samples, (std::vector<int16_t>{0, 127 * 256, -128 * 256, 0}));
+}
+
+TEST(Wav, RefusesWhatIsNoWavOrHoldsNoSound) {
+    EXPECT_FALSE(DecodeWav(nullptr, 0));
+    std::string text = "this is not a sound at all, just some words in a file";
+    EXPECT_FALSE(DecodeWav(text.data(), text.size()));
+    std::vector<uint8_t> empty = Wav(1, 8000, 16, {});
+    EXPECT_FALSE(DecodeWav(empty.data(), empty.size()));
+    std::vector<uint8_t> file = Wav(1, 8000, 16, Mono16(std::vector<int16_t>(100, 5)));
+    for (size_t cut = 0; cut < 44; ++cut) EXPECT_FALSE(DecodeWav(file.data(), cut)) << "cut at " << cut;
+    std::vector<uint8_t> noRate = Wav(1, 0, 16, Mono16({1, 2}));
+    EXPECT_FALSE(DecodeWav(noRate.data(), noRate.size()));
+}
+
+TEST(Wav, KeepsWhatATruncatedDataChunkHolds) {
+    std::vector<uint8_t> file = Wav(1, 8000, 16, Mono16(std::vector<int16_t>(100, 5)));
+    file.resize(file.size() - 50);  // the header still announces 100 samples
+    std::optional<PcmSound> pcm = DecodeWav(file.data(), file.size());
+    ASSERT_TRUE(pcm);
+    EXPECT_EQ(pcm->Frames(), 75u);
+}
+
+TEST(SoundSystem, DoesNothingWhileUnavailable) {
+    SoundSystem sound;
+    EXPECT_FALSE(sound.IsAvailable());
+    std::vector<uint8_t> file = Wav(1, 8000, 16, Mono16({1, 2, 3}));
+    EXPECT_EQ(sound.CreateSound(file.data(), file.size()), nullptr);
+    KvSound loose;
+    loose.buffer = 12345;
+    sound.ReleaseSound(loose);
+    EXPECT_EQ(loose.buffer, 0u);
+    sound.Close();
+    EXPECT_FALSE(sound.IsAvailable());
+}
+
+TEST(SoundSystem, CreatesABufferWithTheDecodedFactsWhenADeviceOpens) {
+    SoundSystem sound;
+    if (!sound.Init()) GTEST_SKIP() << "no sound device on this machine";
+    EXPECT_TRUE(sound.IsAvailable());
+    std::vector<uint8_t> stereo = Wav(2, 11025, 16, Mono16(std::vector<int16_t>(2 * 11025, 300)));
+    std::unique_ptr<KvSound> created = sound.CreateSound(stereo.data(), stereo.size());
+    ASSERT_NE(created, nullptr);
+    EXPECT_NE(created->buffer, 0u);
+    EXPECT_EQ(created->sampleRate, 11025);
+    EXPECT_EQ(created->channels, 2);
+    EXPECT_EQ(created->lengthMs, 1000u);
+    std::string text = "not a sound";
+    EXPECT_EQ(sound.CreateSound(text.data(), text.size()), nullptr);
+    sound.ReleaseSound(*created);
+    EXPECT_EQ(created->buffer, 0u);
+    sound.Close();
+    EXPECT_FALSE(sound.IsAvailable());
+}
+
+}  // namespace
+}  // namespace kv
