@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "core/Stream.h"
+
+namespace kv {
+namespace {
+
+TEST(ElasticStream, GrowsInStepsOfOneHundredBytes) {
+    KvElasticMemOStream out;
+    EXPECT_EQ(out.Capacity(), 100u);
+    std::string bytes(250, 'a');
+    out.Write(bytes.data(), 100);
+    EXPECT_EQ(out.Capacity(), 100u);
+    out.Write(bytes.data(), 1);
+    EXPECT_EQ(out.Capacity(), 200u);
+    KvElasticMemOStream big;
+    big.Write(bytes.data(), 250);
+    EXPECT_EQ(big.Capacity(), 300u);
+    EXPECT_EQ(big.size, 250u);
+}
+
+TEST(ElasticStream, KeepsContentWhenGrowingAndOverwritingAfterASeek) {
+    KvElasticMemOStream out;
+    for (int i = 0; i < 1000; ++i) {
+        char c = static_cast<char>('a' + i % 26);
+        out.Write(&c, 1);
+    }
+    EXPECT_EQ(out.size, 1000u);
+    EXPECT_EQ(out.Data()[999], 'a' + 999 % 26);
+    EXPECT_FALSE(out.Seek(10, SeekOrigin::Begin));
+    out.Write("XY", 2);
+    EXPECT_EQ(out.size, 1000u);  // size is the highest position written
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Data()) + 9, 4), "jXYm");
+    EXPECT_TRUE(out.Seek(1, SeekOrigin::End));
+    EXPECT_EQ(out.GetPos(), 1001);
+}
+
+TEST(MemoryStream, SeeksReportFailurePastTheEndButStillMove) {
+    const char data[] = {1, 2, 3};
+    KvMemIStream in(data, 3);
+    EXPECT_FALSE(in.Seek(0, SeekOrigin::End));
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_TRUE(in.Seek(1, SeekOrigin::End));
+    EXPECT_EQ(in.GetPos(), 4);
+    EXPECT_TRUE(in.Seek(5, SeekOrigin::Begin));
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_FALSE(in.Seek(3, SeekOrigin::Begin));
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_FALSE(in.Seek(-2, SeekOrigin::Current));
+    EXPECT_EQ(in.GetPos(), 1);
+    EXPECT_FALSE(in.IsEof());
+}
+
+TEST(MemoryStream, ClampsAReadThatPassesTheEndOfTheBlock) {
+    const char data[] = {'a', 'b', 'c'};
+    KvMemIStream in(data, 3);
+    char buffer[8] = {};
+    in.Seek(1, SeekOrigin::Begin);
+    EXPECT_EQ(in.Read(buffer, 8), 2);
+    EXPECT_EQ(std::string(buffer, 2), "bc");
+    EXPECT_EQ(in.Read(buffer, 8), 0);
+    in.Seek(10, SeekOrigin::Begin);
+    EXPECT_EQ(in.Read(buffer, 1), 0);
+    KvMemIStream empty(nullptr, 0);
+    EXPECT_FALSE(empty.IsOpen());
+    EXPECT_EQ(empty.Read(buffer, 1), 0);
+}
+
+TEST(ReadString, ReadsALengthThenTheBytes) {
+    const unsigned char data[] = {3, 0, 0, 0, 'B', 'o', 'x', 0, 0, 0, 0, 9, 0, 0, 0, 'a'};
+    KvMemIStream in(data, sizeof data);
+    KvString s("old");
+    EXPECT_TRUE(ReadString(in, s));
+    EXPECT_STREQ(s.CStr(), "Box");
+    EXPECT_TRUE(ReadString(in, s));
+    EXPECT_STREQ(s.CStr(), "");
+    EXPECT_EQ(in.GetPos(), 11);
+    EXPECT_FALSE(ReadString(in, s));  // announces 9 bytes, holds 1
+    EXPECT_STREQ(s.CStr(), "a");
+}
+
+TEST(ReadString, SurvivesAHugeAnnouncedLength) {
+    const unsigned char data[] = {0xff, 0xff, 0xff, 0xff, 'x'};
+    KvMemIStream in(data, sizeof data);
+    KvString s;
+    EXPECT_FALSE(ReadString(in, s));
+    EXPECT_STREQ(s.CStr(), "x");
+}
+
+class FileStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = (std::filesystem::temp_directory_path() / ("kv_stream_" + std::to_string(::getpid()))).string();
+        std::FILE* f = std::fopen(path_.c_str(), "wb");
+        std::fputs("hello", f);
+        std::fclose(f);
+    }
+    void TearDown() override { std::remove(path_.c_str()); }
+    std::string path_;
+};
+
+TEST_F(FileStreamTest, MeasuresTheFileAndReachesEofOnlyAfterAShortRead) {
+    KvFileIStream in(KvFile(path_.c_str()));
+    ASSERT_TRUE(in.IsOpen());
+    EXPECT_EQ(in.size, 5u);
+    EXPECT_EQ(in.GetPos(), 0);
+    char buffer[8];
+    EXPECT_EQ(in.Read(buffer, 5), 5);
+    EXPECT_FALSE(in.IsEof());  // position equals size, but no read has run short yet
+    EXPECT_EQ(in.Read(buffer, 1), 0);
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_FALSE(in.Seek(1, SeekOrigin::Begin));
+    EXPECT_EQ(in.Read(buffer, 2), 2);
+    EXPECT_EQ(std::string(buffer, 2), "el");
+}
+
+TEST(FileStream, AMissingFileAnswersAsClosed) {
+    KvFileIStream in(KvFile("/nonexistent/kolvex/robot.r"));
+    char c;
+    EXPECT_FALSE(in.IsOpen());
+    EXPECT_EQ(in.size, 0u);
+    EXPECT_EQ(in.GetPos(), -1);
+    EXPECT_TRUE(in.Seek(0, SeekOrigin::Begin));
+    EXPECT_TRUE(in.IsEof());
+    EXPECT_EQ(in.Read(&c, 1), 0);
+}
+
+}  // namespace
+}  // namespace kv
