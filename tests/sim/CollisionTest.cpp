@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Arena.h"
+#include "sim/Collision.h"
+
+namespace kv {
+namespace {
+
+using test::Arena;
+
+const Vec2 kEast{1, 0}, kNorth{0, 1};
+
+TEST(Collision, RectanglesOverlapWhenEitherHoldsACornerOfTheOther) {
+    const Vec2 size{30, 40};
+    EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {30, 10}, kEast, size));
+    EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {40, 30}, kEast, size));  // corners touch
+    EXPECT_FALSE(RectOverlap({0, 0}, kEast, size, {40.01, 0}, kEast, size));
+    const double r = std::sqrt(0.5);
+    EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {35, 0}, {r, r}, size));
+}
+
+TEST(Collision, APlusSignIsNoOverlap) {
+    EXPECT_FALSE(RectOverlap({0, 0}, kEast, {10, 100}, {0, 0}, kNorth, {10, 100}));
+}
+
+TEST(Collision, RobotsFarApartByManhattanDistanceAreNeverTested) {
+    Arena arena;
+    RobotGeometry huge;
+    huge.width = huge.length = 500;
+    arena.holder.SetGeometry(huge);
+    KvGLRobot* a = arena.Place({300, 300});
+    KvGLRobot* b = arena.Place({450, 360});  // Manhattan 210
+    a->Drive(0, 100);
+    b->Drive(180, 100);
+    arena.Run(0.01);
+    EXPECT_EQ(a->damage + b->damage, 0);
+}
+
+TEST(Collision, RobotsInContactLoseTwoPointsAtFirstAndAgainAfterEachCooldown) {
+    Arena arena(0.01);
+    KvGLRobot* a = arena.Place({500, 500}, 0);
+    KvGLRobot* b = arena.Place({540, 500}, 180);
+    a->Drive(0, 20);
+    b->Drive(180, 20);
+    arena.Run(0.2);
+    EXPECT_EQ(a->damage, 2);
+    EXPECT_EQ(b->damage, 2);
+    EXPECT_EQ(a->speed, 0);
+    EXPECT_EQ(a->canMove, 0);
+    // Pushing on: every 0.7 s (plus at most one tick) two more points each.
+    for (int i = 0; i < 150; ++i) {
+        a->Drive(0, 20);
+        b->Drive(180, 20);
+        arena.scheduler.Tick();
+    }
+    EXPECT_EQ(a->damage, 6);
+    EXPECT_EQ(b->damage, 6);
+}
+
+TEST(Collision, ARobotRammedWhileStandingTakesTheSameDamage) {
+    Arena arena(0.01);
+    KvGLRobot* rammer = arena.Place({500, 500}, 0);
+    KvGLRobot* standing = arena.Place({545, 500}, 90);
+    rammer->Drive(0, 30);
+    arena.Run(0.5);
+    EXPECT_EQ(rammer->damage, 2);
+    EXPECT_EQ(standing->damage, 2);
+}
+
+TEST(Collision, RobotsMovingApartAreFreeToMove) {
+    Arena arena(0.01);
+    // Overlapping by 0.5 and parting at 0.4 per tick: the next positions still overlap,
+    // the doubled look-ahead no longer does.
+    KvGLRobot* a = arena.Place({500, 500}, 180);
+    KvGLRobot* b = arena.Place({539.5, 500}, 0);
+    for (KvGLRobot* r : {a, b}) {
+        r->speed = r->desiredSpeed = 20;
+        r->lastDt = 0.01;
+    }
+    arena.Run(0.5);
+    EXPECT_LT(a->position.x, 500);
+    EXPECT_GT(b->position.x, 539.5);
+    EXPECT_EQ(a->damage + b->damage, 0);
+}
+
+TEST(Collision, DeadRobotsCollideWithNothing) {
+    Arena arena(0.01);
+    KvGLRobot* a = arena.Place({500, 500}, 0);
+    KvGLRobot* wreck = arena.Place({530, 500}, 0);
+    wreck->ApplyDamage(100);
+    a->Drive(0, 20);
+    arena.Run(0.5);
+    EXPECT_GT(a->position.x, 505);
+    EXPECT_EQ(a->damage, 0);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/Random.h"
+#include "sim/HeightField.h"
+#include "sim/RobotGeometry.h"
+
+namespace kv {
+namespace {
+
+TEST(HeightField, InterpolatesBetweenGridVertices) {
+    KvHeightField g;
+    SeedRandom(3);
+    g.GenerateHills();
+    EXPECT_EQ(g.HeightAt(-3, 2), g.Y(22, 17));
+    const double centre = (g.Y(22, 17) + g.Y(22, 18) + g.Y(23, 17) + g.Y(23, 18)) / 4;
+    EXPECT_NEAR(g.HeightAt(-2.5, 2.5), centre, 1e-12);
+    EXPECT_TRUE(std::isfinite(g.HeightAt(25, -30)));
+    EXPECT_EQ(g.HeightAt(20, 20), g.Y(40, 40));
+}
+
+TEST(HeightField, FlattensFarFromTheArenaAndDependsOnlyOnTheSeed) {
+    KvHeightField a, b;
+    SeedRandom(11);
+    a.GenerateHills();
+    SeedRandom(11);
+    b.GenerateHills();
+    double bump = 0;
+    for (int r = 0; r < KvHeightField::kSize; ++r)
+        for (int c = 0; c < KvHeightField::kSize; ++c) {
+            EXPECT_EQ(a.Y(r, c), b.Y(r, c));
+            bump = std::max(bump, std::fabs(a.Y(r, c)));
+        }
+    EXPECT_GT(bump, 0.01);
+    EXPECT_LT(std::fabs(a.Y(0, 0)), 1e-6);
+    EXPECT_LT(std::fabs(a.Y(40, 40)), 1e-6);
+}
+
+TEST(HeightField, NormalsPointUpIncludingAtTheFarEdges) {
+    KvHeightField g;
+    SeedRandom(5);
+    g.GenerateHills();
+    for (int r = 0; r < KvHeightField::kSize; ++r)
+        for (int c = 0; c < KvHeightField::kSize; ++c) EXPECT_GT(g.Normal(r, c).y, 0.5) << r << "," << c;
+    KvHeightField flat;
+    flat.ComputeNormals();
+    EXPECT_EQ(flat.Normal(40, 40).y, 1);
+    EXPECT_EQ(flat.Normal(0, 40).y, 1);
+}
+
+TEST(RobotGeometry, StandsTheBodyOnLevelGroundAlongItsHeading) {
+    KvHeightField flat;
+    const KvMatrix m = RobotGeometry::BodyFrame(flat, {500, 500}, 90);
+    EXPECT_NEAR(m[0], 1, 1e-12);
+    EXPECT_NEAR(m[6], -1, 1e-12);
+    EXPECT_NEAR(m[9], 1, 1e-12);
+    EXPECT_NEAR(m[12], 0, 1e-12);
+    const KvMatrix m0 = RobotGeometry::BodyFrame(flat, {0, 999}, 0);
+    EXPECT_NEAR(m0[2], -1, 1e-12);
+    EXPECT_NEAR(m0[4], -1, 1e-12);
+    EXPECT_NEAR(m0[12], -5, 1e-12);
+    EXPECT_NEAR(m0[14], 4.99, 1e-12);
+}
+
+TEST(RobotGeometry, PutsTheMuzzleAheadOfTheTurretInTheCannonDirection) {
+    KvHeightField flat;
+    RobotGeometry g;
+    g.muzzleLocal[13] = -0.2;  // the barrel points along the turret's -y
+    const KvVec3 east = g.MuzzlePoint(flat, {500, 500}, 0, 0);
+    EXPECT_NEAR(east.x, 0.2, 1e-9);
+    EXPECT_NEAR(east.z, 0, 1e-9);
+    const KvVec3 north = g.MuzzlePoint(flat, {500, 500}, 0, 90);
+    EXPECT_NEAR(north.x, 0, 1e-9);
+    EXPECT_NEAR(north.z, 0.2, 1e-9);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "core/Random.h"
+#include "sim/GameHolder.h"
+#include "sim/SimulationThread.h"
+
+namespace kv {
+namespace {
+
+const std::string kRobots = KV_TEST_ROBOTS;
+
+// The game's two threads: the worker ticks with measured time; the main thread reads robot
+// values as the frame does, and pauses, clears and sets up new battles as New and Restart do.
+TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
+    ProcessScheduler scheduler;
+    KvHeightField ground;
+    KvGameHolder holder(scheduler, ground);
+    const char* files[] = {"rover.r", "shooter.r", "rammer.r", "hostile.r"};
+    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str())};
+
+    SeedRandom(77);
+    SimulationThread worker(scheduler);
+    worker.Start(77);
+    scheduler.Add(&holder, true, false);
+
+    double seen = 0;
+    for (int round = 0; round < 6; ++round) {
+        scheduler.SetPaused(true);
+        holder.Clear();
+        ground.GenerateHills();
+        ASSERT_TRUE(holder.SetupBattle());
+        scheduler.SetPaused(false);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(60);
+        while (std::chrono::steady_clock::now() < end) {
+            for (const KvGLRobot* robot : holder.robots) {
+                const RobotValues v = robot->Values();
+                ASSERT_GE(v.position.x, 0);
+                ASSERT_LE(v.position.x, 999);
+                ASSERT_LE(v.damage, 100);
+                seen += v.speed + v.heading;
+            }
+            (void)holder.AliveCount();
+            (void)holder.BattleTime();
+            std::this_thread::yield();
+        }
+    }
+    worker.Stop();
+    holder.Clear();
+    scheduler.Forget(&holder);
+    EXPECT_GE(seen, 0);
+}
+
+}  // namespace
+}  // namespace kv
