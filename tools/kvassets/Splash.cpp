@@ -1,0 +1,229 @@
+#include "tools/kvassets/Splash.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "tools/kvassets/Render.h"
+
+namespace kv::gen {
+
+namespace {
+
+// Five columns by seven rows per glyph, one string per row, '#' set.
+struct Glyph {
+    char c;
+    const char* rows[7];
+};
+constexpr Glyph kFont[] = {
+    {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+    {'B', {"####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."}},
+    {'C', {".###.", "#...#", "#....", "#....", "#....", "#...#", ".###."}},
+    {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
+    {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+    {'F', {"#####", "#....", "#....", "####.", "#....", "#....", "#...."}},
+    {'G', {".###.", "#...#", "#....", "#.###", "#...#", "#...#", ".####"}},
+    {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+    {'I', {".###.", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'J', {"..###", "...#.", "...#.", "...#.", "...#.", "#..#.", ".##.."}},
+    {'K', {"#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"}},
+    {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
+    {'M', {"#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"}},
+    {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
+    {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'P', {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."}},
+    {'Q', {".###.", "#...#", "#...#", "#...#", "#.#.#", "#..#.", ".##.#"}},
+    {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
+    {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
+    {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
+    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'V', {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
+    {'W', {"#...#", "#...#", "#...#", "#.#.#", "#.#.#", "#.#.#", ".#.#."}},
+    {'X', {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"}},
+    {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
+    {'Z', {"#####", "....#", "...#.", "..#..", ".#...", "#....", "#####"}},
+    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+    {'6', {".###.", "#....", "#....", "####.", "#...#", "#...#", ".###."}},
+    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+    {'9', {".###.", "#...#", "#...#", ".####", "....#", "....#", ".###."}},
+    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
+    {'-', {".....", ".....", ".....", "#####", ".....", ".....", "....."}},
+    {'!', {"..#..", "..#..", "..#..", "..#..", "..#..", ".....", "..#.."}},
+    {':', {".....", ".##..", ".##..", ".....", ".##..", ".##..", "....."}},
+};
+
+const Glyph* FindGlyph(char c) {
+    for (const Glyph& g : kFont)
+        if (g.c == c) return &g;
+    return nullptr;
+}
+
+KvMatrix RotationZ(double angle) {
+    // About the local z axis, the way the robot turns its turret and scanner.
+    KvMatrix r = Identity();
+    r[0] = std::cos(angle);
+    r[1] = -std::sin(angle);
+    r[4] = std::sin(angle);
+    r[5] = std::cos(angle);
+    return r;
+}
+
+const char* const kBodyKeys[] = {"body_red", "body_green", "body_blue", "body_magenta"};
+const char* const kShellKeys[] = {"red_rocket", "green_rocket", "blue_rocket", "magenta_rocket"};
+
+const Image* Find(const TextureSet& textures, const char* key) {
+    auto it = textures.find(key ? key : "");
+    return it == textures.end() ? nullptr : &it->second;
+}
+
+void AddGround(std::vector<RenderTri>& tris, const Image* grass, double half, double repeats) {
+    const V3 corners[4] = {{-half, 0, -half}, {half, 0, -half}, {half, 0, half}, {-half, 0, half}};
+    const double uv[4][2] = {{0, 0}, {repeats, 0}, {repeats, repeats}, {0, repeats}};
+    const int order[2][3] = {{0, 2, 1}, {0, 3, 2}};
+    for (const auto& o : order) {
+        RenderTri t{};
+        for (int k = 0; k < 3; ++k) {
+            t.p[k] = corners[o[k]];
+            t.n[k] = {0, 1, 0};
+            t.uv[k][0] = uv[o[k]][0];
+            t.uv[k][1] = uv[o[k]][1];
+        }
+        t.texture = grass;
+        tris.push_back(t);
+    }
+}
+
+void Sky(Image& img, int horizon) {
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            const double t = std::clamp(static_cast<double>(y) / horizon, 0.0, 1.0);
+            Rgba c = Mix(Rgba{0.12f, 0.22f, 0.45f, 1}, Rgba{0.95f, 0.72f, 0.45f, 1}, std::pow(t, 2.2));
+            // Soft cloud bands.
+            const double cloud = TiledFbm(static_cast<double>(x) / img.width, static_cast<double>(y) / horizon, 4, 5, 1201);
+            c = Mix(c, Rgba{1.0f, 0.88f, 0.75f, 1}, std::clamp((cloud - 0.55) * 2.5, 0.0, 0.6) * t);
+            img.At(x, y) = c;
+        }
+}
+
+}  // namespace
+
+int TextWidth(const char* text, int scale) { return static_cast<int>(std::strlen(text)) * 6 * scale - scale; }
+
+void DrawText(Image& img, int x, int y, const char* text, int scale, Rgba colour) {
+    for (int i = 0; text[i]; ++i) {
+        const Glyph* g = FindGlyph(text[i]);
+        if (!g) continue;
+        for (int row = 0; row < 7; ++row)
+            for (int col = 0; col < 5; ++col)
+                if (g->rows[row][col] == '#')
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx) {
+                            const int px = x + (i * 6 + col) * scale + dx, py = y + row * scale + dy;
+                            if (px < 0 || py < 0 || px >= img.width || py >= img.height) continue;
+                            // A light top edge on each block gives the big letters some bevel.
+                            const double shade = 1.0 - 0.35 * dy / std::max(1, scale - 1);
+                            img.At(px, py) = Rgba{static_cast<float>(colour.r * shade), static_cast<float>(colour.g * shade),
+                                                  static_cast<float>(colour.b * shade), 1};
+                        }
+    }
+}
+
+void AddRobot(std::vector<RenderTri>& tris, const KvModelParts& tmpl, const TextureSet& textures, const RobotPose& pose) {
+    KvModelParts parts = tmpl;
+    const double h = pose.headingDegrees * M_PI / 180;
+    const V3 f{std::cos(h), 0, std::sin(h)}, s{-f.z, 0, f.x};
+    KvMatrix body = Identity();
+    body[0] = -s.x, body[1] = -s.y, body[2] = -s.z;
+    body[4] = -f.x, body[5] = -f.y, body[6] = -f.z;
+    body[8] = 0, body[9] = 1, body[10] = 0;
+    body[12] = pose.x, body[13] = 0, body[14] = pose.z;
+    parts[KvModelParts::kBody].node.local = body;
+    parts[KvModelParts::kTurret].node.local = Product(parts[KvModelParts::kTurret].node.local, RotationZ(pose.turretDegrees * M_PI / 180));
+    parts[KvModelParts::kScannerHead].node.local =
+        Product(parts[KvModelParts::kScannerHead].node.local, RotationZ(pose.scanDegrees * M_PI / 180));
+    for (int i = 0; i < KvModelParts::kPartCount; ++i) {
+        const char* key = KvModelParts::kTable[static_cast<std::size_t>(i)].texture;
+        if (i == KvModelParts::kShell) key = kShellKeys[pose.colour];
+        if (i == KvModelParts::kBody || i == KvModelParts::kScannerHead) key = kBodyKeys[pose.colour];
+        Rasteriser::AddMesh(tris, *parts[i].mesh, parts[i].node.GetWorld(), Find(textures, key));
+    }
+}
+
+Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
+    // Painted at twice the size and filtered down, which smooths edges and distant grass.
+    Image big(960, 640);
+    Sky(big, 300);
+    Rasteriser r(big);
+    r.LookAt({0.55, 0.42, 1.25}, {0.0, 0.12, 0.0}, 42);
+    r.SetFog(Rgba{0.93f, 0.74f, 0.5f, 1}, 9.0);
+    std::vector<RenderTri> tris;
+    AddGround(tris, Find(textures, "grass"), 60, 120);
+    AddRobot(tris, parts, textures, {0.0, 0.15, 200, 160, 120, 0});
+    AddRobot(tris, parts, textures, {-0.75, -0.9, 60, 30, 300, 2});
+    AddRobot(tris, parts, textures, {0.9, -1.6, 150, 230, 200, 1});
+    r.Draw(tris);
+    Image img(480, 320);
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            img.At(x, y) = Mix(Mix(big.At(2 * x, 2 * y), big.At(2 * x + 1, 2 * y), 0.5),
+                               Mix(big.At(2 * x, 2 * y + 1), big.At(2 * x + 1, 2 * y + 1), 0.5), 0.5);
+    // The title with a drop shadow, and the tagline.
+    const char* title = "KOLVEX";
+    const int scale = 9, tx = (img.width - TextWidth(title, scale)) / 2;
+    DrawText(img, tx + 4, 22 + 4, title, scale, Rgba{0.05f, 0.05f, 0.1f, 1});
+    DrawText(img, tx, 22, title, scale, Rgba{1.0f, 0.78f, 0.2f, 1});
+    const char* tag = "PROGRAMMED ROBOT BATTLES";
+    const int tagx = (img.width - TextWidth(tag, 2)) / 2;
+    DrawText(img, tagx + 1, 96 + 1, tag, 2, Rgba{0.05f, 0.05f, 0.1f, 1});
+    DrawText(img, tagx, 96, tag, 2, Rgba{1, 1, 1, 1});
+    // A calm band at the bottom for the version line.
+    for (int y = img.height - 36; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x)
+            img.At(x, y) = Mix(img.At(x, y), Rgba{0.93f, 0.93f, 0.9f, 1}, y < img.height - 33 ? 0.5 : 0.88);
+    return img;
+}
+
+Image ModelPreview(const KvModelParts& parts, KvDebrisParts debris, const TextureSet& textures) {
+    Image img(800, 400);
+    for (Rgba& p : img.pixels) p = Rgba{0.3f, 0.32f, 0.36f, 1};
+    const double views[][2] = {{30, 0}, {150, 1}, {260, 2}, {340, 3}};
+    for (int v = 0; v < 4; ++v) {
+        Image tile(200, 200);
+        for (Rgba& p : tile.pixels) p = Rgba{0.45f, 0.5f, 0.55f, 1};
+        Rasteriser r(tile);
+        const double a = views[v][0] * M_PI / 180;
+        r.LookAt({0.65 * std::cos(a), 0.4, 0.65 * std::sin(a)}, {0, 0.1, 0}, 40);
+        std::vector<RenderTri> tris;
+        AddRobot(tris, parts, textures, {0, 0, 0, v * 40.0, v * 70.0, static_cast<int>(views[v][1])});
+        r.Draw(tris);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x) img.At(v * 200 + x, y) = tile.At(x, y);
+    }
+    // The wreck beside an intact robot, both heading 0, seen from the side and above.
+    for (int v = 0; v < 2; ++v) {
+        Image tile(400, 200);
+        for (Rgba& p : tile.pixels) p = Rgba{0.4f, 0.45f, 0.4f, 1};
+        Rasteriser r(tile);
+        r.LookAt(v == 0 ? V3{0.3, 0.45, 1.0} : V3{0.3, 1.3, 0.05}, {0.3, 0.05, 0}, 40);
+        std::vector<RenderTri> tris;
+        AddRobot(tris, parts, textures, {0, 0, 0, 0, 0, 0});
+        debris.SetBodyTexture(nullptr);
+        debris.PlaceAndDetach(KvDebrisParts::RootMatrix(0.6, 0, 0, 0));
+        for (int i = 0; i < KvDebrisParts::kPieceCount; ++i) {
+            const char* key = KvDebrisParts::kTable[static_cast<std::size_t>(i)].texture;
+            Rasteriser::AddMesh(tris, *debris.pieces[static_cast<std::size_t>(i)].mesh,
+                                debris.pieces[static_cast<std::size_t>(i)].node.GetWorld(), Find(textures, key ? key : "body_red"));
+        }
+        r.Draw(tris);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 400; ++x) img.At(v * 400 + x, 200 + y) = tile.At(x, y);
+    }
+    return img;
+}
+
+}  // namespace kv::gen
