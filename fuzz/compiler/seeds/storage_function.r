@@ -1,0 +1,2 @@
+register f() { }
+main() { }

@@ -1,0 +1,2 @@
+main() { g(1); scan(1); }
+scan(a, b) { }

@@ -1,0 +1,165 @@
+// Random code images run on the machine: unknown opcodes, jumps, calls, globals and stack
+// offsets anywhere in or out of range, stack depths at both ends. Whatever the image, the
+// machine must only report faults, never crash or hang, and Step must stay within its budget.
+//
+// Input: a 16-byte header (robot values, step length, start pc, accumulator, stack
+// preload), then one instruction per 4 bytes: opcode byte, operand mode, 16-bit value.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "core/Random.h"
+#include "vm/VMachine.h"
+
+namespace {
+
+using namespace kv;
+
+constexpr int kMaxExecutes = 10000;
+constexpr int kMaxSteps = 400;
+constexpr std::size_t kHeaderSize = 16;
+constexpr std::size_t kMaxInstructions = 4096;
+// More opcodes than the table holds, so unknown ones occur.
+constexpr int kOpcodeSpan = 52;
+
+class Reader {
+public:
+    Reader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+    uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
+
+private:
+    const uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// Values at the edges of every range the machine checks.
+constexpr int32_t kEdges[] = {
+    0, -1, 1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+    KvVMachine::kStackSize - 1, KvVMachine::kStackSize, -KvVMachine::kStackSize, -KvVMachine::kStackSize - 1,
+    KvVMachine::kCallStackSize, 90, 270, 46341, -46341, 100000, -100000,
+};
+
+constexpr double kRobotValues[] = {0, 1.5, -1.5, 999.9, 1e10, -1e10, 2147483647.9, -2147483648.9,
+                                   std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                                   -std::numeric_limits<double>::infinity(), 100, 50.5, -0.0, 1e-300, 2147483648.0};
+
+int32_t Operand(uint8_t mode, uint16_t value, int32_t length) {
+    switch (mode % 5) {
+        case 0: return static_cast<int16_t>(value);                     // small signed
+        case 1: return static_cast<int32_t>(value % (length + 2)) - 1;  // around the code
+        case 2: return kEdges[value % (sizeof kEdges / sizeof kEdges[0])];
+        case 3: return static_cast<int32_t>(value % 16) - 12;           // local offsets
+        default: return static_cast<int32_t>(value) * 65537 ^ (mode << 24);
+    }
+}
+
+int32_t RandomOpcode(uint8_t byte) {
+    if (byte == 0xff) return -1;
+    if (byte == 0xfe) return std::numeric_limits<int32_t>::min();
+    return byte % kOpcodeSpan;
+}
+
+// A body that answers every command from the input, with extreme values to read.
+class StandInRobot : public KvBaseRobot {
+public:
+    int32_t Drive(int32_t direction, int32_t speed) override { return direction ^ speed; }
+    int32_t Scan(int32_t direction, int32_t resolution) override { return direction - resolution; }
+    int32_t Cannon(int32_t direction, int32_t range) override { return range; }
+};
+
+[[noreturn]] void Broken(const char* what, long value) {
+    std::fprintf(stderr, "fuzz_machine: %s (%ld)\n", what, value);
+    std::abort();
+}
+
+struct Counter : KvVMachine::Observer {
+    void OnExecuted(VmStatus) override { ++executed; }
+    long executed = 0;
+};
+
+void CheckRegisters(const KvVMachine& m) {
+    if (m.Sp() < -1 || m.Sp() >= KvVMachine::kStackSize) Broken("sp out of range", m.Sp());
+    if (m.Csp() < -1 || m.Csp() >= KvVMachine::kCallStackSize) Broken("csp out of range", m.Csp());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < kHeaderSize) return -1;
+    Reader in(data, size);
+    const uint8_t robotBits = in.Byte();
+    const uint8_t robotBits2 = in.Byte();
+    const uint8_t dtByte = in.Byte();
+    const uint8_t pcMode = in.Byte();
+    const uint16_t pcValue = in.Word();
+    const uint8_t aMode = in.Byte();
+    const uint16_t aValue = in.Word();
+    const uint8_t preload = in.Byte();
+    const uint8_t preloadMode = in.Byte();
+    const uint16_t preloadValue = in.Word();
+    const uint8_t seed = in.Byte();
+    in.Word();  // reserved
+
+    const std::size_t count = std::min((size - kHeaderSize) / 4, kMaxInstructions);
+    RobotProgram program;
+    program.code.reserve(count);
+    const auto length = static_cast<int32_t>(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int32_t op = RandomOpcode(in.Byte());
+        const uint8_t mode = in.Byte();
+        program.code.push_back({op, Operand(mode, in.Word(), length)});
+    }
+    program.entry = Operand(pcMode, pcValue, length);
+
+    StandInRobot robot;
+    robot.damage = kRobotValues[robotBits & 15];
+    robot.speed = kRobotValues[robotBits >> 4];
+    robot.position = {kRobotValues[robotBits2 & 15], kRobotValues[robotBits2 >> 4]};
+    const int32_t a = Operand(aMode, aValue, length);
+    const int32_t pushes = preloadMode & 1 ? KvVMachine::kStackSize - 1 - preload % 8 : preload % 8;
+
+    // Paced run first, on a fresh machine: small steps, then the scheduler's largest one.
+    SeedRandom(seed);
+    KvVMachine machine;
+    machine.AttachRobot(&robot);
+    Counter counter;
+    machine.SetObserver(&counter);
+    machine.Load(program);
+    const double dt = 0.0005 + (dtByte % 64) * 0.0008;  // up to about 0.05 s
+    const long perStepLimit = static_cast<long>(std::ceil(0.3 / KvVMachine::kSecondsPerCostUnit)) + 1;
+    for (int s = 0; s <= kMaxSteps && !machine.Finished(); ++s) {
+        counter.executed = 0;
+        machine.Step(s == kMaxSteps ? 0.3 : dt);
+        if (counter.executed > perStepLimit) Broken("one step ran past its budget", counter.executed);
+        CheckRegisters(machine);
+        if (machine.Time() < 0) Broken("negative time budget", 0);
+    }
+
+    // Then instruction by instruction from the chosen registers; a fault skips to the next.
+    machine.Load(program);
+    machine.SetObserver(nullptr);
+    machine.SetA(a);
+    for (int32_t i = 0; i < pushes; ++i) machine.Push(static_cast<int32_t>(preloadValue) * (i + 1));
+    for (int n = 0; n < kMaxExecutes; ++n) {
+        const int32_t pc = machine.Pc();
+        const int32_t sp = machine.Sp();
+        const VmStatus status = machine.Execute();
+        CheckRegisters(machine);
+        if (status == VmStatus::Finished) break;
+        if (status != VmStatus::Ok) {
+            if (machine.Pc() != pc || machine.Sp() != sp) Broken("a fault moved the registers at pc", pc);
+            machine.SetPc(pc + 1);
+        }
+        if (pc < 0 || pc >= length) {
+            if (status != VmStatus::Ok || machine.Pc() != pc) Broken("pc outside the code did something", pc);
+            break;
+        }
+    }
+    return 0;
+}
