@@ -2,16 +2,18 @@
 # make test  - install what is missing, build, run every test (plain and under ASan+UBSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
 # make bench - build and run the benchmarks
+# make tsan  - build and run every test under ThreadSanitizer
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\#' .ci/packages.txt)
 
-.PHONY: all deps build build-asan run test test-plain test-asan fuzz bench clean
+.PHONY: all deps build build-asan run test test-plain test-asan fuzz bench clean tsan
 
 all: build
 
@@ -54,8 +56,13 @@ fuzz: deps
 	  $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$name fuzz/$${name#fuzz_}/seeds 2>&1 | tail -n 12; \
 	done
 
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_BENCH=OFF >/dev/null
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x $$b ] && $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
