@@ -1,5 +1,7 @@
 #include "assets/DebrisParts.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 
 namespace kv {
@@ -80,6 +82,22 @@ void KvDebrisParts::PlaceAndDetach(const KvMatrix& rootLocal) {
         piece.node.SetParent(&root);
         piece.node.local = piece.node.GetWorld();
         piece.node.SetParent(nullptr);
+    }
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void KvDebrisParts::DrawTextured(const std::function<bool(int)>& visible) {
+    for (int i = 0; i < kPieceCount; ++i) {
+        KvModelPart& piece = pieces[static_cast<std::size_t>(i)];
+        if (!piece.mesh || !shown[static_cast<std::size_t>(i)] || (visible && !visible(i))) continue;
+        BindPartTexture(piece.texture);
+        glPopMatrix();
+        glPushMatrix();
+        glMultMatrixd(piece.node.GetWorld().data());
+        piece.mesh->DrawTextured();
     }
 }
 

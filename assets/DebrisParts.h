@@ -37,7 +37,9 @@ public:
     // Sets the root, then stores each piece's world matrix as its local one and detaches it.
     void PlaceAndDetach(const KvMatrix& rootLocal);
 
-    void DrawTextured();
+    // Draws every shown piece that visible (when given) accepts, like the robot's parts:
+    // the caller has pushed the view's base model-view matrix once.
+    void DrawTextured(const std::function<bool(int piece)>& visible = {});
 
     TransformNode root;
     std::array<KvModelPart, kPieceCount> pieces;

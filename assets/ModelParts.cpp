@@ -1,5 +1,9 @@
 #include "assets/ModelParts.h"
 
+#include <GL/gl.h>
+
+#include "assets/Texture.h"
+
 namespace kv {
 
 // Record order is fixed: robots keep handles to records 0, 1, 2, 4 and 12-15 by index.
@@ -61,6 +65,39 @@ bool KvModelParts::Bind(const KvMeshLookup& meshes, const KvTextureLookup& textu
     }
     shellShown = true;
     return true;
+}
+
+void BindPartTexture(const KvTexture* texture) {
+    if (texture) {
+        texture->Bind();
+    } else {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+}
+
+void KvModelParts::DrawTextured() {
+    for (int i = 0; i < kPartCount; ++i) {
+        KvModelPart& part = parts[static_cast<std::size_t>(i)];
+        if (!part.mesh || (i == kShell && !shellShown)) continue;
+        BindPartTexture(part.texture);
+        glPopMatrix();
+        glPushMatrix();
+        glMultMatrixd(part.node.GetWorld().data());
+        part.mesh->DrawTextured();
+    }
+}
+
+void KvModelParts::DrawPlain() {
+    glDisable(GL_TEXTURE_2D);
+    for (int i = 0; i < kPartCount; ++i) {
+        KvModelPart& part = parts[static_cast<std::size_t>(i)];
+        if (!part.mesh || (i == kShell && !shellShown)) continue;
+        glPopMatrix();
+        glPushMatrix();
+        glMultMatrixd(part.node.GetWorld().data());
+        part.mesh->DrawPlain();
+    }
 }
 
 void GrowBox(const KvMesh& mesh, const KvMatrix& world, KvVec3& boxMin, KvVec3& boxMax, bool& first) {

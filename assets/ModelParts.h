@@ -83,6 +83,9 @@ private:
 // The world direction of the light whose shadows the volumes cast.
 inline constexpr KvVec3 kShadowLightDirection{1, -1, 1};
 
+// Binds texture for a part (enabling 2D texturing); a missing texture binds the default one.
+void BindPartTexture(const KvTexture* texture);
+
 // Box of a mesh's eight box corners taken through world; grows [boxMin, boxMax], which
 // starts at the first corner when first is set.
 void GrowBox(const KvMesh& mesh, const KvMatrix& world, KvVec3& boxMin, KvVec3& boxMax, bool& first);

@@ -73,11 +73,11 @@ void MeshBuilder::Loft(const std::vector<std::vector<V3>>& rings, const UvMap& u
     const V3 axis = Unit(centroid(rings.size() - 1) - centroid(0));
     if (ids.front()[0] != ids.front()[1 % n]) {
         int c = AddVertex(centroid(0) + axis * capInset);
-        for (std::size_t j = 0; j < n; ++j) tri(c, ids.front()[(j + 1) % n], ids.front()[j]);
+        for (std::size_t j = 0; j < n; ++j) tri(c, ids.front()[j], ids.front()[(j + 1) % n]);
     }
     if (ids.back()[0] != ids.back()[1 % n]) {
         int c = AddVertex(centroid(rings.size() - 1) - axis * capInset);
-        for (std::size_t j = 0; j < n; ++j) tri(c, ids.back()[j], ids.back()[(j + 1) % n]);
+        for (std::size_t j = 0; j < n; ++j) tri(c, ids.back()[(j + 1) % n], ids.back()[j]);
     }
     // Whatever order the rings were given in, the piece must wind outward.
     double volume = 0;

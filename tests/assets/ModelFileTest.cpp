@@ -1,0 +1,212 @@
+// The model format: conversion of placements, vertices and normals, and refusal of damaged files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "assets/Mesh.h"
+#include "assets/ModelFile.h"
+#include "assets/ModelWriter.h"
+#include "core/Stream.h"
+
+namespace kv {
+namespace {
+
+KvModelObject Triangle(const char* name, float px = 0, float py = 0, float pz = 0) {
+    KvModelObject o;
+    o.name = name;
+    o.secondName = "second";
+    o.placement[3][0] = px;
+    o.placement[3][1] = py;
+    o.placement[3][2] = pz;
+    o.vertices = {{1, 2, 3}, {4, 5, 6}, {10, 20, 30}};
+    o.textureVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    KvModelFace f;
+    for (uint32_t c = 0; c < 3; ++c) {
+        f.vertex[c] = c;
+        f.textureVertex[c] = c;
+        f.normal[c] = {0, 0, 1};
+    }
+    o.faces = {f};
+    return o;
+}
+
+std::vector<uint8_t> Write(const std::vector<KvModelMaterial>& materials, const std::vector<KvModelObject>& objects) {
+    KvElasticMemOStream out;
+    EXPECT_TRUE(WriteModelFile(out, materials, objects));
+    return std::vector<uint8_t>(out.Data(), out.Data() + out.size);
+}
+
+bool Load(const std::vector<uint8_t>& bytes, KvModelFile& file, KvString& error) {
+    KvMemIStream in(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return file.Load(in, error);
+}
+
+void ExpectNear(const KvVec3& v, double x, double y, double z) {
+    EXPECT_NEAR(v.x, x, 1e-9);
+    EXPECT_NEAR(v.y, y, 1e-9);
+    EXPECT_NEAR(v.z, z, 1e-9);
+}
+
+TEST(Mesh, IdentityPlacementTurnsTheZUpFrameIntoTheYUpWorld) {
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(Triangle("t")));
+    const KvMatrix& n = mesh.NodeMatrix();
+    ExpectNear({n[0], n[1], n[2]}, 1, 0, 0);
+    ExpectNear({n[4], n[5], n[6]}, 0, 0, -1);
+    ExpectNear({n[8], n[9], n[10]}, 0, 1, 0);
+    ExpectNear({n[12], n[13], n[14]}, 0, 0, 0);
+    ExpectNear(mesh.Positions()[0], 0.0254, 0.0508, 0.0762);
+    ExpectNear(TransformPoint(n, mesh.Positions()[0]), 0.0254, 0.0762, -0.0508);
+}
+
+TEST(Mesh, PlacementPositionBecomesATranslationInMetres) {
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(Triangle("t", 10, 20, 30)));
+    const KvMatrix& n = mesh.NodeMatrix();
+    ExpectNear({n[12], n[13], n[14]}, 0.254, 0.762, -0.508);
+    ExpectNear(mesh.Positions()[2], 0, 0, 0);
+    ExpectNear(mesh.ShadowPositions()[2], 0, 0, 0);
+    EXPECT_EQ(mesh.ShadowPositions().size(), 6u);
+    EXPECT_EQ(mesh.ShadowIndices().size(), 12u);
+}
+
+TEST(Mesh, FileNormalUpStaysLocalUpAndPointsAlongWorldY) {
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(Triangle("t")));
+    ExpectNear(mesh.CornerNormals()[1], 0, 0, 1);
+    ExpectNear(TransformDirection(mesh.NodeMatrix(), mesh.CornerNormals()[1]), 0, 1, 0);
+}
+
+TEST(Mesh, CornersFollowFacesAndTheBoxSpansEveryVertex) {
+    KvModelObject o = Triangle("t");
+    o.faces.push_back(o.faces[0]);
+    std::swap(o.faces[1].vertex[0], o.faces[1].vertex[2]);
+    o.faces[1].textureVertex[0] = 2;
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(o));
+    ASSERT_EQ(mesh.CornerCount(), 6u);
+    EXPECT_EQ(mesh.CornerVertexIndices()[3], 2u);
+    ExpectNear(mesh.CornerPositions()[3], 0.254, 0.508, 0.762);
+    EXPECT_DOUBLE_EQ(mesh.CornerTexCoords()[3].v, 1.0);
+    ExpectNear(mesh.BoxMin(), 0.0254, 0.0508, 0.0762);
+    ExpectNear(mesh.BoxMax(), 0.254, 0.508, 0.762);
+}
+
+TEST(Mesh, AnObjectWithoutFacesDrawsNothingAndWithoutVerticesKeepsAZeroBox) {
+    KvModelObject o;
+    o.name = "empty";
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(o));
+    EXPECT_EQ(mesh.CornerCount(), 0u);
+    ExpectNear(mesh.BoxMin(), 0, 0, 0);
+    ExpectNear(mesh.BoxMax(), 0, 0, 0);
+}
+
+TEST(Mesh, RefusesAnObjectWhoseFacePointsPastItsVertices) {
+    KvModelObject o = Triangle("t");
+    o.faces[0].vertex[1] = 3;
+    KvMesh mesh;
+    EXPECT_FALSE(mesh.BuildFrom(o));
+    EXPECT_EQ(mesh.CornerCount(), 0u);
+}
+
+TEST(ModelFile, ReadsWhatTheWriterWrote) {
+    KvModelMaterial m;
+    m.name = "paint";
+    m.colours[1][2] = 0.5f;
+    m.values[3] = 2.0f;
+    m.textureFile = "paint.jpg";
+    const auto bytes = Write({m, m}, {Triangle("a", 1, 2, 3), Triangle("b")});
+    KvModelFile file;
+    KvString error;
+    ASSERT_TRUE(Load(bytes, file, error)) << error.CStr();
+    ASSERT_EQ(file.Materials().size(), 2u);
+    EXPECT_EQ(file.Materials()[1].textureFile, KvString("paint.jpg"));
+    EXPECT_FLOAT_EQ(file.Materials()[1].colours[1][2], 0.5f);
+    ASSERT_EQ(file.Objects().size(), 2u);
+    EXPECT_EQ(file.Objects()[0].secondName, KvString("second"));
+    EXPECT_FLOAT_EQ(file.Objects()[0].placement[3][2], 3.0f);
+    EXPECT_EQ(file.Objects()[1].faces.size(), 1u);
+}
+
+TEST(ModelFile, WithoutMaterialsReadsFromTheObjectCountOn) {
+    const auto bytes = Write({}, {Triangle("a")});
+    KvModelFile file;
+    KvString error;
+    ASSERT_TRUE(Load(bytes, file, error));
+    EXPECT_NE(file.FindObject("a"), nullptr);
+}
+
+TEST(ModelFile, FindObjectReturnsTheFirstOfTwoWithTheSameNameAndNothingForAnUnknownOne) {
+    KvModelObject second = Triangle("twin", 5, 5, 5);
+    const auto bytes = Write({}, {Triangle("twin", 1, 1, 1), second});
+    KvModelFile file;
+    KvString error;
+    ASSERT_TRUE(Load(bytes, file, error));
+    ASSERT_NE(file.FindObject("twin"), nullptr);
+    EXPECT_FLOAT_EQ(file.FindObject("twin")->placement[3][0], 1.0f);
+    EXPECT_EQ(file.FindObject("Twin"), nullptr);
+}
+
+TEST(ModelFile, RefusesEveryTruncationAndLeavesNothingLoaded) {
+    KvModelMaterial m;
+    m.name = "paint";
+    const auto bytes = Write({m}, {Triangle("a"), Triangle("b")});
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        KvModelFile file;
+        KvString error;
+        EXPECT_FALSE(Load(cut, file, error)) << "cut at " << n;
+        EXPECT_TRUE(file.Objects().empty());
+        EXPECT_GT(error.Length(), 0u);
+    }
+}
+
+// Offsets into a file of no materials and one triangle object named "a".
+constexpr std::size_t kNameLength = 8, kVertexCount = 8 + 4 + 1 + 4 + 6 + 48 + 4;
+constexpr std::size_t kTextureCount = kVertexCount + 4 + 36;
+constexpr std::size_t kFaceCount = kTextureCount + 4 + 36;
+constexpr std::size_t kFirstFace = kFaceCount + 4;
+
+std::vector<uint8_t> Patched(std::size_t offset, uint32_t value) {
+    auto bytes = Write({}, {Triangle("a")});
+    std::memcpy(bytes.data() + offset, &value, 4);
+    return bytes;
+}
+
+TEST(ModelFile, RefusesCountsAndLengthsLargerThanTheFileHolds) {
+    const std::pair<std::size_t, const char*> fields[] = {{0, "material count"},
+                                                          {4, "object count"},
+                                                          {kNameLength, "name"},
+                                                          {kVertexCount, "vertex list"},
+                                                          {kTextureCount, "texture-vertex list"},
+                                                          {kFaceCount, "face list"}};
+    for (const auto& [offset, what] : fields)
+        for (uint32_t bad : {0x10000u, 0xFFFFFFFFu}) {
+            KvModelFile file;
+            KvString error;
+            EXPECT_FALSE(Load(Patched(offset, bad), file, error)) << what << " = " << bad;
+            EXPECT_NE(std::string(error.CStr()).find(what), std::string::npos) << error.CStr();
+        }
+}
+
+TEST(ModelFile, RefusesFaceIndicesOutsideTheListsAndNamesTheObject) {
+    KvModelFile file;
+    KvString error;
+    EXPECT_FALSE(Load(Patched(kFirstFace + 4, 3), file, error));
+    EXPECT_STREQ(error.CStr(), "object \"a\": face 0 uses vertex 3 of 3");
+    EXPECT_FALSE(Load(Patched(kFirstFace + 7 * 4 + 8, 0x80000000u), file, error));
+    EXPECT_STREQ(error.CStr(), "object \"a\": face 0 uses texture vertex 2147483648 of 3");
+    EXPECT_TRUE(file.Objects().empty());
+}
+
+TEST(ModelFile, RefusesAStreamThatIsNotOpen) {
+    KvMemIStream in(nullptr, 0);
+    KvModelFile file;
+    KvString error;
+    EXPECT_FALSE(file.Load(in, error));
+}
+
+}  // namespace
+}  // namespace kv
