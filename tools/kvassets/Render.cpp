@@ -32,6 +32,15 @@ void Rasteriser::LookAt(V3 eye, V3 target, double fovDegrees) {
     focal_ = img_.height / 2.0 / std::tan(fovDegrees * M_PI / 360);
 }
 
+bool Rasteriser::Project(V3 p, double& x, double& y, double& depth) const {
+    const V3 d = p - eye_;
+    depth = Dot(d, forward_);
+    if (depth < 0.01) return false;
+    x = img_.width / 2.0 + Dot(d, right_) * focal_ / depth;
+    y = img_.height / 2.0 - Dot(d, up_) * focal_ / depth;
+    return true;
+}
+
 void Rasteriser::AddMesh(std::vector<RenderTri>& out, const KvMesh& mesh, const KvMatrix& world, const Image* texture) {
     const auto& pos = mesh.CornerPositions();
     const auto& nor = mesh.CornerNormals();

@@ -23,6 +23,8 @@ public:
     explicit Rasteriser(Image& target);
     void LookAt(V3 eye, V3 target, double fovDegrees);
     void Draw(const std::vector<RenderTri>& tris);
+    // Screen position and distance of a world point; false when it lies behind the eye.
+    bool Project(V3 p, double& x, double& y, double& depth) const;
     // Blends towards colour with distance (metres for 63 % of the way); 0 turns fog off.
     void SetFog(Rgba colour, double distance) {
         fog_ = colour;

@@ -70,7 +70,7 @@ Sound Boom(double seconds, double bodyCutoff, double decay, double thumpHz, uint
         if (crackles > 0 && t > 0.08 && noise.Next() > 1 - crackles * 0.002) crackleEnv = 1;
         crackleEnv *= 0.995;
         double v = body.low * 1.6 * env + rumble.low * 4.0 * std::exp(-t / (decay * 1.6)) + thump * 0.7 +
-                   crack.band * 1.5 * std::exp(-t / 0.03) + crack.band * crackleEnv * 0.5 * std::exp(-t / (decay * 1.5));
+                   crack.band * 0.9 * std::exp(-t / 0.03) + crack.band * crackleEnv * 0.5 * std::exp(-t / (decay * 1.5));
         s.samples[i] = static_cast<float>(std::tanh(v * 1.3));
     }
     Normalise(s, 0.89f);
@@ -86,7 +86,7 @@ Sound EngineLoop() {
     const std::size_t n = static_cast<std::size_t>(rate);  // exactly one second
     s.samples.assign(n, 0);
     // Every tone is a whole number of cycles per second, so the loop closes seamlessly.
-    const double firing = 48;  // firing pulses per second
+    const double firing = 64;  // firing pulses per second
     for (std::size_t i = 0; i < n; ++i) {
         const double t = static_cast<double>(i) / rate;
         double v = 0;
@@ -105,7 +105,7 @@ Sound EngineLoop() {
     Svf hiss;
     for (int pass = 0; pass < 2; ++pass)
         for (std::size_t i = 0; i < n; ++i) {
-            hiss.Run(white[i], 900, 1.5, rate);
+            hiss.Run(white[i], 1200, 1.5, rate);
             const double t = static_cast<double>(i) / rate;
             const double pulse = std::pow(0.5 + 0.5 * std::cos(2 * M_PI * firing * t), 4);
             if (pass == 1) s.samples[i] += static_cast<float>(hiss.band * 0.5 * (0.3 + pulse));

@@ -5,6 +5,8 @@
 
 #include "tools/kvassets/Render.h"
 
+#include <algorithm>
+
 namespace kv::gen {
 
 namespace {
@@ -110,6 +112,47 @@ void Sky(Image& img, int horizon) {
         }
 }
 
+// Lays a sprite over the picture centred at (cx, cy), size pixels across, tinted; additive
+// for fire, ordinary alpha blending for smoke.
+void Composite(Image& img, const Image& sprite, double cx, double cy, double size, Rgba tint, bool additive) {
+    const int x0 = static_cast<int>(cx - size / 2), y0 = static_cast<int>(cy - size / 2);
+    for (int y = std::max(0, y0); y < std::min(img.height, y0 + static_cast<int>(size)); ++y)
+        for (int x = std::max(0, x0); x < std::min(img.width, x0 + static_cast<int>(size)); ++x) {
+            const int sx = static_cast<int>((x - x0) / size * sprite.width);
+            const int sy = static_cast<int>((y - y0) / size * sprite.height);
+            const Rgba s = sprite.pixels[static_cast<std::size_t>(sy * sprite.width + sx)];
+            const float a = s.a * tint.a;
+            Rgba& d = img.At(x, y);
+            if (additive) {
+                d = Rgba{std::min(1.0f, d.r + s.r * tint.r * a), std::min(1.0f, d.g + s.g * tint.g * a),
+                         std::min(1.0f, d.b + s.b * tint.b * a), 1};
+            } else {
+                d = Mix(d, Rgba{s.r * tint.r, s.g * tint.g, s.b * tint.b, 1}, a);
+            }
+        }
+}
+
+// A shell burst on the ground: a smoke column with fire at its foot, made of the game's sprites.
+void Explosion(Image& img, const Rasteriser& r, const TextureSet& textures, V3 at, uint32_t seed) {
+    const Image* smoke = Find(textures, "smoke");
+    const Image* flame = Find(textures, "flame");
+    if (!smoke || !flame) return;
+    double x, y, depth;
+    for (int i = 0; i < 26; ++i) {
+        const double rise = Hash(i, 1, seed) * 0.5;
+        const V3 p = at + V3{(Hash(i, 2, seed) - 0.5) * 0.25 * (1 + rise * 2), 0.04 + rise, (Hash(i, 3, seed) - 0.5) * 0.2};
+        if (!r.Project(p, x, y, depth)) continue;
+        const double size = (0.18 + rise * 0.5) * img.height / depth;
+        const float g = static_cast<float>(0.25 + 0.3 * rise);
+        Composite(img, *smoke, x, y, size, Rgba{g, g, g, 0.55f}, false);
+    }
+    for (int i = 0; i < 10; ++i) {
+        const V3 p = at + V3{(Hash(i, 5, seed) - 0.5) * 0.2, 0.02 + Hash(i, 6, seed) * 0.12, (Hash(i, 7, seed) - 0.5) * 0.15};
+        if (!r.Project(p, x, y, depth)) continue;
+        Composite(img, *flame, x, y, (0.12 + Hash(i, 8, seed) * 0.1) * img.height / depth, Rgba{1.0f, 0.75f, 0.35f, 0.9f}, true);
+    }
+}
+
 }  // namespace
 
 int TextWidth(const char* text, int scale) { return static_cast<int>(std::strlen(text)) * 6 * scale - scale; }
@@ -159,14 +202,17 @@ Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
     Image big(960, 640);
     Sky(big, 300);
     Rasteriser r(big);
-    r.LookAt({0.55, 0.42, 1.25}, {0.0, 0.12, 0.0}, 42);
+    r.LookAt({0.2, 0.34, 1.3}, {-0.1, 0.2, 0.0}, 44);
     r.SetFog(Rgba{0.93f, 0.74f, 0.5f, 1}, 9.0);
     std::vector<RenderTri> tris;
     AddGround(tris, Find(textures, "grass"), 60, 120);
-    AddRobot(tris, parts, textures, {0.0, 0.15, 200, 160, 120, 0});
-    AddRobot(tris, parts, textures, {-0.75, -0.9, 60, 30, 300, 2});
-    AddRobot(tris, parts, textures, {0.9, -1.6, 150, 230, 200, 1});
+    AddRobot(tris, parts, textures, {0.05, 0.45, 195, 160, 130, 0});
+    AddRobot(tris, parts, textures, {-0.85, -0.35, 40, 350, 300, 2});
+    AddRobot(tris, parts, textures, {0.75, -1.3, 140, 215, 200, 1});
+    AddRobot(tris, parts, textures, {-2.2, -2.9, 80, 10, 60, 3});
     r.Draw(tris);
+    Explosion(big, r, textures, {-0.45, 0, -0.95}, 17);
+    Explosion(big, r, textures, {1.5, 0, -2.6}, 29);
     Image img(480, 320);
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x)

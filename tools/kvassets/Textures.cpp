@@ -44,13 +44,17 @@ void PaintPanels(Image& img, Rgba paint, int cellsX, int cellsY, double wear, ui
             }
             // Rivets every few texels along the seams.
             const double rx = std::fmod(x + 0.5, cx / 6), ry = std::fmod(y + 0.5, cy / 6);
-            if ((dx > 3.5 && dx < 6.5 && std::hypot(dx - 5, ry - cy / 12) < 1.5) ||
-                (dy > 3.5 && dy < 6.5 && std::hypot(dy - 5, rx - cx / 12) < 1.5))
-                c = Scale(c, 1.35);
-            // Wear near seams and in noisy patches: bare, bright steel.
-            const double scratch = TiledFbm(u, v, 16, 4, seed + 31);
-            const double worn = Smooth(0.62, 0.7, scratch + (d < 8 ? 0.08 : 0.0)) * wear;
-            c = Mix(c, Rgba{0.72f, 0.72f, 0.7f, 1}, worn * 0.8);
+            const double rivet = std::min(dx > 3 && dx < 8 ? std::hypot(dx - 5.5, ry - cy / 12) : 9.0,
+                                          dy > 3 && dy < 8 ? std::hypot(dy - 5.5, rx - cx / 12) : 9.0);
+            if (rivet < 1.8) c = Scale(c, 1.3 - 0.25 * rivet);
+            else if (rivet < 2.5) c = Scale(c, 0.6);
+            // Chipped paint: small flecks of bare steel, thicker along the seams.
+            const double chips = TiledFbm(u, v, 32, 3, seed + 31);
+            const double worn = Smooth(0.68, 0.71, chips + (d < 6 ? 0.06 : 0.0)) * wear;
+            c = Mix(c, Rgba{0.62f, 0.62f, 0.6f, 1}, worn * 0.7);
+            // Streaks of dirt running down the plates.
+            const double streak = TiledNoise(u * 64, v * 2, 64, 2, seed + 41);
+            c = Scale(c, 1.0 - 0.08 * Smooth(0.6, 0.9, streak));
             // Grime gathers in the low noise.
             const double grime = Smooth(0.55, 0.2, TiledFbm(u, v, 4, 4, seed + 55));
             c = Mix(c, Rgba{0.16f, 0.14f, 0.11f, 1}, grime * 0.35);
@@ -234,9 +238,9 @@ Image MarkSprite() {
             const double dx = (x + 0.5) / 64 - 1, dy = (y + 0.5) / 64 - 1;
             const double r = std::hypot(dx, dy), a = std::atan2(dy, dx) / (2 * M_PI) + 0.5;
             // Ragged rim with blast streaks running outward.
-            const double streak = TiledNoise(a * 24, 0.5, 24, 1, 1001);
+            const double streak = TiledNoise(a * 40, 0.5, 40, 1, 1001);
             const double rag = TiledFbm(a, r * 0.25, 8, 4, 1003);
-            const double reach = 0.55 + 0.3 * streak + 0.15 * (rag - 0.5);
+            const double reach = 0.62 + 0.14 * streak + 0.2 * (rag - 0.5);
             const double alpha = Smooth(reach, reach * 0.45, r) * 0.95;
             const double soot = TiledFbm((x + 0.5) / 128, (y + 0.5) / 128, 8, 4, 1007);
             const float g = static_cast<float>(0.03 + 0.1 * soot + 0.12 * Smooth(0.2, 0.9, r / reach));
