@@ -99,11 +99,20 @@ bool SoundSystem::Init() {
         Close();
         return false;
     }
+    CreateChannels();
     return true;
 }
 
 void SoundSystem::Close() {
     if (context_) {
+        for (Slot& slot : channels_) {
+            ALuint source = slot.source;
+            alSourceStop(source);
+            alSourcei(source, AL_BUFFER, 0);
+            alDeleteSources(1, &source);
+        }
+        channels_.clear();
+        masterMute_ = false;
         alcMakeContextCurrent(nullptr);
         alcDestroyContext(context_);
         context_ = nullptr;
@@ -148,6 +157,249 @@ void SoundSystem::ReleaseSound(KvSound& sound) {
         alDeleteBuffers(1, &buffer);
     }
     sound.buffer = 0;
+}
+
+// ---- Channels ------------------------------------------------------------------------
+
+namespace {
+
+// A handle carries the channel's index and the generation of its use.
+int32_t Handle(int index, uint32_t generation) {
+    return static_cast<int32_t>((generation % (1u << 20)) * SoundSystem::kChannelCount + static_cast<uint32_t>(index));
+}
+
+void SetSourcePosition(ALuint source, ALenum what, const KvVec3& v) {
+    alSource3f(source, what, static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
+}
+
+}  // namespace
+
+void SoundSystem::CreateChannels() {
+    // As many channels as the device gives, up to the full count.
+    alGetError();
+    for (int i = 0; i < kChannelCount; ++i) {
+        ALuint source = 0;
+        alGenSources(1, &source);
+        if (alGetError() != AL_NO_ERROR) break;
+        Slot slot;
+        slot.source = source;
+        channels_.push_back(slot);
+    }
+}
+
+SoundSystem::Slot* SoundSystem::Find(int32_t channel) {
+    return const_cast<Slot*>(static_cast<const SoundSystem*>(this)->Find(channel));
+}
+
+const SoundSystem::Slot* SoundSystem::Find(int32_t channel) const {
+    if (!IsAvailable() || channel < 0) return nullptr;
+    const auto index = static_cast<size_t>(channel % kChannelCount);
+    if (index >= channels_.size()) return nullptr;
+    const Slot& slot = channels_[index];
+    if (!slot.taken || Handle(static_cast<int>(index), slot.generation) != channel) return nullptr;
+    return &slot;
+}
+
+// Brings the source in line with the channel: gain from volume and mute, pitch from the
+// frequency, and playing only while neither paused nor held at frequency 0.
+void SoundSystem::Apply(Slot& slot) {
+    const ALuint source = slot.source;
+    alSourcef(source, AL_GAIN, slot.muted ? 0.0f : slot.volume);
+    alSourcei(source, AL_LOOPING, slot.looping ? AL_TRUE : AL_FALSE);
+    const bool hold = slot.frequency <= 0 || slot.sampleRate <= 0;
+    if (!hold) alSourcef(source, AL_PITCH, slot.frequency / static_cast<float>(slot.sampleRate));
+    ALint state = AL_INITIAL;
+    alGetSourcei(source, AL_SOURCE_STATE, &state);
+    if (slot.paused || hold) {
+        if (state == AL_PLAYING) alSourcePause(source);
+    } else if (state == AL_STOPPED && slot.started) {
+        // A one-shot that has ended stays silent until Update gives its channel back.
+    } else if (state != AL_PLAYING) {
+        alSourcePlay(source);
+        slot.started = true;
+    }
+}
+
+void SoundSystem::Release(Slot& slot) {
+    alSourceStop(slot.source);
+    alSourcei(slot.source, AL_BUFFER, 0);
+    slot.taken = false;
+    ++slot.generation;
+}
+
+int32_t SoundSystem::PlaySound(const KvSound* sound, bool paused) {
+    if (!IsAvailable() || !sound || sound->buffer == 0) return kNoChannel;
+    for (size_t i = 0; i < channels_.size(); ++i) {
+        Slot& slot = channels_[i];
+        if (slot.taken) continue;
+        const ALuint source = slot.source;
+        alSourcei(source, AL_BUFFER, static_cast<ALint>(sound->buffer));
+        alSourceRewind(source);
+        slot.taken = true;
+        slot.paused = paused;
+        slot.started = false;
+        slot.looping = false;
+        slot.muted = false;
+        slot.volume = 1;
+        slot.sampleRate = sound->sampleRate;
+        slot.frequency = static_cast<float>(sound->sampleRate);
+        slot.position = {};
+        SetSourcePosition(source, AL_POSITION, slot.position);
+        SetSourcePosition(source, AL_VELOCITY, {});
+        Apply(slot);
+        return Handle(static_cast<int>(i), slot.generation);
+    }
+    return kNoChannel;
+}
+
+void SoundSystem::SetChannelPaused(int32_t channel, bool paused) {
+    if (Slot* slot = Find(channel)) {
+        slot->paused = paused;
+        Apply(*slot);
+    }
+}
+
+void SoundSystem::SetChannelMute(int32_t channel, bool mute) {
+    if (Slot* slot = Find(channel)) {
+        slot->muted = mute;
+        Apply(*slot);
+    }
+}
+
+void SoundSystem::SetChannelVolume(int32_t channel, float volume) {
+    if (Slot* slot = Find(channel)) {
+        slot->volume = volume < 0 ? 0 : volume > 1 ? 1 : volume;
+        Apply(*slot);
+    }
+}
+
+void SoundSystem::SetChannelFrequency(int32_t channel, float frequency) {
+    if (Slot* slot = Find(channel)) {
+        slot->frequency = frequency;
+        Apply(*slot);
+    }
+}
+
+void SoundSystem::SetChannelLoop(int32_t channel, bool loop) {
+    if (Slot* slot = Find(channel)) {
+        slot->looping = loop;
+        Apply(*slot);
+    }
+}
+
+void SoundSystem::SetChannelPosition(int32_t channel, uint32_t ms) {
+    if (Slot* slot = Find(channel)) alSourcef(slot->source, AL_SEC_OFFSET, static_cast<float>(ms) / 1000.0f);
+}
+
+void SoundSystem::SetChannel3DAttributes(int32_t channel, const KvVec3& position, const KvVec3* velocity) {
+    if (Slot* slot = Find(channel)) {
+        slot->position = position;
+        SetSourcePosition(slot->source, AL_POSITION, position);
+        if (velocity) SetSourcePosition(slot->source, AL_VELOCITY, *velocity);
+    }
+}
+
+void SoundSystem::StopChannel(int32_t channel) {
+    if (Slot* slot = Find(channel)) Release(*slot);
+}
+
+SoundSystem::ChannelInfo SoundSystem::Channel(int32_t channel) const {
+    ChannelInfo info;
+    const Slot* slot = Find(channel);
+    if (!slot) return info;
+    info.valid = true;
+    info.paused = slot->paused;
+    info.looping = slot->looping;
+    info.muted = slot->muted;
+    info.volume = slot->volume;
+    info.frequency = slot->frequency;
+    info.position = slot->position;
+    ALint state = AL_INITIAL;
+    alGetSourcei(slot->source, AL_SOURCE_STATE, &state);
+    info.audible = state == AL_PLAYING;
+    alGetSourcef(slot->source, AL_PITCH, &info.pitch);
+    return info;
+}
+
+int SoundSystem::FreeChannels() const {
+    int free = 0;
+    for (const Slot& slot : channels_) free += slot.taken ? 0 : 1;
+    return free;
+}
+
+void SoundSystem::Update() {
+    if (!IsAvailable()) return;
+    for (Slot& slot : channels_) {
+        if (!slot.taken || !slot.started || slot.paused || slot.frequency <= 0) continue;
+        ALint state = AL_PLAYING;
+        alGetSourcei(slot.source, AL_SOURCE_STATE, &state);
+        if (state == AL_STOPPED) Release(slot);
+    }
+}
+
+void SoundSystem::SetMute(bool mute) {
+    if (!IsAvailable()) return;
+    masterMute_ = mute;
+    alListenerf(AL_GAIN, mute ? 0.0f : 1.0f);
+}
+
+void SoundSystem::SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity) {
+    if (!IsAvailable()) return;
+    alListener3f(AL_POSITION, static_cast<float>(position.x), static_cast<float>(position.y),
+                 static_cast<float>(position.z));
+    alListener3f(AL_VELOCITY, static_cast<float>(velocity.x), static_cast<float>(velocity.y),
+                 static_cast<float>(velocity.z));
+    const float orientation[6] = {static_cast<float>(forward.x), static_cast<float>(forward.y),
+                                  static_cast<float>(forward.z), static_cast<float>(up.x),
+                                  static_cast<float>(up.y),      static_cast<float>(up.z)};
+    alListenerfv(AL_ORIENTATION, orientation);
+}
+
+// ---- Protocols -----------------------------------------------------------------------
+
+int32_t SoundSystem::PlayOneShot(const KvSound* sound, const KvVec3& position, bool soundOn, const KvVec3* velocity) {
+    std::lock_guard guard(lock_);
+    const int32_t channel = PlaySound(sound, true);
+    SetChannelMute(channel, !soundOn);
+    SetChannel3DAttributes(channel, position, velocity);
+    SetChannelPaused(channel, false);
+    return channel;
+}
+
+int32_t SoundSystem::StartPaused(const KvSound* sound, float volume, bool soundOn) {
+    std::lock_guard guard(lock_);
+    const int32_t channel = PlaySound(sound, true);
+    SetChannelVolume(channel, volume);
+    SetChannelMute(channel, !soundOn);
+    return channel;
+}
+
+void SoundSystem::SteerEngine(int32_t channel, const KvVec3& position, float frequency, bool& started,
+                            uint32_t startMs) {
+    std::lock_guard guard(lock_);
+    SetChannel3DAttributes(channel, position, nullptr);
+    SetChannelFrequency(channel, frequency);
+    if (!started) {
+        started = true;
+        SetChannelLoop(channel, true);
+        SetChannelPosition(channel, startMs);
+        SetChannelPaused(channel, false);
+    }
+}
+
+void SoundSystem::SteerShell(int32_t channel, const KvVec3& position, bool& started) {
+    std::lock_guard guard(lock_);
+    SetChannel3DAttributes(channel, position, nullptr);
+    if (!started) {
+        started = true;
+        SetChannelFrequency(channel, kShellFrequency);
+        SetChannelPaused(channel, false);
+    }
+}
+
+void SoundSystem::StopChannelLocked(int32_t channel) {
+    std::lock_guard guard(lock_);
+    StopChannel(channel);
 }
 
 }  // namespace kv

@@ -6,10 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include <AL/alc.h>
+
+#include "core/Matrix.h"
 
 namespace kv {
 
@@ -37,18 +40,90 @@ struct KvSound {
     int32_t channels = 0;  // as decoded from the file
 };
 
+// Playing: kChannelCount channels, each an OpenAL source. A channel is taken by PlaySound
+// and stays taken while paused or playing; a one-shot gives it back when its sound has ended
+// (seen by Update), anything else when stopped. A channel handle names one use of a channel:
+// once the channel is given back and taken again, the old handle steers nothing.
+//
+// Locking: the sound lock (Lock/Unlock) guards every library call and the channel table.
+// The channel operations and Update, SetMute and SetListener expect the caller to hold it;
+// the protocol helpers (PlayOneShot, StartPaused, SteerEngine, SteerShell, StopChannelLocked) take it
+// themselves. The lock comes after the scheduler mutex and the scene lock, never before.
 class SoundSystem {
 public:
+    static constexpr int kChannelCount = 100;
+    static constexpr int32_t kNoChannel = -1;
+
     SoundSystem() = default;
     ~SoundSystem();
     SoundSystem(const SoundSystem&) = delete;
     SoundSystem& operator=(const SoundSystem&) = delete;
 
-    // Opens the default output device. False (and unavailable) when there is none.
+    // Opens the default output device and its channels. False (and unavailable) when there
+    // is none.
     bool Init();
-    // Closes the device; every sound must have been released before.
+    // Stops every channel and closes the device; every sound must have been released before.
     void Close();
     bool IsAvailable() const { return context_ != nullptr; }
+
+    void Lock() { lock_.lock(); }
+    void Unlock() { lock_.unlock(); }
+
+    // Gives back the channels whose one-shot has ended. The main loop calls it every turn.
+    void Update();
+    // Silences (or restores) everything at once; the channels keep their own mute.
+    void SetMute(bool mute);
+    // Places the listener: the main camera, once per frame.
+    void SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity);
+
+    // Takes a free channel and sets sound on it, at full volume and its own sample rate;
+    // playing unless paused. kNoChannel when no channel is free, the sound is missing or the
+    // system is unavailable.
+    int32_t PlaySound(const KvSound* sound, bool paused);
+    void SetChannelPaused(int32_t channel, bool paused);
+    void SetChannelMute(int32_t channel, bool mute);
+    void SetChannelVolume(int32_t channel, float volume);
+    // Plays at frequency / the sound's sample rate as pitch; 0 or less holds the sound still.
+    void SetChannelFrequency(int32_t channel, float frequency);
+    void SetChannelLoop(int32_t channel, bool loop);
+    // Moves the play position to ms milliseconds into the sound.
+    void SetChannelPosition(int32_t channel, uint32_t ms);
+    void SetChannel3DAttributes(int32_t channel, const KvVec3& position, const KvVec3* velocity);
+    void StopChannel(int32_t channel);
+
+    // What a channel is doing, for tests and tools.
+    struct ChannelInfo {
+        bool valid = false;  // the handle still names its use of the channel
+        bool paused = false;
+        bool audible = false;  // the source is playing now
+        bool looping = false;
+        bool muted = false;
+        float volume = 0;
+        float frequency = 0;
+        float pitch = 0;
+        KvVec3 position;
+    };
+    ChannelInfo Channel(int32_t channel) const;
+    int FreeChannels() const;
+    int ChannelCount() const { return static_cast<int>(channels_.size()); }
+
+    // One-shot event: a sound at a point, muted unless sound is on; its channel returns by
+    // itself when the sound ends.
+    int32_t PlayOneShot(const KvSound* sound, const KvVec3& position, bool soundOn, const KvVec3* velocity = nullptr);
+    // A sound that the frame starts later (the robot's "motor" at volume 0.7, the shell's
+    // "rocket" at 0.3): taken paused, with its volume and mute.
+    int32_t StartPaused(const KvSound* sound, float volume, bool soundOn);
+    // The engine, each frame: moves it and sets its frequency (speed x 220.5 Hz). The first
+    // time (started clear) it also loops it, starts it startMs into the sound and unpauses it.
+    void SteerEngine(int32_t channel, const KvVec3& position, float frequency, bool& started, uint32_t startMs);
+    static constexpr float kShellFrequency = 44100;
+    // A shell in flight, each frame: moves its sound; the first time also sets 44100 Hz and
+    // unpauses it.
+    void SteerShell(int32_t channel, const KvVec3& position, bool& started);
+    // Engine frequency for a robot speed in units per second.
+    static float EngineFrequency(double speed) { return static_cast<float>(speed * 220.5); }
+    // Stops a channel under the lock (a robot's death, a shell's explosion).
+    void StopChannelLocked(int32_t channel);
 
     // Decodes WAV bytes and uploads them as a buffer; null when the system is unavailable or
     // the bytes are not a WAV it can decode.
@@ -57,12 +132,31 @@ public:
     // Deletes the sound's buffer; the sound then plays nothing.
     void ReleaseSound(KvSound& sound);
 
-    // Channels, one-shots, the engine loop, the listener, mute and the sound lock that guards
-    // every library call are added here by the simulation's sound events.
-
 private:
+    struct Slot {
+        uint32_t source = 0;
+        uint32_t generation = 0;
+        bool taken = false;
+        bool paused = false;
+        bool started = false;  // has played at least once, so a stopped source has ended
+        bool looping = false;
+        bool muted = false;
+        float volume = 1;
+        float frequency = 0;
+        int32_t sampleRate = 0;
+        KvVec3 position;
+    };
+    Slot* Find(int32_t channel);
+    const Slot* Find(int32_t channel) const;
+    void Apply(Slot& slot);
+    void Release(Slot& slot);
+    void CreateChannels();
+
     ALCdevice* device_ = nullptr;
     ALCcontext* context_ = nullptr;
+    std::mutex lock_;
+    std::vector<Slot> channels_;
+    bool masterMute_ = false;
 };
 
 }  // namespace kv

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sound/SoundSystem.h"
+
+namespace kv {
+namespace {
+
+// OpenAL Soft's wave backend writes the mix into a file, so these tests hear what plays.
+// It reads its configuration once per process, before the first device opens.
+std::string WaveFile() {
+    static std::string path;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const std::string base = ::testing::TempDir() + "kolvex_sound_" + std::to_string(getpid());
+        path = base + ".wav";
+        std::ofstream(base + ".conf") << "[wave]\nfile = " << path << "\n";
+        setenv("ALSOFT_CONF", (base + ".conf").c_str(), 1);
+        setenv("ALSOFT_DRIVERS", "wave", 1);
+    });
+    return path;
+}
+
+// A tone of the given length at 44100 Hz.
+PcmSound Tone(double seconds, int16_t amplitude = 12000) {
+    PcmSound pcm;
+    pcm.sampleRate = 44100;
+    pcm.channels = 1;
+    const auto n = static_cast<size_t>(seconds * pcm.sampleRate);
+    for (size_t i = 0; i < n; ++i)
+        pcm.samples.push_back(static_cast<int16_t>(amplitude * std::sin(i * 2 * 3.14159265 * 440 / 44100)));
+    return pcm;
+}
+
+// The loudest 16-bit sample in the data chunk the wave backend wrote.
+int Loudest(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text(bytes.begin(), bytes.end());
+    const size_t data = text.find("data");
+    if (data == std::string::npos) return -1;
+    int loudest = 0;
+    for (size_t i = data + 8; i + 1 < bytes.size(); i += 2) {
+        const int v = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        loudest = std::max(loudest, std::abs(v));
+    }
+    return loudest;
+}
+
+struct Playback : ::testing::Test {
+    void SetUp() override {
+        wave = WaveFile();
+        if (!sound.Init()) GTEST_SKIP() << "OpenAL Soft's wave backend did not open";
+        tone = sound.CreateSound(Tone(0.05));
+        ASSERT_NE(tone, nullptr);
+    }
+    void TearDown() override {
+        if (tone) sound.ReleaseSound(*tone);
+        sound.Close();
+        std::remove(wave.c_str());
+    }
+    void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+    std::string wave;
+    SoundSystem sound;
+    std::unique_ptr<KvSound> tone;
+};
+
+TEST_F(Playback, OpensAHundredChannels) {
+    EXPECT_EQ(sound.ChannelCount(), SoundSystem::kChannelCount);
+    EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
+}
+
+TEST_F(Playback, AOneShotPlaysAtItsPointAndGivesItsChannelBackWhenItEnds) {
+    const int32_t channel = sound.PlayOneShot(tone.get(), {1, 2, 3}, true);
+    sound.Lock();
+    SoundSystem::ChannelInfo info = sound.Channel(channel);
+    sound.Unlock();
+    ASSERT_TRUE(info.valid);
+    EXPECT_FALSE(info.paused);
+    EXPECT_FALSE(info.muted);
+    EXPECT_EQ(info.position.y, 2);
+    EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount - 1);
+    Wait(250);
+    sound.Lock();
+    sound.Update();
+    EXPECT_FALSE(sound.Channel(channel).valid);
+    sound.Unlock();
+    EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
+}
+
+TEST_F(Playback, TheEngineWaitsPausedThenLoopsWithItsSpeedAsPitch) {
+    bool started = false;
+    const int32_t channel = sound.StartPaused(tone.get(), 0.7f, true);
+    sound.Lock();
+    SoundSystem::ChannelInfo info = sound.Channel(channel);
+    sound.Unlock();
+    EXPECT_TRUE(info.paused);
+    EXPECT_FALSE(info.audible);
+    EXPECT_FLOAT_EQ(info.volume, 0.7f);
+
+    // A standing robot: frequency 0 holds the sound still.
+    sound.SteerEngine(channel, {0, 0, 0}, SoundSystem::EngineFrequency(0), started, 20);
+    EXPECT_TRUE(started);
+    sound.Lock();
+    info = sound.Channel(channel);
+    sound.Unlock();
+    EXPECT_TRUE(info.looping);
+    EXPECT_FALSE(info.paused);
+    EXPECT_FALSE(info.audible);
+
+    sound.SteerEngine(channel, {1, 0, 0}, SoundSystem::EngineFrequency(100), started, 20);
+    Wait(200);  // several times the sound's length: only a loop is still playing
+    sound.Lock();
+    sound.Update();
+    info = sound.Channel(channel);
+    sound.Unlock();
+    ASSERT_TRUE(info.valid);
+    EXPECT_TRUE(info.audible);
+    EXPECT_FLOAT_EQ(info.frequency, 22050);
+    EXPECT_FLOAT_EQ(info.pitch, 0.5f);
+
+    sound.StopChannelLocked(channel);
+    EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
+}
+
+TEST_F(Playback, AShellSoundStartsAt44100HzOnItsFirstFrame) {
+    bool started = false;
+    const int32_t channel = sound.StartPaused(tone.get(), 0.3f, true);
+    sound.SteerShell(channel, {0, 1, 0}, started);
+    sound.SteerShell(channel, {0, 2, 0}, started);
+    sound.Lock();
+    const SoundSystem::ChannelInfo info = sound.Channel(channel);
+    sound.Unlock();
+    EXPECT_FALSE(info.paused);
+    EXPECT_FALSE(info.looping);
+    EXPECT_FLOAT_EQ(info.pitch, 1.0f);
+    EXPECT_EQ(info.position.y, 2);
+}
+
+TEST_F(Playback, AHandleSteersNothingOnceItsChannelIsReused) {
+    sound.Lock();
+    const int32_t old = sound.PlaySound(tone.get(), true);
+    sound.StopChannel(old);
+    const int32_t reused = sound.PlaySound(tone.get(), true);
+    EXPECT_NE(old, reused);
+    sound.SetChannelVolume(old, 0.1f);
+    EXPECT_FALSE(sound.Channel(old).valid);
+    EXPECT_FLOAT_EQ(sound.Channel(reused).volume, 1.0f);
+    sound.Unlock();
+}
+
+TEST_F(Playback, RunsOutOfChannelsQuietly) {
+    sound.Lock();
+    for (int i = 0; i < SoundSystem::kChannelCount; ++i) EXPECT_NE(sound.PlaySound(tone.get(), true), SoundSystem::kNoChannel);
+    EXPECT_EQ(sound.PlaySound(tone.get(), true), SoundSystem::kNoChannel);
+    EXPECT_EQ(sound.PlaySound(nullptr, false), SoundSystem::kNoChannel);
+    sound.Unlock();
+}
+
+TEST_F(Playback, WritesTheSoundToTheDevice) {
+    std::unique_ptr<KvSound> loud = sound.CreateSound(Tone(0.3));
+    sound.PlayOneShot(loud.get(), {0, 0, 0}, true);
+    Wait(400);
+    sound.ReleaseSound(*loud);
+    sound.Close();
+    EXPECT_GT(Loudest(wave), 1000);
+}
+
+TEST_F(Playback, StaysSilentWhenMutedAsAWholeOrPerChannel) {
+    std::unique_ptr<KvSound> loud = sound.CreateSound(Tone(0.3));
+    sound.PlayOneShot(loud.get(), {0, 0, 0}, false);  // sound switched off
+    sound.Lock();
+    sound.SetMute(true);
+    sound.Unlock();
+    sound.PlayOneShot(loud.get(), {0, 0, 0}, true);
+    Wait(400);
+    sound.ReleaseSound(*loud);
+    sound.Close();
+    EXPECT_EQ(Loudest(wave), 0);
+}
+
+TEST_F(Playback, TheSimulationAndTheMainLoopShareTheSoundLock) {
+    std::thread worker([&] {
+        for (int i = 0; i < 300; ++i) {
+            const int32_t channel = sound.PlayOneShot(tone.get(), {double(i % 7), 0, 0}, true);
+            if (i % 3 == 0) sound.StopChannelLocked(channel);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        sound.Lock();
+        sound.Update();
+        sound.SetListener({0, 1, 0}, {0, 0, -1}, {0, 1, 0}, {0, 0, 0});
+        sound.Unlock();
+    }
+    worker.join();
+}
+
+}  // namespace
+}  // namespace kv
