@@ -1,4 +1,4 @@
-# make run   - install what is missing, build, run the main job
+# make run   - install what is missing, build, run a battle of the sample robots
 # make test  - install what is missing, build, run every test (plain and under ASan+UBSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
 # make bench - build and run the benchmarks
@@ -34,10 +34,11 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=address,undefined -DKV_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+SAMPLE_ROBOTS := robots/sentinel.r robots/hunter.r robots/spiral.r robots/pendulum.r
+
 run: build
-	@for f in robots/*.r; do $(BUILD)/tools/kolvexc/kolvexc $$f && echo "compiled $$f"; done
-	@echo "--- listing of robots/spiral.r ---"
-	@$(BUILD)/tools/kolvexc/kolvexc --list robots/spiral.r
+	@$(BUILD)/tools/kolvexc/kolvexc robots/*.r && echo "All sample robots compile."
+	$(BUILD)/tools/kolvex-battle/kolvex-battle --archive $(BUILD)/Kolvex.kvfs $(SAMPLE_ROBOTS)
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
