@@ -1,0 +1,111 @@
+// kolvex-battle as a robot author uses it: run from a shell, read its output and status.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const std::string kRobots = KV_TEST_ROBOTS;
+
+struct Outcome {
+    std::string out, err;
+    int status = -1;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Outcome Battle(const std::string& arguments) {
+    const std::string base = ::testing::TempDir() + "kolvex_battle_" + std::to_string(::getpid());
+    const std::string command = "'" KV_KOLVEX_BATTLE "' --archive '" KV_ARCHIVE "' " + arguments + " >'" + base +
+                                ".out' 2>'" + base + ".err'";
+    const int status = std::system(command.c_str());
+    Outcome run{Slurp(base + ".out"), Slurp(base + ".err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    return run;
+}
+
+std::string Robots(std::initializer_list<const char*> names) {
+    std::string s;
+    for (const char* n : names) s += " '" + kRobots + "/" + n + "'";
+    return s;
+}
+
+TEST(KolvexBattle, PrintsTheSameBytesForTheSameSeedFilesAndDt) {
+    const std::string args = "--seed 31 --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"});
+    const Outcome a = Battle(args), b = Battle(args);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(a.out.rfind("seed 31\ndt 0.001\n", 0), 0u) << a.out;
+    const Outcome json1 = Battle("--json --trace 5 " + args), json2 = Battle("--json --trace 5 " + args);
+    EXPECT_EQ(json1.out, json2.out);
+    EXPECT_NE(Battle("--seed 32 --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"})).out, a.out);
+}
+
+TEST(KolvexBattle, ReportsEachRobotAsJson) {
+    const Outcome r = Battle("--json --seed 4 --time 60" + Robots({"selfharm.r", "sitter.r"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* key : {"\"seed\": 4", "\"dt\": 0.001", "\"winner\": 1", "\"slot\": 0", "\"file\": \"selfharm.r\"",
+                            "\"colour\": \"red\"", "\"colour\": \"green\"", "\"alive\": false", "\"damage\": 100",
+                            "\"death_time\": 1", "\"death_time\": null", "\"shots\": 10", "\"x\": ", "\"heading\": 0",
+                            "\"speed\": 0"})
+        EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+TEST(KolvexBattle, TracesEveryLivingRobotAtTheGivenInterval) {
+    const Outcome r = Battle("--seed 2 --time 3 --trace 1" + Robots({"rover.r", "sitter.r"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"t\": 1, \"slot\": 0, \"x\": "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("{\"t\": 3, \"slot\": 1, \"x\": "), std::string::npos) << r.out;
+}
+
+TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
+    Outcome r = Battle(Robots({"sitter.r", "missing.r"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Can't open file '" + kRobots + "/missing.r'\n");
+    EXPECT_EQ(r.out, "");
+
+    const std::string bad = ::testing::TempDir() + "kolvex_battle_bad.r";
+    std::ofstream(bad) << "main()\n{\n  cannon(1;\n}\n";
+    r = Battle("'" + bad + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("Error, while compiling file " + bad + ":\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" on line 3"), std::string::npos) << r.err;
+    std::remove(bad.c_str());
+}
+
+TEST(KolvexBattle, RefusesBadOptions) {
+    EXPECT_EQ(Battle("").status, 1);
+    EXPECT_EQ(Battle("--dt 0.5" + Robots({"sitter.r"})).status, 1);
+    EXPECT_EQ(Battle("--dt -1" + Robots({"sitter.r"})).status, 1);
+    EXPECT_EQ(Battle("--seed x" + Robots({"sitter.r"})).status, 1);
+    EXPECT_EQ(Battle(Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"})).status, 1);
+    EXPECT_EQ(Battle("--frobnicate" + Robots({"sitter.r"})).status, 1);
+}
+
+TEST(KolvexBattle, CountsWinsOverManySeedsAlikeOnOneThreadOrSeveral) {
+    const std::string args = "--seed 100 --matches 12 --time 120" + Robots({"rover.r", "shooter.r", "rover.r"});
+    const Outcome one = Battle(args), three = Battle("--jobs 3 " + args);
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, three.out);
+    EXPECT_EQ(one.out.rfind("seeds 100..111  battles 12", 0), 0u) << one.out;
+    const Outcome json = Battle("--json " + args);
+    EXPECT_NE(json.out.find("\"battles\": 12"), std::string::npos) << json.out;
+}
+
+}  // namespace
