@@ -56,7 +56,9 @@ public:
     // Register access for tools and tests that drive Execute by hand.
     void SetPc(int32_t pc) { pc_ = pc; }
     void SetA(int32_t a) { a_ = a; }
-    void Push(int32_t v) { stack_[++sp_] = v; }
+    void Push(int32_t v) {
+        if (sp_ + 1 < kStackSize) stack_[++sp_] = v;
+    }
 
 private:
     void Restart();
