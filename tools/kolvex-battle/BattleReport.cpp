@@ -1,13 +1,15 @@
 #include "BattleReport.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace kv {
 
 std::string ExactNumber(double v) {
+    // The shortest text that reads back to the same double.
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    return buffer;
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, result.ptr);
 }
 
 std::string JsonString(const std::string& s) {
