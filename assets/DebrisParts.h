@@ -35,6 +35,7 @@ public:
     static KvMatrix RootMatrix(double x, double y, double z, double headingDegrees);
 
     // Sets the root, then stores each piece's world matrix as its local one and detaches it.
+    // Once per wreck: a second call would place the already placed pieces again.
     void PlaceAndDetach(const KvMatrix& rootLocal);
 
     // Draws every shown piece that visible (when given) accepts, like the robot's parts:

@@ -247,18 +247,21 @@ std::vector<KvModelObject> DebrisObjects() {
         objects.push_back(b.Build("debris.04", f));
     }
     // The hull broken in three, each piece sagging towards the break.
-    const double cuts[][2] = {{-kHullHalfLength, -2.6}, {-2.6, 2.4}, {2.4, kHullHalfLength}};
-    const double tilts[] = {-0.12, 0.0, 0.1};
+    const double cuts[][2] = {{-kHullHalfLength, -3.0}, {-2.5, 2.0}, {2.6, kHullHalfLength}};
+    const double tilts[] = {-0.24, 0.0, 0.2};
     const char* hullNames[] = {"debris.05", "debris.06", "debris.07"};
     for (int i = 0; i < 3; ++i) {
         const double mid = (cuts[i][0] + cuts[i][1]) / 2;
-        const double sink = i == 1 ? -0.9 : -0.5;
+        const double sink = i == 1 ? -1.3 : -0.6;
         MeshBuilder b;
         Hull(b, cuts[i][0], cuts[i][1], bodyUv);
         // Geometry is re-centred on the piece so that a thrown piece spins about its middle.
         KvModelObject o = b.Build(hullNames[i], Frame::At(0, 0, 0));
         const V3 centre{0, mid, (kHullBottom + kHullTop) / 2};
-        Frame f = Frame::At(centre.x, centre.y, centre.z + sink).Rotated(0, tilts[i]).Rotated(1, 0.05 * (i - 1));
+        Frame f = Frame::At(centre.x + 0.3 * (i - 1), centre.y + 0.4 * (i - 1), centre.z + sink)
+                      .Rotated(0, tilts[i])
+                      .Rotated(1, 0.12 * (i - 1))
+                      .Rotated(2, 0.1 * (1 - i));
         // Re-express the hull piece's points in its tilted frame around its centre.
         for (KvModelVec3f& v : o.vertices) {
             V3 p = f.Apply(V3{v.x - centre.x, v.y - centre.y, v.z - centre.z});
@@ -278,12 +281,12 @@ std::vector<KvModelObject> DebrisObjects() {
         objects.push_back(o);
     }
     const double wheelPos[4][2] = {{-kWheelX, -kWheelY}, {kWheelX, -kWheelY}, {-kWheelX, kWheelY}, {kWheelX, kWheelY}};
-    const double wheelTilt[4] = {0.25, -0.1, 0.0, -0.35};
+    const double wheelTilt[4] = {0.5, -0.3, 0.15, -0.6};
     const char* wheelNames[] = {"debris.wheel.01", "debris.wheel.02", "debris.wheel.03", "debris.wheel.04"};
     for (int w = 0; w < 4; ++w) {
         MeshBuilder b;
         Wheel(b, kWheelRadius, 0.9);
-        const double out = wheelPos[w][0] > 0 ? 0.5 : -0.5;
+        const double out = (wheelPos[w][0] > 0 ? 1 : -1) * (0.5 + 0.3 * w);
         Frame f = Frame::At(wheelPos[w][0] + out, wheelPos[w][1], kWheelRadius - 0.2).Rotated(1, wheelTilt[w]);
         objects.push_back(b.Build(wheelNames[w], f, 30));
     }

@@ -234,7 +234,7 @@ Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
     return img;
 }
 
-Image ModelPreview(const KvModelParts& parts, KvDebrisParts debris, const TextureSet& textures) {
+Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const TextureSet& textures) {
     Image img(800, 400);
     for (Rgba& p : img.pixels) p = Rgba{0.3f, 0.32f, 0.36f, 1};
     const double views[][2] = {{30, 0}, {150, 1}, {260, 2}, {340, 3}};
@@ -258,12 +258,12 @@ Image ModelPreview(const KvModelParts& parts, KvDebrisParts debris, const Textur
         r.LookAt(v == 0 ? V3{0.3, 0.45, 1.0} : V3{0.3, 1.3, 0.05}, {0.3, 0.05, 0}, 40);
         std::vector<RenderTri> tris;
         AddRobot(tris, parts, textures, {0, 0, 0, 0, 0, 0});
-        debris.SetBodyTexture(nullptr);
-        debris.PlaceAndDetach(KvDebrisParts::RootMatrix(0.6, 0, 0, 0));
+        KvDebrisParts wreck = debris;
+        wreck.PlaceAndDetach(KvDebrisParts::RootMatrix(0.6, 0, 0, 0));
         for (int i = 0; i < KvDebrisParts::kPieceCount; ++i) {
             const char* key = KvDebrisParts::kTable[static_cast<std::size_t>(i)].texture;
-            Rasteriser::AddMesh(tris, *debris.pieces[static_cast<std::size_t>(i)].mesh,
-                                debris.pieces[static_cast<std::size_t>(i)].node.GetWorld(), Find(textures, key ? key : "body_red"));
+            Rasteriser::AddMesh(tris, *wreck.pieces[static_cast<std::size_t>(i)].mesh,
+                                wreck.pieces[static_cast<std::size_t>(i)].node.GetWorld(), Find(textures, key ? key : "body_red"));
         }
         r.Draw(tris);
         for (int y = 0; y < 200; ++y)

@@ -24,7 +24,7 @@ void AddRobot(std::vector<struct RenderTri>& tris, const KvModelParts& parts, co
 
 Image SplashPicture(const KvModelParts& parts, const TextureSet& textures);
 // Four views of the robot and one of its wreck, for a developer to look at.
-Image ModelPreview(const KvModelParts& parts, KvDebrisParts debris, const TextureSet& textures);
+Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const TextureSet& textures);
 
 // Draws text with the built-in 5x7 font, each font pixel a scale x scale block.
 void DrawText(Image& img, int x, int y, const char* text, int scale, Rgba colour);
