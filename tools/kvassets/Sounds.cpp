@@ -33,7 +33,12 @@ struct Svf {
     }
 };
 
+// Removes any constant offset, then scales the loudest sample to peak.
 void Normalise(Sound& s, float peak) {
+    double mean = 0;
+    for (float v : s.samples) mean += v;
+    mean /= std::max<std::size_t>(1, s.samples.size());
+    for (float& v : s.samples) v -= static_cast<float>(mean);
     float most = 0;
     for (float v : s.samples) most = std::max(most, std::fabs(v));
     if (most > 0)
@@ -140,7 +145,7 @@ Sound RocketFlight() {
         const double launch = std::exp(-t / 0.06);
         const double env = std::min(1.0, t / 0.01) * (0.55 + 0.45 * launch);
         const double flutter = 1 + 0.15 * std::sin(2 * M_PI * 31 * t);
-        s.samples[i] = static_cast<float>((roar.band * 1.4 * flutter + hiss.band * 0.5 + white * launch * 0.6) * env);
+        s.samples[i] = static_cast<float>((roar.band * 1.4 * flutter + hiss.band * 0.25 + hiss.low * launch * 0.5) * env);
     }
     Normalise(s, 0.8f);
     Fade(s, 0.002, 0.25);
