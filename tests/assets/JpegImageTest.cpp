@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "TestResources.h"
 #include "assets/Image.h"
 #include "assets/JpegImage.h"
 #include "core/Stream.h"
@@ -13,32 +12,7 @@
 namespace kv {
 namespace {
 
-// Encodes rows given top row first, as every JPEG stores them.
-std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>& topDown, int components) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = width;
-    info.image_height = height;
-    info.input_components = components;
-    info.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < height) {
-        JSAMPROW row = const_cast<uint8_t*>(topDown.data()) + size_t{info.next_scanline} * width * components;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
-}
+using test::EncodeJpeg;
 
 bool Near(const uint8_t* p, int r, int g, int b) {
     return std::abs(p[0] - r) <= 8 && std::abs(p[1] - g) <= 8 && std::abs(p[2] - b) <= 8;

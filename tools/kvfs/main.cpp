@@ -54,7 +54,7 @@ bool AddSpec(const std::string& spec, std::vector<kv::KvFSWriteEntry>& entries, 
 }
 
 int Pack(int argc, char** argv) {
-    if (argc < 4) {
+    if (argc < 3) {
         std::fputs(kUsage, stderr);
         return 2;
     }

@@ -1,0 +1,39 @@
+#pragma once
+// Small resource files made independently of the game's decoders, for the asset tests.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/KvFS.h"
+
+namespace kv::test {
+
+// Encodes RGB (3 components) or grey (1) rows given top row first, as a JPEG stores them.
+std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, const std::vector<uint8_t>& topDown, int components);
+// A 2 x 2 uncompressed 24-bit TGA whose pixels are all (r, g, b).
+std::vector<uint8_t> SolidTga(uint8_t r, uint8_t g, uint8_t b);
+// A PCM WAV of 16-bit mono samples.
+std::vector<uint8_t> MonoWav(uint32_t rate, const std::vector<int16_t>& samples);
+// A model file holding one small triangle object per name.
+std::vector<uint8_t> ModelWithObjects(const std::vector<std::string>& names);
+
+// An archive with every entry of the resource list, less the entries named in leaveOut
+// (model objects are left out as "robot.3d: NAME" or "debris.3d: NAME").
+std::vector<KvFSWriteEntry> GameEntries(const std::set<std::string>& leaveOut = {});
+
+// A current OpenGL context without a window, or nothing on a machine that cannot make one.
+class OffscreenGl {
+public:
+    OffscreenGl();
+    ~OffscreenGl();
+    bool IsReady() const { return ready_; }
+
+private:
+    void* display_ = nullptr;
+    void* context_ = nullptr;
+    bool ready_ = false;
+};
+
+}  // namespace kv::test
