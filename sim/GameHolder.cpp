@@ -193,8 +193,7 @@ void KvGameHolder::Step(double dt) {
         cur[i] = r.position;
         next[i] = r.NextPosition();
         ahead[i] = cur[i] + (next[i] - cur[i]) * 2;
-        const double h = r.heading * kPi / 180;
-        heading[i] = {std::cos(h), std::sin(h)};
+        heading[i] = r.HeadingVector();
     }
     for (size_t i = 0; i < n; ++i) {
         if (robots[i]->dead) continue;

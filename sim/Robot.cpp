@@ -72,10 +72,16 @@ int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
     return 1;
 }
 
-Vec2 KvGLRobot::NextPosition() const {
-    const double h = heading * kPi / 180;
-    return position + Vec2{std::cos(h), std::sin(h)} * (speed * lastDt);
+Vec2 KvGLRobot::HeadingVector() const {
+    if (heading != unitHeading_) {
+        const double h = heading * kPi / 180;
+        unit_ = {std::cos(h), std::sin(h)};
+        unitHeading_ = heading;
+    }
+    return unit_;
 }
+
+Vec2 KvGLRobot::NextPosition() const { return position + HeadingVector() * (speed * lastDt); }
 
 void KvGLRobot::SetPosition(Vec2 p) {
     position = p;

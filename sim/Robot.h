@@ -82,6 +82,8 @@ public:
     void ApplyDamage(int32_t points);
     // Where one more step at the current speed and heading would take the robot.
     Vec2 NextPosition() const;
+    // (cos heading, sin heading), kept until the heading changes.
+    Vec2 HeadingVector() const;
     void SetPosition(Vec2 p);
     // The session the robot belongs to (scan, shells, retirement); set by the set-up.
     void SetHolder(KvGameHolder* holder) { holder_ = holder; }
@@ -116,6 +118,8 @@ private:
     void Publish();
 
     KvGameHolder* holder_ = nullptr;
+    mutable double unitHeading_ = -1;  // the heading unit_ belongs to; never a valid heading
+    mutable Vec2 unit_;
     struct Shown {
         std::atomic<double> x{0}, y{0}, heading{0}, speed{0}, damage{0}, reloadTimer{0}, cannonDirection{0},
             deathTime{0};
