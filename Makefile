@@ -54,7 +54,9 @@ fuzz: deps
 	@for t in $(FUZZ_BUILD)/fuzz/*/fuzz_*; do \
 	  [ -x $$t ] || continue; name=$$(basename $$t); mkdir -p fuzz-corpus/$$name; \
 	  echo "== $$name for $(FUZZ_SECONDS) s"; \
-	  $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$name fuzz/$${name#fuzz_}/seeds 2>&1 | tail -n 12; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz-corpus/$$name- \
+	    fuzz-corpus/$$name fuzz/$${name#fuzz_}/seeds > fuzz-corpus/$$name.log 2>&1; rc=$$?; \
+	  tail -n 12 fuzz-corpus/$$name.log; [ $$rc -eq 0 ] || { echo "$$name failed: see fuzz-corpus/$$name.log"; exit $$rc; }; \
 	done
 
 tsan: deps

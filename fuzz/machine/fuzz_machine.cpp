@@ -55,7 +55,7 @@ int32_t Operand(uint8_t mode, uint16_t value, int32_t length) {
         case 1: return static_cast<int32_t>(value % (length + 2)) - 1;  // around the code
         case 2: return kEdges[value % (sizeof kEdges / sizeof kEdges[0])];
         case 3: return static_cast<int32_t>(value % 16) - 12;           // local offsets
-        default: return static_cast<int32_t>(value) * 65537 ^ (mode << 24);
+        default: return static_cast<int32_t>((value * 65537u) ^ (uint32_t{mode} << 24));
     }
 }
 
@@ -69,7 +69,7 @@ int32_t RandomOpcode(uint8_t byte) {
 class StandInRobot : public KvBaseRobot {
 public:
     int32_t Drive(int32_t direction, int32_t speed) override { return direction ^ speed; }
-    int32_t Scan(int32_t direction, int32_t resolution) override { return direction - resolution; }
+    int32_t Scan(int32_t direction, int32_t resolution) override { return direction & resolution; }
     int32_t Cannon(int32_t direction, int32_t range) override { return range; }
 };
 
@@ -132,11 +132,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.SetObserver(&counter);
     machine.Load(program);
     const double dt = 0.0005 + (dtByte % 64) * 0.0008;  // up to about 0.05 s
-    const long perStepLimit = static_cast<long>(std::ceil(0.3 / KvVMachine::kSecondsPerCostUnit)) + 1;
     for (int s = 0; s <= kMaxSteps && !machine.Finished(); ++s) {
+        // A step pays for its instructions with dt and what earlier steps left over, all at
+        // the price of the instruction it begins at.
+        const int32_t pc = machine.Pc();
+        const int32_t op = pc >= 0 && pc < length ? program.code[pc].opcode : NOP;
+        const double q = CostTable(op) * KvVMachine::kSecondsPerCostUnit;
+        const double stepDt = s == kMaxSteps ? 0.3 : dt;
+        const auto budget = static_cast<long>((machine.Time() + stepDt) / q) + 1;
         counter.executed = 0;
-        machine.Step(s == kMaxSteps ? 0.3 : dt);
-        if (counter.executed > perStepLimit) Broken("one step ran past its budget", counter.executed);
+        machine.Step(stepDt);
+        if (counter.executed > budget) Broken("one step ran past its budget", counter.executed);
         CheckRegisters(machine);
         if (machine.Time() < 0) Broken("negative time budget", 0);
     }
@@ -145,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.Load(program);
     machine.SetObserver(nullptr);
     machine.SetA(a);
-    for (int32_t i = 0; i < pushes; ++i) machine.Push(static_cast<int32_t>(preloadValue) * (i + 1));
+    for (int32_t i = 0; i < pushes; ++i) machine.Push(static_cast<int32_t>(preloadValue * static_cast<uint32_t>(i + 1)));
     for (int n = 0; n < kMaxExecutes; ++n) {
         const int32_t pc = machine.Pc();
         const int32_t sp = machine.Sp();
