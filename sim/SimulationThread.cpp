@@ -1,5 +1,7 @@
 #include "sim/SimulationThread.h"
 
+#include <ctime>
+
 #include "core/Random.h"
 
 namespace kv {
@@ -12,6 +14,8 @@ void SimulationThread::Start(uint32_t seed) {
         while (!stop_.load(std::memory_order_acquire)) scheduler_.Tick();
     });
 }
+
+void SimulationThread::Start() { Start(static_cast<uint32_t>(std::time(nullptr))); }
 
 void SimulationThread::Stop() {
     if (!thread_.joinable()) return;

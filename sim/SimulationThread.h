@@ -19,6 +19,8 @@ public:
 
     // seed seeds the worker's generator, from which every robot program draws.
     void Start(uint32_t seed);
+    // The game's start: the seed is the current time in seconds.
+    void Start();
     // Returns once the worker has left its loop; the tick it was in completes first.
     void Stop();
     bool Running() const { return thread_.joinable(); }

@@ -123,3 +123,25 @@ TEST(GameHolder, ASingleRobotBattleIsValidAndItsScansFindNothing) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(GameHolder, ASecondSetUpRecompilesTheFilesAsTheyAreNow) {
+    const std::string file = ::testing::TempDir() + "kolvex_edited.r";
+    std::ofstream(file) << "main()\n{\n}\n";
+    Arena arena;
+    arena.holder.choices[0] = {true, 0, KvFile(file.c_str())};
+    ASSERT_TRUE(arena.holder.SetupBattle());
+    arena.Run(1);
+    EXPECT_EQ(arena.holder.robots[0]->speed, 0);
+    arena.holder.Clear();
+    std::ofstream(file) << "main()\n{\n  drive(90, 30);\n}\n";
+    ASSERT_TRUE(arena.holder.SetupBattle());
+    arena.Run(1);
+    EXPECT_EQ(arena.holder.robots[0]->speed, 30);
+    std::remove(file.c_str());
+}
+
+}  // namespace
+}  // namespace kv

@@ -147,6 +147,24 @@ TEST(Robot, CannotFireDuringTheFirstReloadAndFiresOnceIn1Point5Seconds) {
     EXPECT_EQ(arena.presenter.fired, 1);
 }
 
+TEST(Robot, FiresShellsOfAtMost700UnitsAndOfRangeZeroForNegativeRanges) {
+    Arena arena(0.01);
+    KvGLRobot* r = arena.Place({100, 500});
+    auto rangesInFlight = [&] {
+        std::vector<double> ranges;
+        for (KvProcess* p : arena.holder.objects) {
+            if (auto* rocket = dynamic_cast<KvRocket*>(p)) ranges.push_back(rocket->range);
+        }
+        return ranges;
+    };
+    arena.Run(1.5);
+    ASSERT_EQ(r->Cannon(0, 1000), 1);
+    EXPECT_EQ(rangesInFlight(), std::vector<double>{700});
+    arena.Run(1.5);  // long enough to land
+    ASSERT_EQ(r->Cannon(0, -1), 1);
+    EXPECT_EQ(rangesInFlight(), std::vector<double>{0});
+}
+
 TEST(Robot, ScansForTheNearestLivingRobotTheShortWayRound) {
     Arena arena;
     KvGLRobot* me = arena.Place({500, 500});
