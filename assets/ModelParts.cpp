@@ -13,13 +13,13 @@ const std::array<KvPartInfo, KvModelParts::kPartCount> KvModelParts::kTable = {{
     {"detal.02.03", "detal.02", 1},   // turret ring, turned to the cannon direction
     {"detal.02", "detal.02", 2},      // turret housing
     {"Body.01", nullptr, 3},          // scanner head, turned to the scan direction
-    {"detal.04.01", "detal.04", 4},   // scanner yoke
+    {"detal.04.01", "detal.04", 4},   // scanner camera
     {"detal.04.02", "detal.04", 4},   // scanner mast
     {"detal.04", "detal.04", 6},      // scanner dish
     {"detal.02.01", "detal.02", 3},   // gun mantlet
     {"detal.02.02", "detal.02", 8},   // barrel
-    {"detal.03", "detal.03", 8},      // left ammunition pod
-    {"detal.03.01", "detal.03", 8},   // right ammunition pod
+    {"detal.03", "detal.03", 8},      // launcher pod, right cheek
+    {"detal.03.01", "detal.03", 8},   // launcher pod, left cheek
     {"wheel.01", "wheel", 1},
     {"wheel.02", "wheel", 1},
     {"wheel.03", "wheel", 1},
