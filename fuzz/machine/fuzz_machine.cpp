@@ -5,12 +5,14 @@
 // Input: a 16-byte header (robot values, step length, start pc, accumulator, stack
 // preload), then one instruction per 4 bytes: opcode byte, operand mode, 16-bit value.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "core/Random.h"
 #include "vm/VMachine.h"
@@ -78,9 +80,62 @@ public:
     std::abort();
 }
 
+// Pushes count values, the i-th being step * (i + 1). Left out of the coverage map (see
+// coverage-ignore.txt): 200000 traced turns would cost more than the input they prepare.
+__attribute__((noinline)) void Fill(KvVMachine& m, int32_t count, uint32_t step) {
+    for (int32_t i = 0; i < count; ++i) m.Push(static_cast<int32_t>(step * static_cast<uint32_t>(i + 1)));
+}
+
+// Counts a step's instructions and the highest stack index they reached.
 struct Counter : KvVMachine::Observer {
-    void OnExecuted(VmStatus) override { ++executed; }
+    explicit Counter(const KvVMachine& m) : machine(m) {}
+    void OnExecuted(VmStatus) override {
+        ++executed;
+        if (machine.Sp() > highestSp) highestSp = machine.Sp();
+    }
+    const KvVMachine& machine;
     long executed = 0;
+    int32_t highestSp = -1;
+};
+
+// Building a machine zeroes 1.2 MB of stacks, which costs more than running most inputs.
+// So one machine is reused and brought back to the state of a new one between inputs:
+// the stack zeroed up to the highest index the last input could have written, then a
+// fault in a one-instruction program restarts it (time, pc, stacks and status cleared).
+// Call stack entries are always written before they are read. Only a finished machine
+// cannot restart, so that one is replaced.
+class MachinePool {
+public:
+    KvVMachine& Fresh() {
+        if (!machine_ || machine_->Finished()) {
+            machine_ = std::make_unique<KvVMachine>();
+        } else {
+            RobotProgram wipe;
+            wipe.code = {{JMP, -1}};
+            machine_->SetObserver(nullptr);
+            machine_->AttachRobot(nullptr);
+            machine_->Load(wipe);
+            Fill(*machine_, dirtyTop_ + 1, 0);
+            machine_->Step(1);
+            if (machine_->Status() != VmStatus::Ok || machine_->Time() != 0 || machine_->Sp() != -1)
+                Broken("the machine did not restart", static_cast<long>(machine_->Status()));
+            // KV_FUZZ_VERIFY_WIPE=1 checks the whole stack, to prove the dirty bound right.
+            static const bool verify = std::getenv("KV_FUZZ_VERIFY_WIPE") != nullptr;
+            for (int32_t i = 0; verify && i < KvVMachine::kStackSize; ++i)
+                if (machine_->StackValue(i) != 0) Broken("stack not wiped at", i);
+        }
+        machine_->SetA(0);
+        dirtyTop_ = -1;
+        return *machine_;
+    }
+    // Everything up to index top may have been written.
+    void Dirty(int64_t top) {
+        if (top > dirtyTop_) dirtyTop_ = static_cast<int32_t>(std::min<int64_t>(top, KvVMachine::kStackSize - 1));
+    }
+
+private:
+    std::unique_ptr<KvVMachine> machine_;
+    int32_t dirtyTop_ = -1;
 };
 
 void CheckRegisters(const KvVMachine& m) {
@@ -122,13 +177,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     robot.speed = kRobotValues[robotBits >> 4];
     robot.position = {kRobotValues[robotBits2 & 15], kRobotValues[robotBits2 >> 4]};
     const int32_t a = Operand(aMode, aValue, length);
-    const int32_t pushes = preloadMode & 1 ? KvVMachine::kStackSize - 1 - preload % 8 : preload % 8;
+    const int32_t pushes = (preloadMode & 3) == 0 ? KvVMachine::kStackSize - 1 - preload % 8 : preload % 8;
 
-    // Paced run first, on a fresh machine: small steps, then the scheduler's largest one.
+    // Stores reach above the top of the stack by at most the largest positive offset.
+    int64_t storeReach = 0, globalReach = -1;
+    for (const Instruction& i : program.code) {
+        if (i.opcode == STOREL && i.operand > storeReach) storeReach = i.operand;
+        if (i.opcode == STOREG && i.operand < KvVMachine::kStackSize && i.operand > globalReach) globalReach = i.operand;
+    }
+
+    // Paced run first, on a machine as new: small steps, then the scheduler's largest one.
+    static MachinePool pool;
+    KvVMachine& machine = pool.Fresh();
+    pool.Dirty(globalReach);
     SeedRandom(seed);
-    KvVMachine machine;
     machine.AttachRobot(&robot);
-    Counter counter;
+    Counter counter(machine);
     machine.SetObserver(&counter);
     machine.Load(program);
     const double dt = 0.0005 + (dtByte % 64) * 0.0008;  // up to about 0.05 s
@@ -146,17 +210,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckRegisters(machine);
         if (machine.Time() < 0) Broken("negative time budget", 0);
     }
+    pool.Dirty(counter.highestSp + storeReach);
 
     // Then instruction by instruction from the chosen registers; a fault skips to the next.
     machine.Load(program);
     machine.SetObserver(nullptr);
     machine.SetA(a);
-    for (int32_t i = 0; i < pushes; ++i) machine.Push(static_cast<int32_t>(preloadValue * static_cast<uint32_t>(i + 1)));
+    Fill(machine, pushes, preloadValue);
+    pool.Dirty(machine.Sp() + storeReach);
     for (int n = 0; n < kMaxExecutes; ++n) {
         const int32_t pc = machine.Pc();
         const int32_t sp = machine.Sp();
         const VmStatus status = machine.Execute();
         CheckRegisters(machine);
+        pool.Dirty(int64_t{machine.Sp()} + storeReach);
         if (status == VmStatus::Finished) break;
         if (status != VmStatus::Ok) {
             if (machine.Pc() != pc || machine.Sp() != sp) Broken("a fault moved the registers at pc", pc);
