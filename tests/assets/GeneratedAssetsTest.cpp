@@ -243,10 +243,10 @@ TEST(GeneratedAssets, AreTheSameBytesOnEveryRun) {
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kDir)) {
+    for (const auto& entry : std::filesystem::directory_iterator(a)) {
         const auto name = entry.path().filename();
-        EXPECT_EQ(ReadAll(a / name), ReadAll(b / name)) << name;
-        EXPECT_EQ(ReadAll(a / name), ReadAll(entry.path())) << name << " differs from the build's";
+        EXPECT_EQ(ReadAll(entry.path()), ReadAll(b / name)) << name;
+        EXPECT_EQ(ReadAll(entry.path()), ReadAll(kDir / name)) << name << " differs from the build's";
         ++files;
     }
     EXPECT_EQ(files, 26);
