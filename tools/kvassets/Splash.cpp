@@ -107,7 +107,7 @@ void Sky(Image& img, int horizon) {
             Rgba c = Mix(Rgba{0.12f, 0.22f, 0.45f, 1}, Rgba{0.95f, 0.72f, 0.45f, 1}, std::pow(t, 2.2));
             // Soft cloud bands.
             const double cloud = TiledFbm(static_cast<double>(x) / img.width, static_cast<double>(y) / horizon, 4, 5, 1201);
-            c = Mix(c, Rgba{1.0f, 0.88f, 0.75f, 1}, std::clamp((cloud - 0.55) * 2.5, 0.0, 0.6) * t);
+            c = Mix(c, Rgba{1.0f, 0.9f, 0.8f, 1}, std::clamp((cloud - 0.5) * 3.0, 0.0, 0.75) * (0.3 + 0.7 * t));
             img.At(x, y) = c;
         }
 }
@@ -158,6 +158,7 @@ void Explosion(Image& img, const Rasteriser& r, const TextureSet& textures, V3 a
 int TextWidth(const char* text, int scale) { return static_cast<int>(std::strlen(text)) * 6 * scale - scale; }
 
 void DrawText(Image& img, int x, int y, const char* text, int scale, Rgba colour) {
+    const int height = 7 * scale;
     for (int i = 0; text[i]; ++i) {
         const Glyph* g = FindGlyph(text[i]);
         if (!g) continue;
@@ -168,12 +169,21 @@ void DrawText(Image& img, int x, int y, const char* text, int scale, Rgba colour
                         for (int dx = 0; dx < scale; ++dx) {
                             const int px = x + (i * 6 + col) * scale + dx, py = y + row * scale + dy;
                             if (px < 0 || py < 0 || px >= img.width || py >= img.height) continue;
-                            // A light top edge on each block gives the big letters some bevel.
-                            const double shade = 1.0 - 0.35 * dy / std::max(1, scale - 1);
-                            img.At(px, py) = Rgba{static_cast<float>(colour.r * shade), static_cast<float>(colour.g * shade),
-                                                  static_cast<float>(colour.b * shade), 1};
+                            // Bright at the top of the line, deeper towards its foot, like cast metal.
+                            const double shade = 1.15 - 0.45 * (row * scale + dy) / height;
+                            img.At(px, py) = Rgba{static_cast<float>(std::min(1.0, colour.r * shade)),
+                                                  static_cast<float>(std::min(1.0, colour.g * shade)),
+                                                  static_cast<float>(std::min(1.0, colour.b * shade)), 1};
                         }
     }
+}
+
+void DrawOutlinedText(Image& img, int x, int y, const char* text, int scale, Rgba colour, int outline) {
+    const Rgba dark{0.06f, 0.05f, 0.08f, 1};
+    for (int oy = -outline; oy <= outline; ++oy)
+        for (int ox = -outline; ox <= outline; ++ox)
+            if (ox * ox + oy * oy <= outline * outline) DrawText(img, x + ox, y + oy, text, scale, dark);
+    DrawText(img, x, y, text, scale, colour);
 }
 
 void AddRobot(std::vector<RenderTri>& tris, const KvModelParts& tmpl, const TextureSet& textures, const RobotPose& pose) {
@@ -221,12 +231,11 @@ Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
     // The title with a drop shadow, and the tagline.
     const char* title = "KOLVEX";
     const int scale = 9, tx = (img.width - TextWidth(title, scale)) / 2;
-    DrawText(img, tx + 4, 22 + 4, title, scale, Rgba{0.05f, 0.05f, 0.1f, 1});
-    DrawText(img, tx, 22, title, scale, Rgba{1.0f, 0.78f, 0.2f, 1});
+    DrawText(img, tx + 5, 22 + 5, title, scale, Rgba{0.05f, 0.05f, 0.1f, 1});
+    DrawOutlinedText(img, tx, 22, title, scale, Rgba{1.0f, 0.8f, 0.25f, 1}, 2);
     const char* tag = "PROGRAMMED ROBOT BATTLES";
     const int tagx = (img.width - TextWidth(tag, 2)) / 2;
-    DrawText(img, tagx + 1, 96 + 1, tag, 2, Rgba{0.05f, 0.05f, 0.1f, 1});
-    DrawText(img, tagx, 96, tag, 2, Rgba{1, 1, 1, 1});
+    DrawOutlinedText(img, tagx, 96, tag, 2, Rgba{0.95f, 0.95f, 0.95f, 1}, 1);
     // A calm band at the bottom for the version line.
     for (int y = img.height - 36; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x)

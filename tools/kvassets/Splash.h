@@ -29,5 +29,7 @@ Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const
 // Draws text with the built-in 5x7 font, each font pixel a scale x scale block.
 void DrawText(Image& img, int x, int y, const char* text, int scale, Rgba colour);
 int TextWidth(const char* text, int scale);
+// The same with a dark rim outline pixels wide.
+void DrawOutlinedText(Image& img, int x, int y, const char* text, int scale, Rgba colour, int outline);
 
 }  // namespace kv::gen
