@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
+#include <unistd.h>
 
 #include "assets/DebrisParts.h"
 #include "assets/ModelFile.h"
@@ -235,8 +237,10 @@ TEST(GeneratedSprites, AreThirtyTwoBitTgaWithSoftAlphaEdges) {
 }
 
 TEST(GeneratedAssets, AreTheSameBytesOnEveryRun) {
-    const std::filesystem::path a = std::filesystem::path(::testing::TempDir()) / "kvassets-run-a";
-    const std::filesystem::path b = std::filesystem::path(::testing::TempDir()) / "kvassets-run-b";
+    // Named per process: test runs of several build folders may share the temporary folder.
+    const std::string tag = std::to_string(getpid());
+    const std::filesystem::path a = std::filesystem::path(::testing::TempDir()) / ("kvassets-run-a-" + tag);
+    const std::filesystem::path b = std::filesystem::path(::testing::TempDir()) / ("kvassets-run-b-" + tag);
     for (const auto& dir : {a, b}) {
         std::filesystem::remove_all(dir);
         const std::string command = std::string(KV_KVASSETS) + " " + dir.string();
