@@ -19,6 +19,19 @@ KvVec3 Cross(const KvVec3& a, const KvVec3& b) {
 
 }  // namespace
 
+RobotGeometry RobotGeometry::FromModel(const KvVec3& bodyMin, const KvVec3& bodyMax, const KvMatrix& turret,
+                                       const KvMatrix& turretTop, const KvMatrix& barrel, const KvMatrix& barrelEnd,
+                                       const KvMatrix& shell) {
+    RobotGeometry g;
+    // The body's local y axis runs along the heading and x across it; 100 arena units make
+    // one scene unit.
+    g.width = 100 * (bodyMax.x - bodyMin.x);
+    g.length = 100 * (bodyMax.y - bodyMin.y);
+    g.turretLocal = turret;
+    g.muzzleLocal = Product(Product(Product(turretTop, barrel), barrelEnd), shell);
+    return g;
+}
+
 KvMatrix RobotGeometry::BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees) {
     const double gx = SceneX(position.x), gz = SceneZ(position.y);
     const double h0 = ground.HeightAt(gx, gz);

@@ -18,6 +18,13 @@ struct RobotGeometry {
     // The shell resting in the barrel, relative to the turret (the barrel parts chained).
     KvMatrix muzzleLocal = Identity();
 
+    // From the robot model: the "Body" mesh's box (mesh-local, scene units) and the local
+    // matrices of the part table's turret (part 2), the parts between it and the shell (3, 8
+    // and 9) and the shell resting in the barrel (part 0).
+    static RobotGeometry FromModel(const KvVec3& bodyMin, const KvVec3& bodyMax, const KvMatrix& turret,
+                                   const KvMatrix& turretTop, const KvMatrix& barrel, const KvMatrix& barrelEnd,
+                                   const KvMatrix& shell);
+
     // The body frame of a robot standing on the ground at an arena point: its local y axis
     // points backwards along the heading, x to the side, z up along the ground's normal.
     static KvMatrix BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees);

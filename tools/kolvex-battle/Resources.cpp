@@ -22,14 +22,9 @@ bool LoadRobotGeometry(const KvFile& archive, RobotGeometry& geometry, KvString&
         error.Format("%s holds no robot body", archive.CStr());
         return false;
     }
-    // The body's local y axis runs along the heading and x across it; scene units to arena units.
-    geometry.width = 100 * (body->BoxMax().x - body->BoxMin().x);
-    geometry.length = 100 * (body->BoxMax().y - body->BoxMin().y);
-    geometry.turretLocal = parts[KvModelParts::kTurret].node.local;
-    // The shell in the barrel hangs from the turret through parts 3, 8 and 9.
-    KvMatrix muzzle = parts[KvModelParts::kTurretTop].node.local;
-    for (int part : {8, 9, static_cast<int>(KvModelParts::kShell)}) muzzle = Product(muzzle, parts[part].node.local);
-    geometry.muzzleLocal = muzzle;
+    geometry = RobotGeometry::FromModel(body->BoxMin(), body->BoxMax(), parts[KvModelParts::kTurret].node.local,
+                                        parts[KvModelParts::kTurretTop].node.local, parts[8].node.local,
+                                        parts[9].node.local, parts[KvModelParts::kShell].node.local);
     return true;
 }
 
