@@ -30,6 +30,7 @@ using namespace kv;
 
 constexpr int kUsageError = 1;
 constexpr int kSetupError = 2;
+constexpr int kResourceError = 3;
 
 void Usage(std::FILE* out) {
     std::fputs(
@@ -48,7 +49,10 @@ void Usage(std::FILE* out) {
         "  --jobs J       spread the matches over J threads (default 1)\n"
         "  --archive PATH the resource archive (default: Kolvex.kvfs in the current directory,\n"
         "                 else beside the program's build folder)\n"
-        "  --help         this text\n",
+        "  --help         this text\n"
+        "\n"
+        "Exit status: 0 done, 1 bad options, 2 a robot file cannot be opened or compiled\n"
+        "(the game's message on standard error), 3 the resource archive cannot be read.\n",
         out);
 }
 
@@ -229,7 +233,7 @@ int main(int argc, char** argv) {
     const std::string archive = FindArchive(o.archive, argv[0]);
     if (!LoadRobotGeometry(archive.c_str(), o.battle.geometry, error)) {
         std::fprintf(stderr, "kolvex-battle: %s\n", error.CStr());
-        return kSetupError;
+        return kResourceError;
     }
     return o.matches > 0 ? RunMatches(o) : RunOne(o);
 }
