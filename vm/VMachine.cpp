@@ -42,6 +42,8 @@ void KvVMachine::Load(RobotProgram program) {
     pc_ = entry_;
     sp_ = -1;
     csp_ = -1;
+    time_ = 0;
+    status_ = VmStatus::Ok;
 }
 
 void KvVMachine::AttachRobot(KvBaseRobot* robot) {

@@ -21,7 +21,8 @@ public:
 
     KvVMachine();
 
-    // Takes the linked image; pc goes to the entry and both stacks are emptied.
+    // Takes the linked image; pc goes to the entry, both stacks are emptied and the
+    // program may run again.
     void Load(RobotProgram program);
     // Ties machine and body together; neither owns the other.
     void AttachRobot(KvBaseRobot* robot);
@@ -50,8 +51,8 @@ public:
     VmStatus Status() const { return status_; }
     bool Finished() const { return status_ == VmStatus::Finished; }
     KvBaseRobot* Robot() const { return robot_; }
-    // The value i places below the top of the data stack (0 = top).
-    int32_t StackValue(int32_t index) const { return stack_[index]; }
+    // The data stack's slot at an absolute index; 0 outside the stack.
+    int32_t StackValue(int32_t index) const { return index >= 0 && index < kStackSize ? stack_[index] : 0; }
 
     // Register access for tools and tests that drive Execute by hand.
     void SetPc(int32_t pc) { pc_ = pc; }

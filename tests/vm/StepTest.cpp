@@ -78,6 +78,9 @@ TEST_F(Stepping, StopsForGoodOnceMainReturns) {
     vm.Step(1.0);
     EXPECT_EQ(counter.executed, 5);
     EXPECT_EQ(vm.Time(), left);
+    Load({{NOP}, {RET}});
+    vm.Step(1.0);
+    EXPECT_EQ(counter.executed, 7) << "a newly loaded program runs again";
 }
 
 TEST_F(Stepping, AnEndlessLoopIsBoundedByTheStepTime) {
