@@ -69,7 +69,8 @@ public:
     KvVec3 ScenePoint(Vec2 p) const;
     // Simulated seconds since the battle was set up; safe from any thread.
     double BattleTime() const { return battleTime_.load(std::memory_order_relaxed); }
-    // The robots alive now; safe from any thread.
+    // The robots alive now. Safe on the main thread while the worker ticks (the robot list
+    // changes only in set-up and Clear, which the main thread runs itself).
     int AliveCount() const;
 
     void SetGeometry(const RobotGeometry& geometry) { geometry_ = geometry; }
