@@ -31,7 +31,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 // Splits "NAME=PATH" at the first '='; the name may not be empty.
-bool AddSpec(const std::string& spec, std::vector<kv::KvFSWriteEntry>& entries, std::set<std::string>& names) {
+bool AddEntry(const std::string& spec, std::vector<kv::KvFSWriteEntry>& entries, std::set<std::string>& names) {
     size_t eq = spec.find('=');
     if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
         std::fprintf(stderr, "kvfs: expected NAME=PATH, got '%s'\n", spec.c_str());
@@ -72,9 +72,9 @@ int Pack(int argc, char** argv) {
             while (std::getline(list, line)) {
                 if (!line.empty() && line.back() == '\r') line.pop_back();
                 if (line.empty() || line[0] == '#') continue;
-                if (!AddSpec(line, entries, names)) return 1;
+                if (!AddEntry(line, entries, names)) return 1;
             }
-        } else if (!AddSpec(arg, entries, names)) {
+        } else if (!AddEntry(arg, entries, names)) {
             return 1;
         }
     }
