@@ -8,6 +8,18 @@ namespace {
 
 using K = ResourceKind;
 
+// Holds the sound lock: the main loop calls into the sound library under it.
+class SoundLockHold {
+public:
+    explicit SoundLockHold(SoundSystem& sound) : sound_(sound) { sound_.Lock(); }
+    ~SoundLockHold() { sound_.Unlock(); }
+    SoundLockHold(const SoundLockHold&) = delete;
+    SoundLockHold& operator=(const SoundLockHold&) = delete;
+
+private:
+    SoundSystem& sound_;
+};
+
 }  // namespace
 
 const std::array<ResourceItem, kResourceCount> kResourceList = {{
@@ -94,16 +106,17 @@ std::optional<std::vector<uint8_t>> ResourceStore::ReadEntry(const char* entry) 
 // so GetSound is null exactly for the sounds the archive lacks or cannot give.
 void ResourceStore::LoadSound(SoundSystem* sound, const char* key, const char* entry) {
     std::optional<std::vector<uint8_t>> bytes = ReadEntry(entry);
+    std::optional<PcmSound> pcm;
+    if (bytes) pcm = DecodeWav(bytes->data(), bytes->size());
     std::unique_ptr<KvSound> made;
-    if (bytes && sound && sound->IsAvailable()) {
-        made = sound->CreateSound(bytes->data(), bytes->size());
-    } else if (bytes) {
-        if (std::optional<PcmSound> pcm = DecodeWav(bytes->data(), bytes->size())) {
-            made = std::make_unique<KvSound>();
-            made->sampleRate = pcm->sampleRate;
-            made->lengthMs = pcm->LengthMs();
-            made->channels = pcm->channels;
-        }
+    if (pcm && sound && sound->IsAvailable()) {
+        SoundLockHold hold(*sound);
+        made = sound->CreateSound(*pcm);
+    } else if (pcm) {
+        made = std::make_unique<KvSound>();
+        made->sampleRate = pcm->sampleRate;
+        made->lengthMs = pcm->LengthMs();
+        made->channels = pcm->channels;
     }
     if (!made) {
         missingOptional_.emplace_back(entry);
@@ -203,8 +216,9 @@ void ResourceStore::Release() {
     robotParts_ = KvModelParts();
     debrisParts_ = KvDebrisParts();
     meshes_.clear();
-    for (auto& [key, sound] : sounds_) {
-        if (sound_) sound_->ReleaseSound(*sound);
+    if (sound_ && !sounds_.empty()) {
+        SoundLockHold hold(*sound_);
+        for (auto& [key, sound] : sounds_) sound_->ReleaseSound(*sound);
     }
     sounds_.clear();
     sound_ = nullptr;

@@ -53,7 +53,8 @@ public:
     KvFS* Archive() const { return archive_.get(); }
 
     // Loads every resource of the list; needs the OpenGL context on this thread. Sounds get
-    // buffers when sound is available. Closes the archive. False when a model file or one of
+    // buffers when sound is available, each made under the sound lock (the caller must not
+    // hold it). Closes the archive. False when a model file or one of
     // its objects is missing or damaged: MissingEntry() names it and LoadError() says why.
     bool LoadAll(SoundSystem* sound);
     // The same without OpenGL or a sound device, for battles without a window: meshes and part
@@ -73,8 +74,8 @@ public:
     KvModelParts& RobotParts() { return robotParts_; }
     KvDebrisParts& DebrisParts() { return debrisParts_; }
 
-    // Deletes every texture name and sound buffer and empties the maps; the OpenGL context
-    // and the sound system must still be up.
+    // Deletes every texture name and sound buffer (under the sound lock) and empties the maps;
+    // the OpenGL context and the sound system must still be up.
     void Release();
 
 private:

@@ -65,7 +65,9 @@ TEST(GameArchive, LoadsWholeIntoTheStore) {
     ASSERT_TRUE(full.LoadAll(nullptr)) << full.LoadError().CStr();
     EXPECT_TRUE(full.MissingOptional().empty());
     for (const ResourceItem& item : kResourceList) {
-        if (item.kind == ResourceKind::Texture) EXPECT_NE(full.GetTexture(item.key)->Name(), 0u) << item.key;
+        if (item.kind == ResourceKind::Texture) {
+            EXPECT_NE(full.GetTexture(item.key)->Name(), 0u) << item.key;
+        }
     }
     full.Release();
 }

@@ -163,6 +163,22 @@ TEST_F(Store, LoadsTexturesWithMipMapsInAnOpenGlContext) {
     EXPECT_EQ(store.GetTexture("grass"), nullptr);
 }
 
+TEST_F(Store, GivesSoundsBuffersFromAnAvailableSoundSystem) {
+    test::OffscreenGl gl;
+    if (!gl.IsReady()) GTEST_SKIP() << "no offscreen OpenGL context on this machine";
+    SoundSystem sound;
+    if (!sound.Init()) GTEST_SKIP() << "no sound device on this machine";
+    MountGame({"collision.wav"});
+    ASSERT_TRUE(store.LoadAll(&sound)) << store.LoadError().CStr();
+    ASSERT_NE(store.GetSound("motor"), nullptr);
+    EXPECT_NE(store.GetSound("motor")->buffer, 0u);
+    EXPECT_EQ(store.GetSound("motor")->lengthMs, 100u);
+    EXPECT_EQ(store.GetSound("collision"), nullptr);
+    store.Release();
+    EXPECT_EQ(store.GetSound("hit"), nullptr);
+    sound.Close();
+}
+
 TEST_F(Store, RefusesTexturesOfUnknownKindsOrMissingEntries) {
     test::OffscreenGl gl;
     if (!gl.IsReady()) GTEST_SKIP() << "no offscreen OpenGL context on this machine";
