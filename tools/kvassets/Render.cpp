@@ -142,11 +142,11 @@ void Rasteriser::DrawClipped(const RenderTri& t) {
                 const V3 pos = t.p[0] * pw[0] + t.p[1] * pw[1] + t.p[2] * pw[2];
                 const V3 view = Unit(eye_ - pos);
                 const double diffuse = std::max(0.0, Dot(n, sun));
-                const double spec = std::pow(std::max(0.0, Dot(n, Unit(sun + view))), 24) * 0.35;
+                const double specular = std::pow(std::max(0.0, Dot(n, Unit(sun + view))), 24) * 0.35;
                 const double sky = 0.35 + 0.15 * n.y;
                 const double light = sky + 0.85 * diffuse;
-                Rgba lit{static_cast<float>(c.r * t.tint.r * light + spec), static_cast<float>(c.g * t.tint.g * light + spec),
-                         static_cast<float>(c.b * t.tint.b * light + spec), 1};
+                Rgba lit{static_cast<float>(c.r * t.tint.r * light + specular), static_cast<float>(c.g * t.tint.g * light + specular),
+                         static_cast<float>(c.b * t.tint.b * light + specular), 1};
                 if (fogDistance_ > 0) lit = Mix(lit, fog_, 1 - std::exp(-z / fogDistance_));
                 img_.At(x, y) = lit;
             }

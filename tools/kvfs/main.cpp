@@ -31,14 +31,14 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 // Splits "NAME=PATH" at the first '='; the name may not be empty.
-bool AddEntry(const std::string& spec, std::vector<kv::KvFSWriteEntry>& entries, std::set<std::string>& names) {
-    size_t eq = spec.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
-        std::fprintf(stderr, "kvfs: expected NAME=PATH, got '%s'\n", spec.c_str());
+bool AddEntry(const std::string& pair, std::vector<kv::KvFSWriteEntry>& entries, std::set<std::string>& names) {
+    size_t eq = pair.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == pair.size()) {
+        std::fprintf(stderr, "kvfs: expected NAME=PATH, got '%s'\n", pair.c_str());
         return false;
     }
-    std::string name = spec.substr(0, eq);
-    std::string path = spec.substr(eq + 1);
+    std::string name = pair.substr(0, eq);
+    std::string path = pair.substr(eq + 1);
     if (!names.insert(name).second) {
         std::fprintf(stderr, "kvfs: the name '%s' is given twice\n", name.c_str());
         return false;
