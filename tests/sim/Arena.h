@@ -2,6 +2,7 @@
 // A battle session without robot files: robots are placed by hand and stepped by a fixed tick.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/GameHolder.h"
@@ -48,6 +49,11 @@ struct Arena {
         holder.machines.push_back(machine);
         scheduler.Flush();
         return robot;
+    }
+
+    // A robot file from the test robots for the battle's slot.
+    void Choose(int slot, const char* file) {
+        holder.choices[slot] = {true, slot, KvFile((std::string(KV_TEST_ROBOTS "/") + file).c_str())};
     }
 
     void Run(double seconds) {

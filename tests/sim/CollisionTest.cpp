@@ -13,15 +13,12 @@ using test::Arena;
 const Vec2 kEast{1, 0}, kNorth{0, 1};
 
 TEST(Collision, RectanglesOverlapWhenEitherHoldsACornerOfTheOther) {
-    const Vec2 size{30, 40};
+    const Vec2 size{30, 40}, diagonal{std::sqrt(0.5), std::sqrt(0.5)};
     EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {30, 10}, kEast, size));
     EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {40, 30}, kEast, size));  // corners touch
     EXPECT_FALSE(RectOverlap({0, 0}, kEast, size, {40.01, 0}, kEast, size));
-    const double r = std::sqrt(0.5);
-    EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {35, 0}, {r, r}, size));
-}
-
-TEST(Collision, APlusSignIsNoOverlap) {
+    EXPECT_TRUE(RectOverlap({0, 0}, kEast, size, {35, 0}, diagonal, size));
+    // A plus sign: no corner inside the other.
     EXPECT_FALSE(RectOverlap({0, 0}, kEast, {10, 100}, {0, 0}, kNorth, {10, 100}));
 }
 
@@ -38,35 +35,32 @@ TEST(Collision, RobotsFarApartByManhattanDistanceAreNeverTested) {
     EXPECT_EQ(a->damage + b->damage, 0);
 }
 
-TEST(Collision, RobotsInContactLoseTwoPointsAtFirstAndAgainAfterEachCooldown) {
-    Arena arena(0.01);
-    KvGLRobot* a = arena.Place({500, 500}, 0);
-    KvGLRobot* b = arena.Place({540, 500}, 180);
-    a->Drive(0, 20);
-    b->Drive(180, 20);
-    arena.Run(0.2);
-    EXPECT_EQ(a->damage, 2);
-    EXPECT_EQ(b->damage, 2);
-    EXPECT_EQ(a->speed, 0);
-    EXPECT_EQ(a->canMove, 0);
-    // Pushing on: every 0.7 s (plus at most one tick) two more points each.
-    for (int i = 0; i < 150; ++i) {
-        a->Drive(0, 20);
-        b->Drive(180, 20);
-        arena.scheduler.Tick();
+TEST(Collision, RobotsInContactLoseTwoPointsEachAtFirstAndAgainAfterEachCooldown) {
+    // Head on, and one rammed while standing across its path.
+    const struct {
+        double x, heading, speed;
+    } others[] = {{540, 180, 20}, {545, 90, 0}};
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.heading);
+        Arena arena(0.01);
+        KvGLRobot* a = arena.Place({500, 500}, 0);
+        KvGLRobot* b = arena.Place({other.x, 500}, other.heading);
+        auto push = [&](double seconds) {
+            for (int i = 0; i < static_cast<int>(seconds * 100); ++i) {
+                a->Drive(0, 30);
+                if (other.speed > 0) b->Drive(other.heading, other.speed);
+                arena.scheduler.Tick();
+            }
+        };
+        push(0.5);
+        EXPECT_EQ(a->damage, 2);
+        EXPECT_EQ(b->damage, 2);
+        EXPECT_EQ(a->speed, 0);
+        // Pushing on: every 0.7 s (plus at most one tick) two more points each.
+        push(1.5);
+        EXPECT_EQ(a->damage, 6);
+        EXPECT_EQ(b->damage, 6);
     }
-    EXPECT_EQ(a->damage, 6);
-    EXPECT_EQ(b->damage, 6);
-}
-
-TEST(Collision, ARobotRammedWhileStandingTakesTheSameDamage) {
-    Arena arena(0.01);
-    KvGLRobot* rammer = arena.Place({500, 500}, 0);
-    KvGLRobot* standing = arena.Place({545, 500}, 90);
-    rammer->Drive(0, 30);
-    arena.Run(0.5);
-    EXPECT_EQ(rammer->damage, 2);
-    EXPECT_EQ(standing->damage, 2);
 }
 
 TEST(Collision, RobotsMovingApartAreFreeToMove) {

@@ -11,68 +11,51 @@ namespace {
 
 using test::Arena;
 
-const std::string kRobots = KV_TEST_ROBOTS;
-
-RobotChoice Choice(int colour, const std::string& file) { return {true, colour, KvFile(file.c_str())}; }
-
-TEST(GameHolder, RefusesABattleWithoutRobots) {
-    Arena arena;
-    EXPECT_FALSE(arena.holder.SetupBattle());
-    ASSERT_EQ(arena.presenter.errors.size(), 1u);
-    EXPECT_EQ(arena.presenter.errors[0], "Too few robots for battle");
-}
-
-TEST(GameHolder, NamesTheFileItCannotOpen) {
-    Arena arena;
-    arena.holder.choices[2] = {true, 2, KvFile()};
-    EXPECT_FALSE(arena.holder.SetupBattle());
-    ASSERT_EQ(arena.presenter.errors.size(), 1u);
-    EXPECT_EQ(arena.presenter.errors[0], "Can't open file ''");
-}
-
-TEST(GameHolder, ReportsOnlyTheFirstFileThatDoesNotCompileAndBuildsNothing) {
+TEST(GameHolder, ReportsOnlyTheFirstSetUpProblemAndBuildsNothing) {
     const std::string bad = ::testing::TempDir() + "kolvex_bad.r";
     std::ofstream(bad) << "main()\n{\n  int x;\n  x = (1 + ;\n}\n";
-    Arena arena;
-    arena.holder.choices[0] = Choice(0, kRobots + "/sitter.r");
-    arena.holder.choices[1] = Choice(1, bad);
-    arena.holder.choices[2] = {true, 2, KvFile("/nonexistent/robot.r")};
-    EXPECT_FALSE(arena.holder.SetupBattle());
-    ASSERT_EQ(arena.presenter.errors.size(), 1u);
-    const std::string prefix = "Error, while compiling file " + bad + ":\n";
-    EXPECT_EQ(arena.presenter.errors[0].substr(0, prefix.size()), prefix);
-    EXPECT_NE(arena.presenter.errors[0].find("on line 4"), std::string::npos) << arena.presenter.errors[0];
-    EXPECT_TRUE(arena.holder.robots.empty());
-    EXPECT_TRUE(arena.holder.machines.empty());
-    EXPECT_TRUE(arena.holder.objects.empty());
-    EXPECT_TRUE(arena.scheduler.PendingAdd().empty());
+    const struct {
+        std::vector<std::pair<int, std::string>> files;
+        std::string message;
+    } cases[] = {
+        {{}, "Too few robots for battle"},
+        {{{2, ""}}, "Can't open file ''"},
+        {{{0, KV_TEST_ROBOTS "/sitter.r"}, {1, bad}, {2, "/nonexistent/robot.r"}},
+         "Error, while compiling file " + bad + ":\nExpression expected on line 4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        Arena arena;
+        for (const auto& [slot, file] : c.files) arena.holder.choices[slot] = {true, slot, KvFile(file.c_str())};
+        EXPECT_FALSE(arena.holder.SetupBattle());
+        EXPECT_EQ(arena.presenter.errors, std::vector<std::string>{c.message});
+        EXPECT_TRUE(arena.holder.robots.empty());
+        EXPECT_TRUE(arena.holder.objects.empty());
+        EXPECT_TRUE(arena.scheduler.PendingAdd().empty());
+    }
     std::remove(bad.c_str());
 }
 
 TEST(GameHolder, PlacesRobotsInsideTheArenaAtLeast200Apart) {
     for (uint32_t seed = 0; seed < 60; ++seed) {
         Arena arena;
-        for (int k = 0; k < 4; ++k) arena.holder.choices[k] = Choice(k, kRobots + "/sitter.r");
+        for (int k = 0; k < 4; ++k) arena.Choose(k, "sitter.r");
         SeedRandom(seed);
         ASSERT_TRUE(arena.holder.SetupBattle());
         ASSERT_EQ(arena.holder.robots.size(), 4u);
         for (size_t i = 0; i < 4; ++i) {
-            const KvGLRobot& r = *arena.holder.robots[i];
-            EXPECT_GE(r.position.x, 0);
-            EXPECT_LE(r.position.x, 999);
-            EXPECT_EQ(r.heading, 0);
-            EXPECT_EQ(r.damage, 0);
-            EXPECT_EQ(r.reloadTimer, 1.5);
+            const Vec2 p = arena.holder.robots[i]->position;
+            EXPECT_TRUE(p.x >= 0 && p.x <= 999 && p.y >= 0 && p.y <= 999) << "seed " << seed;
             for (size_t j = 0; j < i; ++j)
-                EXPECT_GE((r.position - arena.holder.robots[j]->position).Length(), 200) << "seed " << seed;
+                EXPECT_GE((p - arena.holder.robots[j]->position).Length(), 200) << "seed " << seed;
         }
     }
 }
 
 TEST(GameHolder, ColoursFollowTheSlotsNotTheCount) {
     Arena arena;
-    arena.holder.choices[1] = Choice(1, kRobots + "/sitter.r");
-    arena.holder.choices[3] = Choice(3, kRobots + "/shooter.r");
+    arena.Choose(1, "sitter.r");
+    arena.Choose(3, "shooter.r");
     ASSERT_TRUE(arena.holder.SetupBattle());
     ASSERT_EQ(arena.holder.robots.size(), 2u);
     EXPECT_STREQ(ColourName(arena.holder.robots[0]->colourIndex), "green");
@@ -84,10 +67,9 @@ TEST(GameHolder, ColoursFollowTheSlotsNotTheCount) {
 
 TEST(GameHolder, RegistersRobotsAndMachinesThatRunFromTheSecondTick) {
     Arena arena(0.01);
-    arena.holder.choices[0] = Choice(0, kRobots + "/sitter.r");
+    arena.Choose(0, "sitter.r");
     arena.scheduler.SetPaused(true);
     ASSERT_TRUE(arena.holder.SetupBattle());
-    EXPECT_EQ(arena.scheduler.PendingAdd().size(), 2u);
     arena.scheduler.Tick();
     EXPECT_EQ(arena.scheduler.PendingAdd().size(), 2u);
     arena.scheduler.SetPaused(false);
@@ -99,13 +81,13 @@ TEST(GameHolder, RegistersRobotsAndMachinesThatRunFromTheSecondTick) {
 
 TEST(GameHolder, ClearingBeforeTheFirstTickLeavesNothingBehindInTheScheduler) {
     Arena arena;
-    arena.holder.choices[0] = Choice(0, kRobots + "/sitter.r");
-    arena.holder.choices[1] = Choice(1, kRobots + "/shooter.r");
+    arena.Choose(0, "sitter.r");
+    arena.Choose(1, "shooter.r");
     arena.scheduler.SetPaused(true);
-    ASSERT_TRUE(arena.holder.SetupBattle());
-    arena.holder.Clear();
-    ASSERT_TRUE(arena.holder.SetupBattle());
-    arena.holder.Clear();
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(arena.holder.SetupBattle());
+        arena.holder.Clear();
+    }
     arena.scheduler.SetPaused(false);
     arena.scheduler.Tick();
     EXPECT_EQ(arena.scheduler.Active().size(), 1u);  // only the session
@@ -115,31 +97,23 @@ TEST(GameHolder, ClearingBeforeTheFirstTickLeavesNothingBehindInTheScheduler) {
 
 TEST(GameHolder, ASingleRobotBattleIsValidAndItsScansFindNothing) {
     Arena arena;
-    arena.holder.choices[0] = Choice(0, kRobots + "/shooter.r");
+    arena.Choose(0, "shooter.r");
     ASSERT_TRUE(arena.holder.SetupBattle());
     arena.Run(5);
     EXPECT_EQ(arena.holder.robots[0]->shots, 0);
 }
 
-}  // namespace
-}  // namespace kv
-
-namespace kv {
-namespace {
-
 TEST(GameHolder, ASecondSetUpRecompilesTheFilesAsTheyAreNow) {
     const std::string file = ::testing::TempDir() + "kolvex_edited.r";
-    std::ofstream(file) << "main()\n{\n}\n";
     Arena arena;
     arena.holder.choices[0] = {true, 0, KvFile(file.c_str())};
-    ASSERT_TRUE(arena.holder.SetupBattle());
-    arena.Run(1);
-    EXPECT_EQ(arena.holder.robots[0]->speed, 0);
-    arena.holder.Clear();
-    std::ofstream(file) << "main()\n{\n  drive(90, 30);\n}\n";
-    ASSERT_TRUE(arena.holder.SetupBattle());
-    arena.Run(1);
-    EXPECT_EQ(arena.holder.robots[0]->speed, 30);
+    for (int speed : {0, 30}) {
+        std::ofstream(file) << "main()\n{\n  drive(90, " << speed << ");\n}\n";
+        ASSERT_TRUE(arena.holder.SetupBattle());
+        arena.Run(1);
+        EXPECT_EQ(arena.holder.robots[0]->speed, speed);
+        arena.holder.Clear();
+    }
     std::remove(file.c_str());
 }
 

@@ -9,10 +9,16 @@
 namespace kv {
 namespace {
 
-TEST(HeightField, InterpolatesBetweenGridVertices) {
+// Hills from a seed, as a battle generates them.
+KvHeightField Hills(uint32_t seed) {
     KvHeightField g;
-    SeedRandom(3);
+    SeedRandom(seed);
     g.GenerateHills();
+    return g;
+}
+
+TEST(HeightField, InterpolatesBetweenGridVertices) {
+    const KvHeightField g = Hills(3);
     EXPECT_EQ(g.HeightAt(-3, 2), g.Y(22, 17));
     const double centre = (g.Y(22, 17) + g.Y(22, 18) + g.Y(23, 17) + g.Y(23, 18)) / 4;
     EXPECT_NEAR(g.HeightAt(-2.5, 2.5), centre, 1e-12);
@@ -20,29 +26,18 @@ TEST(HeightField, InterpolatesBetweenGridVertices) {
     EXPECT_EQ(g.HeightAt(20, 20), g.Y(40, 40));
 }
 
-TEST(HeightField, FlattensFarFromTheArenaAndDependsOnlyOnTheSeed) {
-    KvHeightField a, b;
-    SeedRandom(11);
-    a.GenerateHills();
-    SeedRandom(11);
-    b.GenerateHills();
+TEST(HeightField, DependsOnlyOnTheSeedFlattensFarFromTheArenaAndFacesUp) {
+    const KvHeightField a = Hills(11), b = Hills(11);
     double bump = 0;
     for (int r = 0; r < KvHeightField::kSize; ++r)
         for (int c = 0; c < KvHeightField::kSize; ++c) {
             EXPECT_EQ(a.Y(r, c), b.Y(r, c));
+            EXPECT_GT(a.Normal(r, c).y, 0.5) << r << "," << c;
             bump = std::max(bump, std::fabs(a.Y(r, c)));
         }
     EXPECT_GT(bump, 0.01);
     EXPECT_LT(std::fabs(a.Y(0, 0)), 1e-6);
     EXPECT_LT(std::fabs(a.Y(40, 40)), 1e-6);
-}
-
-TEST(HeightField, NormalsPointUpIncludingAtTheFarEdges) {
-    KvHeightField g;
-    SeedRandom(5);
-    g.GenerateHills();
-    for (int r = 0; r < KvHeightField::kSize; ++r)
-        for (int c = 0; c < KvHeightField::kSize; ++c) EXPECT_GT(g.Normal(r, c).y, 0.5) << r << "," << c;
     KvHeightField flat;
     flat.ComputeNormals();
     EXPECT_EQ(flat.Normal(40, 40).y, 1);

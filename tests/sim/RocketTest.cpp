@@ -14,15 +14,19 @@ KvRocket* Fire(Arena& arena, Vec2 from, double direction, double range) {
 }
 
 TEST(Rocket, IsCutWhereItsFlightMeetsAWall) {
+    struct Case {
+        Vec2 from;
+        double direction, range, cut;
+    };
+    const Case cases[] = {{{500, 500}, 0, 700, 499},
+                          {{900, 100}, 45, 700, 140.007},
+                          {{100, 50}, 270, 700, 50},
+                          {{500, 500}, 90, 300, 300}};
     Arena arena;
-    KvRocket* east = Fire(arena, {500, 500}, 0, 700);
-    EXPECT_DOUBLE_EQ(east->range, 499);
-    KvRocket* diagonal = Fire(arena, {900, 100}, 45, 700);
-    EXPECT_NEAR(diagonal->range, 140.007, 1e-3);
-    KvRocket* south = Fire(arena, {100, 50}, 270, 700);
-    EXPECT_NEAR(south->range, 50, 1e-9);
-    KvRocket* inside = Fire(arena, {500, 500}, 90, 300);
-    EXPECT_EQ(inside->range, 300);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.direction);
+        EXPECT_NEAR(Fire(arena, c.from, c.direction, c.range)->range, c.cut, 1e-3);
+    }
 }
 
 TEST(Rocket, ExplodesAtTheEndOfTheStepThatReachesItsRange) {
@@ -36,32 +40,21 @@ TEST(Rocket, ExplodesAtTheEndOfTheStepThatReachesItsRange) {
     EXPECT_EQ(target->damage, 0);
 }
 
-TEST(Rocket, DamagesByDistanceFromTheExplosion) {
+TEST(Rocket, DamagesByDistanceFromTheExplosionAndSparesOnlyTheDead) {
     Arena arena;
-    KvGLRobot* a = arena.Place({104.9, 500});
-    KvGLRobot* b = arena.Place({100, 520});
-    KvGLRobot* c = arena.Place({60, 500});
-    KvGLRobot* d = arena.Place({100, 459.99});
+    const std::pair<Vec2, int32_t> cases[] = {{{104.9, 500}, 10}, {{100, 520}, 5}, {{100, 460}, 3}, {{100, 459.99}, 0}};
+    std::vector<KvGLRobot*> robots;
+    for (const auto& c : cases) robots.push_back(arena.Place(c.first));
+    KvGLRobot* dying = arena.Place({100, 510});
+    dying->damage = 95;
     arena.holder.Explode({100, 500});
-    EXPECT_EQ(a->damage, 10);
-    EXPECT_EQ(b->damage, 5);
-    EXPECT_EQ(c->damage, 3);
-    EXPECT_EQ(d->damage, 0);
-    EXPECT_EQ(arena.presenter.rotations.size(), 1u);
-}
-
-TEST(Rocket, SparesNoOneButTheDead) {
-    Arena arena;
-    KvGLRobot* a = arena.Place({100, 500});
-    KvGLRobot* b = arena.Place({100, 510});
-    b->damage = 95;
-    arena.holder.Explode({100, 505});
-    EXPECT_TRUE(b->dead);
-    EXPECT_EQ(a->damage, 10);
-    arena.holder.Explode({100, 505});
-    EXPECT_EQ(b->damage, 100);
-    EXPECT_EQ(a->damage, 20);
+    for (size_t i = 0; i < robots.size(); ++i) EXPECT_EQ(robots[i]->damage, cases[i].second) << i;
+    EXPECT_TRUE(dying->dead);
+    arena.holder.Explode({100, 500});
+    EXPECT_EQ(robots[0]->damage, 20);
+    EXPECT_EQ(dying->damage, 100);
     EXPECT_EQ(arena.presenter.died, 1);
+    EXPECT_EQ(arena.presenter.rotations.size(), 2u);
 }
 
 TEST(Rocket, OfRangeZeroExplodesInItsFirstStepAndHurtsTheRobotThatFiredIt) {
@@ -73,19 +66,6 @@ TEST(Rocket, OfRangeZeroExplodesInItsFirstStepAndHurtsTheRobotThatFiredIt) {
     EXPECT_EQ(r->damage, 0);
     arena.Run(0.008);  // 4.8 units away
     EXPECT_EQ(r->damage, 10);
-}
-
-TEST(Rocket, FiresOneShellPerReloadHoweverOftenItIsAsked) {
-    Arena arena(0.01);
-    KvGLRobot* r = arena.Place({100, 100});
-    arena.Run(1.5);
-    int fired = 0;
-    for (int i = 0; i < 400; ++i) {
-        fired += r->Cannon(45, 700);
-        arena.scheduler.Tick();
-    }
-    EXPECT_EQ(fired, 3);
-    EXPECT_EQ(r->damage, 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ TEST(SoundWithoutDevice, IsUnavailableAndEveryCallDoesNothing) {
     SoundSystem sound;
     EXPECT_FALSE(sound.Init());
     EXPECT_FALSE(sound.IsAvailable());
+    EXPECT_EQ(sound.CreateSound(PcmSound{8000, 1, {1, 2, 3}}), nullptr);
     KvSound fake;
     fake.buffer = 7;
     fake.sampleRate = 22050;
@@ -32,6 +33,8 @@ TEST(SoundWithoutDevice, IsUnavailableAndEveryCallDoesNothing) {
     EXPECT_FALSE(sound.Channel(0).valid);
     EXPECT_EQ(sound.ChannelCount(), 0);
     sound.Unlock();
+    sound.ReleaseSound(fake);
+    EXPECT_EQ(fake.buffer, 0u);
     sound.Close();
 }
 

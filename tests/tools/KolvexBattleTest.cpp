@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -23,9 +23,7 @@ struct Outcome {
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 Outcome Battle(const std::string& arguments) {
@@ -46,14 +44,14 @@ std::string Robots(std::initializer_list<const char*> names) {
 }
 
 TEST(KolvexBattle, PrintsTheSameBytesForTheSameSeedFilesAndDt) {
-    const std::string args = "--seed 31 --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"});
+    const std::string battle = " --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"});
+    const std::string args = "--seed 31" + battle;
     const Outcome a = Battle(args), b = Battle(args);
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(a.out, b.out);
     EXPECT_EQ(a.out.rfind("seed 31\ndt 0.001\n", 0), 0u) << a.out;
-    const Outcome json1 = Battle("--json --trace 5 " + args), json2 = Battle("--json --trace 5 " + args);
-    EXPECT_EQ(json1.out, json2.out);
-    EXPECT_NE(Battle("--seed 32 --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"})).out, a.out);
+    EXPECT_EQ(Battle("--json --trace 5 " + args).out, Battle("--json --trace 5 " + args).out);
+    EXPECT_NE(Battle("--seed 32" + battle).out, a.out);
 }
 
 TEST(KolvexBattle, ReportsEachRobotAsJson) {
@@ -75,27 +73,26 @@ TEST(KolvexBattle, TracesEveryLivingRobotAtTheGivenInterval) {
 }
 
 TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
-    Outcome r = Battle(Robots({"sitter.r", "missing.r"}));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "Can't open file '" + kRobots + "/missing.r'\n");
-    EXPECT_EQ(r.out, "");
-
     const std::string bad = ::testing::TempDir() + "kolvex_battle_bad.r";
     std::ofstream(bad) << "main()\n{\n  cannon(1;\n}\n";
-    r = Battle("'" + bad + "'");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.rfind("Error, while compiling file " + bad + ":\n", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(" on line 3"), std::string::npos) << r.err;
+    const std::pair<std::string, std::string> cases[] = {
+        {Robots({"sitter.r", "missing.r"}), "Can't open file '" + kRobots + "/missing.r'\n"},
+        {"'" + bad + "'", "Error, while compiling file " + bad + ":\n, or ) expected on line 3\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Outcome r = Battle(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.err, message);
+        EXPECT_EQ(r.out, "");
+    }
     std::remove(bad.c_str());
 }
 
-TEST(KolvexBattle, RefusesBadOptions) {
-    EXPECT_EQ(Battle("").status, 1);
-    EXPECT_EQ(Battle("--dt 0.5" + Robots({"sitter.r"})).status, 1);
-    EXPECT_EQ(Battle("--dt -1" + Robots({"sitter.r"})).status, 1);
-    EXPECT_EQ(Battle("--seed x" + Robots({"sitter.r"})).status, 1);
-    EXPECT_EQ(Battle(Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"})).status, 1);
-    EXPECT_EQ(Battle("--frobnicate" + Robots({"sitter.r"})).status, 1);
+TEST(KolvexBattle, RefusesBadOptionsWithStatus1) {
+    const std::string sitter = Robots({"sitter.r"});
+    for (const std::string& args : {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter,
+                                    "--frobnicate" + sitter, Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"})})
+        EXPECT_EQ(Battle(args).status, 1) << args;
 }
 
 TEST(KolvexBattle, CountsWinsOverManySeedsAlikeOnOneThreadOrSeveral) {
