@@ -56,6 +56,15 @@ struct Arena {
         holder.choices[slot] = {true, slot, KvFile((std::string(KV_TEST_ROBOTS "/") + file).c_str())};
     }
 
+    // The ranges of the shells in flight.
+    std::vector<double> ShellRanges() const {
+        std::vector<double> ranges;
+        for (KvProcess* p : holder.objects) {
+            if (auto* rocket = dynamic_cast<KvRocket*>(p)) ranges.push_back(rocket->range);
+        }
+        return ranges;
+    }
+
     void Run(double seconds) {
         const int ticks = static_cast<int>(seconds / timer.NextDt() + 0.5);
         for (int i = 0; i < ticks; ++i) scheduler.Tick();

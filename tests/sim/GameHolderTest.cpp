@@ -52,10 +52,11 @@ TEST(GameHolder, PlacesRobotsInsideTheArenaAtLeast200Apart) {
     }
 }
 
-TEST(GameHolder, ColoursFollowTheSlotsNotTheCount) {
-    Arena arena;
+TEST(GameHolder, ColoursRobotsByTheirSlotsAndRunsThemAndTheirMachinesFromTheSecondTick) {
+    Arena arena(0.01);
     arena.Choose(1, "sitter.r");
     arena.Choose(3, "shooter.r");
+    arena.scheduler.SetPaused(true);
     ASSERT_TRUE(arena.holder.SetupBattle());
     ASSERT_EQ(arena.holder.robots.size(), 2u);
     EXPECT_STREQ(ColourName(arena.holder.robots[0]->colourIndex), "green");
@@ -63,15 +64,8 @@ TEST(GameHolder, ColoursFollowTheSlotsNotTheCount) {
     EXPECT_EQ(arena.holder.robots[1]->name, KvString("shooter.r"));
     EXPECT_EQ(arena.holder.slots, (std::vector<int>{1, 3}));
     EXPECT_EQ(arena.presenter.added, 2);
-}
-
-TEST(GameHolder, RegistersRobotsAndMachinesThatRunFromTheSecondTick) {
-    Arena arena(0.01);
-    arena.Choose(0, "sitter.r");
-    arena.scheduler.SetPaused(true);
-    ASSERT_TRUE(arena.holder.SetupBattle());
     arena.scheduler.Tick();
-    EXPECT_EQ(arena.scheduler.PendingAdd().size(), 2u);
+    EXPECT_EQ(arena.scheduler.PendingAdd().size(), 4u);
     arena.scheduler.SetPaused(false);
     arena.scheduler.Tick();
     EXPECT_EQ(arena.holder.robots[0]->lastDt, 0);
@@ -93,14 +87,6 @@ TEST(GameHolder, ClearingBeforeTheFirstTickLeavesNothingBehindInTheScheduler) {
     EXPECT_EQ(arena.scheduler.Active().size(), 1u);  // only the session
     EXPECT_TRUE(arena.holder.objects.empty());
     EXPECT_TRUE(arena.holder.robots.empty());
-}
-
-TEST(GameHolder, ASingleRobotBattleIsValidAndItsScansFindNothing) {
-    Arena arena;
-    arena.Choose(0, "shooter.r");
-    ASSERT_TRUE(arena.holder.SetupBattle());
-    arena.Run(5);
-    EXPECT_EQ(arena.holder.robots[0]->shots, 0);
 }
 
 TEST(GameHolder, ASecondSetUpRecompilesTheFilesAsTheyAreNow) {

@@ -57,11 +57,12 @@ TEST(Rocket, DamagesByDistanceFromTheExplosionAndSparesOnlyTheDead) {
     EXPECT_EQ(arena.presenter.rotations.size(), 2u);
 }
 
-TEST(Rocket, OfRangeZeroExplodesInItsFirstStepAndHurtsTheRobotThatFiredIt) {
+TEST(Rocket, FiredAtANegativeRangeExplodesInItsFirstStepAndHurtsTheRobotThatFiredIt) {
     Arena arena(0.008);
     KvGLRobot* r = arena.Place({500, 500});
     arena.Run(1.6);
     ASSERT_EQ(r->Cannon(10, -1), 1);
+    EXPECT_EQ(arena.ShellRanges(), std::vector<double>{0});
     arena.Run(0.008);  // the shell becomes active
     EXPECT_EQ(r->damage, 0);
     arena.Run(0.008);  // 4.8 units away

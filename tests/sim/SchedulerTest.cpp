@@ -66,19 +66,20 @@ TEST_F(Scheduler, AProcessRemovingItselfWithDeletionLivesUntilTheEndOfTheTick) {
 }
 
 TEST_F(Scheduler, DeletesOnlyWhatItHoldsAndWasAskedToDelete) {
-    bool strayDestroyed = false, keptDestroyed = false;
-    Probe stray(&log, 1), kept(&log, 2);
-    stray.destroyed = &strayDestroyed;
-    kept.destroyed = &keptDestroyed;
+    bool destroyed = false;
+    Probe stray(&log, 1), kept(&log, 2), forgotten(&log, 3);
+    for (Probe* p : {&stray, &kept, &forgotten}) p->destroyed = &destroyed;
     s.Remove(&stray, true, false, true);  // never added
     s.Add(&kept, true, true);
     s.Remove(&kept, true, false, false);
+    s.Add(&forgotten, true, false);
+    s.Remove(&forgotten, true, false, true);
+    s.Forget(&forgotten);
+    EXPECT_TRUE(s.PendingAdd().empty());
     s.Tick();
-    EXPECT_FALSE(strayDestroyed);
-    EXPECT_FALSE(keptDestroyed);
+    EXPECT_FALSE(destroyed);
     EXPECT_EQ(log, (Log{{2, 0.01}}));
     EXPECT_TRUE(s.Active().empty());
-    stray.destroyed = kept.destroyed = nullptr;
 }
 
 TEST_F(Scheduler, AppliesPendingAdditionsBeforePendingRemovals) {
@@ -92,7 +93,7 @@ TEST_F(Scheduler, AppliesPendingAdditionsBeforePendingRemovals) {
     bool destroyed = false;
     auto* child = new Probe(&log, 2);
     child->destroyed = &destroyed;
-    a.action = [&] {
+    a.action = [&] {  // under the scheduler's lock, which steps may take again
         if (destroyed) return;
         s.Add(child, true, false);
         s.Remove(child, true, false, true);
@@ -112,18 +113,6 @@ TEST_F(Scheduler, ForgetTakesAProcessOutOfEverySetWithoutDeletingIt) {
     EXPECT_TRUE(s.Active().empty());
     EXPECT_TRUE(s.PendingAdd().empty());
     EXPECT_TRUE(s.PendingRemove().empty());
-}
-
-TEST_F(Scheduler, StepsCanAddAndRemoveUnderTheReentrantLock) {
-    Probe a(&log, 1), b(&log, 2);
-    a.action = [&] {
-        std::lock_guard guard(s.Mutex());
-        s.Add(&b, true, false);
-    };
-    s.Add(&a, true, true);
-    s.Tick();
-    s.Tick();
-    EXPECT_EQ(log.back().first, 2);
 }
 
 TEST(MeasuredScheduler, PausedTicksStepNothingAndTheFirstTickAfterAPauseIsCapped) {

@@ -26,7 +26,6 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
     worker.Start(77);
     scheduler.Add(&holder, true, false);
 
-    double seen = 0;
     for (int round = 0; round < 6; ++round) {
         scheduler.SetPaused(true);
         holder.Clear();
@@ -40,7 +39,6 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
                 ASSERT_GE(v.position.x, 0);
                 ASSERT_LE(v.position.x, 999);
                 ASSERT_LE(v.damage, 100);
-                seen += v.speed + v.heading;
             }
             (void)holder.AliveCount();
             (void)holder.BattleTime();
@@ -50,7 +48,6 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
     worker.Stop();
     holder.Clear();
     scheduler.Forget(&holder);
-    EXPECT_GE(seen, 0);
 }
 
 }  // namespace

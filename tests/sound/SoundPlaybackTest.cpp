@@ -33,14 +33,11 @@ std::string WaveFile() {
     return path;
 }
 
-// A tone of the given length at 44100 Hz.
-PcmSound Tone(double seconds, int16_t amplitude = 12000) {
-    PcmSound pcm;
-    pcm.sampleRate = 44100;
-    pcm.channels = 1;
-    const auto n = static_cast<size_t>(seconds * pcm.sampleRate);
-    for (size_t i = 0; i < n; ++i)
-        pcm.samples.push_back(static_cast<int16_t>(amplitude * std::sin(i * 2 * 3.14159265 * 440 / 44100)));
+// A 440 Hz tone of the given length at 44100 Hz.
+PcmSound Tone(double seconds) {
+    PcmSound pcm{44100, 1, std::vector<int16_t>(static_cast<size_t>(seconds * 44100))};
+    for (size_t i = 0; i < pcm.samples.size(); ++i)
+        pcm.samples[i] = static_cast<int16_t>(12000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
     return pcm;
 }
 
@@ -52,7 +49,7 @@ int Loudest(const std::string& path) {
     if (data == std::string::npos) return -1;
     int loudest = 0;
     for (size_t i = data + 8; i + 1 < bytes.size(); i += 2)
-        loudest = std::max(loudest, std::abs(int{static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8)}));
+        loudest = std::max(loudest, std::abs(static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8)));
     return loudest;
 }
 
@@ -96,7 +93,7 @@ TEST_F(Playback, AOneShotPlaysAtItsPointAndGivesItsChannelBackWhenItEnds) {
     EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
 }
 
-TEST_F(Playback, TheEngineWaitsPausedThenLoopsWithItsSpeedAsPitch) {
+TEST_F(Playback, TheEngineLoopsWithItsSpeedAsPitchAndAShellPlaysOnceAt44100Hz) {
     bool started = false;
     const int32_t channel = sound.StartPaused(tone.get(), 0.7f, true);
     SoundSystem::ChannelInfo info = Info(channel);
@@ -121,21 +118,20 @@ TEST_F(Playback, TheEngineWaitsPausedThenLoopsWithItsSpeedAsPitch) {
     EXPECT_FLOAT_EQ(info.pitch, 0.5f);
     sound.StopChannelLocked(channel);
     EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
-}
 
-TEST_F(Playback, AShellSoundStartsAt44100HzOnItsFirstFrame) {
-    bool started = false;
-    const int32_t channel = sound.StartPaused(tone.get(), 0.3f, true);
-    sound.SteerShell(channel, {0, 1, 0}, started);
-    sound.SteerShell(channel, {0, 2, 0}, started);
-    const SoundSystem::ChannelInfo info = Info(channel);
+    // A shell's sound plays once at 44100 Hz from its first frame on.
+    const int32_t shell = sound.StartPaused(tone.get(), 0.3f, true);
+    started = false;
+    sound.SteerShell(shell, {0, 1, 0}, started);
+    sound.SteerShell(shell, {0, 2, 0}, started);
+    info = Info(shell);
     EXPECT_FALSE(info.paused);
     EXPECT_FALSE(info.looping);
     EXPECT_FLOAT_EQ(info.pitch, 1.0f);
     EXPECT_EQ(info.position.y, 2);
 }
 
-TEST_F(Playback, AHandleSteersNothingOnceItsChannelIsReused) {
+TEST_F(Playback, RunsOutOfChannelsQuietlyAndAStaleHandleSteersNothing) {
     sound.Lock();
     const int32_t old = sound.PlaySound(tone.get(), true);
     sound.StopChannel(old);
@@ -144,12 +140,8 @@ TEST_F(Playback, AHandleSteersNothingOnceItsChannelIsReused) {
     sound.SetChannelVolume(old, 0.1f);
     EXPECT_FALSE(sound.Channel(old).valid);
     EXPECT_FLOAT_EQ(sound.Channel(reused).volume, 1.0f);
-    sound.Unlock();
-}
-
-TEST_F(Playback, RunsOutOfChannelsQuietly) {
-    sound.Lock();
-    for (int i = 0; i < SoundSystem::kChannelCount; ++i) EXPECT_NE(sound.PlaySound(tone.get(), true), SoundSystem::kNoChannel);
+    for (int i = 1; i < SoundSystem::kChannelCount; ++i)
+        EXPECT_NE(sound.PlaySound(tone.get(), true), SoundSystem::kNoChannel);
     EXPECT_EQ(sound.PlaySound(tone.get(), true), SoundSystem::kNoChannel);
     EXPECT_EQ(sound.PlaySound(nullptr, false), SoundSystem::kNoChannel);
     sound.Unlock();

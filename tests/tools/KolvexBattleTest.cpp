@@ -57,10 +57,11 @@ TEST(KolvexBattle, PrintsTheSameBytesForTheSameSeedFilesAndDt) {
 TEST(KolvexBattle, ReportsEachRobotAsJson) {
     const Outcome r = Battle("--json --seed 4 --time 60" + Robots({"selfharm.r", "sitter.r"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* key : {"\"seed\": 4", "\"dt\": 0.001", "\"winner\": 1", "\"slot\": 0", "\"file\": \"selfharm.r\"",
-                            "\"colour\": \"red\"", "\"colour\": \"green\"", "\"alive\": false", "\"damage\": 100",
-                            "\"death_time\": 1", "\"death_time\": null", "\"shots\": 10", "\"x\": ", "\"heading\": 0",
-                            "\"speed\": 0"})
+    // Ten reloads, each shell exploding at once; the battle stops when one robot is left.
+    for (const char* key : {"\"seed\": 4", "\"dt\": 0.001", "\"time\": 15.204", "\"winner\": 1", "\"slot\": 0",
+                            "\"file\": \"selfharm.r\"", "\"colour\": \"red\"", "\"colour\": \"green\"", "\"alive\": false",
+                            "\"damage\": 100", "\"death_time\": 15.204", "\"death_time\": null", "\"shots\": 10",
+                            "\"x\": ", "\"heading\": 0", "\"speed\": 0"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
@@ -68,7 +69,10 @@ TEST(KolvexBattle, ReportsEachRobotAsJson) {
 TEST(KolvexBattle, TracesEveryLivingRobotAtTheGivenInterval) {
     const Outcome r = Battle("--seed 2 --time 3 --trace 1" + Robots({"rover.r", "sitter.r"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("{\"t\": 1, \"slot\": 0, \"x\": "), std::string::npos) << r.out;
+    int traced = 0;
+    for (size_t at = r.out.find("{\"t\": "); at != std::string::npos; at = r.out.find("{\"t\": ", at + 1)) ++traced;
+    EXPECT_EQ(traced, 6);  // three times two robots
+    EXPECT_EQ(r.out.find("{\"t\": 1, \"slot\": 0, \"x\": "), 0u) << r.out;
     EXPECT_NE(r.out.find("{\"t\": 3, \"slot\": 1, \"x\": "), std::string::npos) << r.out;
 }
 
