@@ -15,44 +15,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ImageTool : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kvimage-test-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
+    void SetUp() override { fs::create_directories(dir_); }
     void TearDown() override { fs::remove_all(dir_); }
 
-    int Run(const std::string& args) {
-        int status = std::system((std::string(KVIMAGE_TOOL) + " " + args + " >/dev/null 2>&1").c_str());
+    // Converts the file named in to the file named out; the tool's exit status.
+    int Run(const std::string& in, const std::string& out) {
+        const std::string command = std::string(KVIMAGE_TOOL) + " " + Path(in) + " " + Path(out) + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    std::vector<uint8_t> Read(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 
-    fs::path dir_;
+    const fs::path dir_ = fs::temp_directory_path() / ("kvimage-test-" + std::to_string(::getpid()));
 };
 
 TEST_F(ImageTool, WritesTheDecodedPictureTopRowFirst) {
     // A 1 x 2 top-left-origin TGA: its first stored row (red) is the top of the picture.
-    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 32, 0x28,
-                                0, 0, 255, 255, /* then */ 255, 0, 0, 128};
-    std::ofstream(dir_ / "in.tga", std::ios::binary).write(reinterpret_cast<const char*>(tga.data()), tga.size());
-    ASSERT_EQ(Run((dir_ / "in.tga").string() + " " + (dir_ / "out.pam").string()), 0);
-    std::vector<uint8_t> pam = ReadFile(dir_ / "out.pam");
-    std::string header = "P7\nWIDTH 1\nHEIGHT 2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-    ASSERT_EQ(pam.size(), header.size() + 8);
-    EXPECT_EQ(std::string(pam.begin(), pam.begin() + static_cast<long>(header.size())), header);
-    EXPECT_EQ(std::vector<uint8_t>(pam.begin() + static_cast<long>(header.size()), pam.end()),
-              (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 128}));
+    Write("in.tga", {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 32, 0x28,  // header
+                     0, 0, 255, 255, /* then */ 255, 0, 0, 128});
+    ASSERT_EQ(Run("in.tga", "out.pam"), 0);
+    const std::string header = "P7\nWIDTH 1\nHEIGHT 2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    std::vector<uint8_t> expected(header.begin(), header.end());
+    expected.insert(expected.end(), {255, 0, 0, 255, 0, 0, 255, 128});
+    EXPECT_EQ(Read("out.pam"), expected);
 
-    std::vector<uint8_t> jpeg = test::EncodeJpeg(5, 3, std::vector<uint8_t>(5 * 3 * 3, 99), 3);
-    std::ofstream(dir_ / "in.JPG", std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), jpeg.size());
-    ASSERT_EQ(Run((dir_ / "in.JPG").string() + " " + (dir_ / "out.png").string()), 0);
-    std::vector<uint8_t> png = ReadFile(dir_ / "out.png");
+    Write("in.JPG", test::EncodeJpeg(5, 3, std::vector<uint8_t>(5 * 3 * 3, 99), 3));
+    ASSERT_EQ(Run("in.JPG", "out.png"), 0);
+    std::vector<uint8_t> png = Read("out.png");
     ASSERT_GT(png.size(), 33u);
     EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
     EXPECT_EQ(png[19], 5);  // width in the IHDR chunk
@@ -60,10 +58,8 @@ TEST_F(ImageTool, WritesTheDecodedPictureTopRowFirst) {
 }
 
 TEST_F(ImageTool, RefusesWhatTheGameWouldRefuse) {
-    std::ofstream(dir_ / "bad.tga", std::ios::binary) << "short";
-    EXPECT_NE(Run((dir_ / "bad.tga").string() + " " + (dir_ / "out.png").string()), 0);
-    EXPECT_NE(Run((dir_ / "picture.bmp").string() + " " + (dir_ / "out.png").string()), 0);
-    EXPECT_NE(Run((dir_ / "missing.tga").string() + " " + (dir_ / "out.png").string()), 0);
+    Write("bad.tga", {'s', 'h', 'o', 'r', 't'});
+    for (const char* in : {"bad.tga", "picture.bmp", "missing.tga"}) EXPECT_NE(Run(in, "out.png"), 0) << in;
     EXPECT_FALSE(fs::exists(dir_ / "out.png"));
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -12,25 +11,22 @@
 namespace kv {
 namespace {
 
-using test::EncodeJpeg;
-
 bool Near(const uint8_t* p, int r, int g, int b) {
     return std::abs(p[0] - r) <= 8 && std::abs(p[1] - g) <= 8 && std::abs(p[2] - b) <= 8;
 }
 
-// A picture of odd width (rows not a multiple of four bytes): a red top half, a blue bottom.
+// A picture of the given size with a red top half and a blue bottom half.
 std::vector<uint8_t> RedOverBlue(uint32_t width, uint32_t height) {
     std::vector<uint8_t> rgb;
     for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x) {
-            bool top = y < height / 2;
-            rgb.insert(rgb.end(), {static_cast<uint8_t>(top ? 220 : 0), 0, static_cast<uint8_t>(top ? 0 : 220)});
-        }
+        const uint8_t red = y < height / 2 ? 220 : 0;
+        for (uint32_t x = 0; x < width; ++x) rgb.insert(rgb.end(), {red, 0, static_cast<uint8_t>(220 - red)});
     }
-    return EncodeJpeg(width, height, rgb, 3);
+    return test::EncodeJpeg(width, height, rgb, 3);
 }
 
 TEST(Jpeg, DecodesToBottomUpRgbOfThePictureSize) {
+    // An odd width makes rows that are not a multiple of four bytes.
     std::vector<uint8_t> file = RedOverBlue(21, 16);
     KvMemIStream in(file.data(), static_cast<uint32_t>(file.size()));
     KvImage image;
@@ -46,8 +42,7 @@ TEST(Jpeg, DecodesToBottomUpRgbOfThePictureSize) {
 }
 
 TEST(Jpeg, TurnsGreyPicturesIntoRgb) {
-    std::vector<uint8_t> grey(8 * 8, 90);
-    std::vector<uint8_t> file = EncodeJpeg(8, 8, grey, 1);
+    std::vector<uint8_t> file = test::EncodeJpeg(8, 8, std::vector<uint8_t>(8 * 8, 90), 1);
     KvImage image;
     ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), image));
     EXPECT_EQ(image.bitsPerPixel, 24u);
@@ -62,6 +57,7 @@ TEST(Jpeg, RefusesDataThatIsNoJpegWithoutCrashing) {
     EXPECT_FALSE(image.IsValid());
     EXPECT_FALSE(DecodeJpeg(nullptr, 0, image));
 
+    // A truncated file may decode partly, but never to a picture of another size.
     std::vector<uint8_t> file = RedOverBlue(16, 16);
     for (size_t cut : {size_t{2}, size_t{20}, file.size() / 2, file.size() - 2}) {
         std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(cut));

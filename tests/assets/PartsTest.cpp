@@ -13,15 +13,18 @@ namespace {
 
 KvMatrix Translation(double x, double y, double z) {
     KvMatrix m = Identity();
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
+    m[12] = x, m[13] = y, m[14] = z;
     return m;
 }
 
-// One small mesh per part name, each placed at its own position so relative placements differ.
-class FakeStore {
-public:
+void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << "element " << i;
+}
+
+// Hands out one small mesh per part name, each placed at its own position so that relative
+// placements differ, and a distinct texture per name; the mesh named missing_ does not exist.
+class PartStore : public ::testing::Test {
+protected:
     KvMesh* Mesh(const KvString& key) {
         auto it = meshes_.find(key.Std());
         if (it != meshes_.end()) return it->second.get();
@@ -39,22 +42,24 @@ public:
     }
     KvTexture* Texture(const KvString& key) { return reinterpret_cast<KvTexture*>(&textures_[key.Std()]); }
 
-    KvMeshLookup Meshes() {
-        return [this](const KvString& k) { return Mesh(k); };
+    bool Bind(KvModelParts& parts) {
+        return parts.Bind([this](const KvString& k) { return Mesh(k); },
+                          [this](const KvString& k) { return Texture(k); }, error_);
     }
-    KvTextureLookup Textures() {
-        return [this](const KvString& k) { return Texture(k); };
+    bool Build(KvDebrisParts& debris) {
+        return debris.Build([this](const KvString& k) { return Mesh(k); },
+                            [this](const KvString& k) { return Texture(k); }, error_);
     }
+
     std::string missing_;
+    KvString error_;
 
 private:
     std::map<std::string, std::unique_ptr<KvMesh>> meshes_;
     std::map<std::string, int> textures_;
 };
-
-void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << "element " << i;
-}
+using ModelParts = PartStore;
+using DebrisParts = PartStore;
 
 TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
     TransformNode parent, child;
@@ -69,17 +74,15 @@ TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
     ExpectMatrixNear(child.GetWorld(), Translation(5, 2, 0));
 }
 
-TEST(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
-    FakeStore store;
+TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
     KvModelParts parts;
-    KvString error;
-    ASSERT_TRUE(parts.Bind(store.Meshes(), store.Textures(), error)) << error.CStr();
+    ASSERT_TRUE(Bind(parts)) << error_.CStr();
     EXPECT_TRUE(parts.shellShown);
-    EXPECT_EQ(parts[KvModelParts::kShell].texture, nullptr);
-    EXPECT_EQ(parts[KvModelParts::kBody].texture, nullptr);
-    EXPECT_EQ(parts[KvModelParts::kScannerHead].texture, nullptr);
-    EXPECT_EQ(parts[12].texture, store.Texture("wheel"));
-    EXPECT_EQ(parts[10].texture, store.Texture("detal.03"));
+    // The shell, the body and the scanner head are painted per robot, not from the table.
+    for (int part : {KvModelParts::kShell, KvModelParts::kBody, KvModelParts::kScannerHead})
+        EXPECT_EQ(parts[part].texture, nullptr) << "part " << part;
+    EXPECT_EQ(parts[12].texture, Texture("wheel"));
+    EXPECT_EQ(parts[10].texture, Texture("detal.03"));
     // The template stays unlinked; a copy links each node to its parent copy, and then every
     // part lands exactly where its own object was placed.
     for (const KvModelPart& p : parts.parts) EXPECT_EQ(p.node.parent, nullptr);
@@ -89,26 +92,22 @@ TEST(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
         EXPECT_EQ(copy[i].node.parent, parent < 0 ? nullptr : &copy[parent].node) << "part " << i;
         ExpectMatrixNear(copy[i].node.GetWorld(), copy[i].mesh->NodeMatrix());
     }
-    EXPECT_EQ(copy[0].mesh, store.Mesh("Rocket"));
+    EXPECT_EQ(copy[0].mesh, Mesh("Rocket"));
     KvModelParts assigned;
     assigned = copy;
     EXPECT_EQ(assigned[9].node.parent, &assigned[8].node);
 }
 
-TEST(ModelParts, BindingNamesAMissingMesh) {
-    FakeStore store;
-    store.missing_ = "detal.04.01";
+TEST_F(ModelParts, BindingNamesAMissingMesh) {
     KvModelParts parts;
-    KvString error;
-    EXPECT_FALSE(parts.Bind(store.Meshes(), store.Textures(), error));
-    EXPECT_STREQ(error.CStr(), "robot part \"detal.04.01\" has no mesh");
+    missing_ = "detal.04.01";
+    EXPECT_FALSE(Bind(parts));
+    EXPECT_STREQ(error_.CStr(), "robot part \"detal.04.01\" has no mesh");
 }
 
-TEST(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
-    FakeStore store;
+TEST_F(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
     KvModelParts parts;
-    KvString error;
-    ASSERT_TRUE(parts.Bind(store.Meshes(), store.Textures(), error));
+    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     // Body turned a quarter about the vertical: the light's x becomes the part's -z, and so on.
     KvMatrix turn = Identity();
@@ -121,11 +120,9 @@ TEST(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
     EXPECT_NEAR(d.z, 1, 1e-9);
 }
 
-TEST(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
-    FakeStore store;
+TEST_F(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
     KvModelParts parts;
-    KvString error;
-    ASSERT_TRUE(parts.Bind(store.Meshes(), store.Textures(), error));
+    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     robot.shellShown = false;
     KvVec3 lo, hi;
@@ -140,20 +137,18 @@ TEST(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
     EXPECT_EQ(shadowCasters, 15);
 }
 
-TEST(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
-    FakeStore store;
+TEST_F(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
     KvDebrisParts debris;
-    KvString error;
-    ASSERT_TRUE(debris.Build(store.Meshes(), store.Textures(), error));
+    ASSERT_TRUE(Build(debris)) << error_.CStr();
     EXPECT_EQ(debris.shown[10], 1);
     KvDebrisParts wreck = debris;
     for (const KvModelPart& p : wreck.pieces) EXPECT_EQ(p.node.parent, &wreck.root);
-    KvTexture* green = store.Texture("body_green");
+    KvTexture* green = Texture("body_green");
     wreck.SetBodyTexture(green);
     EXPECT_EQ(wreck.pieces[4].texture, green);
     EXPECT_EQ(wreck.pieces[6].texture, green);
-    EXPECT_EQ(wreck.pieces[3].texture, store.Texture("detal.04"));
-    EXPECT_EQ(wreck.pieces[7].texture, store.Texture("wheel"));
+    EXPECT_EQ(wreck.pieces[3].texture, Texture("detal.04"));
+    EXPECT_EQ(wreck.pieces[7].texture, Texture("wheel"));
 
     const KvMatrix root = KvDebrisParts::RootMatrix(1, 0.5, -2, 30);
     wreck.PlaceAndDetach(root);
@@ -163,13 +158,11 @@ TEST(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
     }
 }
 
-TEST(DebrisParts, BuildingNamesAMissingPiece) {
-    FakeStore store;
-    store.missing_ = "debris.wheel.03";
+TEST_F(DebrisParts, BuildingNamesAMissingPiece) {
     KvDebrisParts debris;
-    KvString error;
-    EXPECT_FALSE(debris.Build(store.Meshes(), store.Textures(), error));
-    EXPECT_STREQ(error.CStr(), "debris piece \"debris.wheel.03\" has no mesh");
+    missing_ = "debris.wheel.03";
+    EXPECT_FALSE(Build(debris));
+    EXPECT_STREQ(error_.CStr(), "debris piece \"debris.wheel.03\" has no mesh");
 }
 
 }  // namespace

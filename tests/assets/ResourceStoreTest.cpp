@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <GL/gl.h>
 
@@ -14,6 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The game's entries with some left out (see test::GameEntries) and some replaced.
+std::vector<KvFSWriteEntry> Entries(const std::set<std::string>& leaveOut,
+                                    const std::map<std::string, std::vector<uint8_t>>& replace = {}) {
+    std::vector<KvFSWriteEntry> entries = test::GameEntries(leaveOut);
+    for (KvFSWriteEntry& e : entries) {
+        if (replace.count(e.name.Std())) e.data = replace.at(e.name.Std());
+    }
+    return entries;
+}
+
 class Store : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -24,40 +36,21 @@ protected:
     }
     void TearDown() override { fs::remove(path_); }
 
-    void MountGame(const std::set<std::string>& leaveOut = {}) {
-        ASSERT_TRUE(WriteArchive(path_.c_str(), test::GameEntries(leaveOut)));
-        store.Mount(path_.c_str());
-        ASSERT_NE(store.Archive(), nullptr);
-        ASSERT_TRUE(store.Archive()->IsOpen());
+    void Mount(ResourceStore& into, const std::vector<KvFSWriteEntry>& entries) {
+        ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
+        into.Mount(path_.c_str());
+        ASSERT_TRUE(into.Archive() && into.Archive()->IsOpen());
     }
 
     std::string path_;
     ResourceStore store;
 };
 
-TEST(ResourceList, HoldsEveryResourceInLoadOrder) {
-    std::map<ResourceKind, int> kinds;
-    for (const ResourceItem& item : kResourceList) ++kinds[item.kind];
-    EXPECT_EQ(kinds[ResourceKind::Sound], 6);
-    EXPECT_EQ(kinds[ResourceKind::Texture], 17);
-    EXPECT_EQ(kinds[ResourceKind::ModelFile], 2);
-    EXPECT_EQ(kinds[ResourceKind::Mesh], 27);
-    EXPECT_EQ(std::string(kResourceList[0].key), "motor");
-    EXPECT_EQ(std::string(kResourceList[0].entry), "motor1.wav");
-    EXPECT_EQ(std::string(kResourceList[9].key), "grass");
-    EXPECT_EQ(std::string(kResourceList[9].entry), "GRASS2.jpg");
-    EXPECT_EQ(std::string(kResourceList[23].entry), "robot.3d");
-    EXPECT_EQ(kResourceList[40].kind, ResourceKind::RobotParts);
-    EXPECT_EQ(std::string(kResourceList[41].entry), "debris.3d");
-    EXPECT_EQ(kResourceList[53].kind, ResourceKind::DebrisParts);
-}
-
 TEST_F(Store, LoadsMeshesAndSoundsHeadlessThenClosesTheArchive) {
-    MountGame();
+    Mount(store, test::GameEntries());
     ASSERT_TRUE(store.LoadHeadless()) << store.LoadError().CStr();
     EXPECT_EQ(store.Archive(), nullptr);
     EXPECT_TRUE(store.MissingOptional().empty());
-
     for (const ResourceItem& item : kResourceList) {
         if (item.kind == ResourceKind::Mesh) {
             EXPECT_NE(store.GetMesh(item.key), nullptr) << item.key;
@@ -74,7 +67,7 @@ TEST_F(Store, LoadsMeshesAndSoundsHeadlessThenClosesTheArchive) {
     EXPECT_EQ(store.GetMesh("Body")->CornerCount(), 3u);
     EXPECT_EQ(store.RobotParts()[KvModelParts::kBody].mesh, store.GetMesh("Body"));
     EXPECT_EQ(store.DebrisParts().pieces[0].mesh, store.GetMesh("debris.01"));
-
+    // Keys are case-sensitive, and releasing empties the store.
     EXPECT_EQ(store.GetMesh("body"), nullptr);
     EXPECT_EQ(store.GetSound("Motor"), nullptr);
     store.Release();
@@ -83,12 +76,7 @@ TEST_F(Store, LoadsMeshesAndSoundsHeadlessThenClosesTheArchive) {
 }
 
 TEST_F(Store, LeavesAMissingOrUndecodableSoundAbsent) {
-    std::vector<KvFSWriteEntry> entries = test::GameEntries({"hit.wav"});
-    for (KvFSWriteEntry& e : entries) {
-        if (e.name == "rocket2.wav") e.data = {'n', 'o', 'i', 's', 'e'};
-    }
-    ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
-    store.Mount(path_.c_str());
+    Mount(store, Entries({"hit.wav"}, {{"rocket2.wav", {'n', 'o', 'i', 's', 'e'}}}));
     ASSERT_TRUE(store.LoadHeadless());
     EXPECT_EQ(store.GetSound("hit"), nullptr);
     EXPECT_EQ(store.GetSound("hit"), nullptr) << "a look-up never inserts";
@@ -97,49 +85,38 @@ TEST_F(Store, LeavesAMissingOrUndecodableSoundAbsent) {
     EXPECT_EQ(store.MissingOptional(), (std::vector<KvString>{"rocket2.wav", "hit.wav"}));
 }
 
-TEST_F(Store, NamesAMissingModelFileOrObject) {
-    MountGame({"debris.3d"});
-    EXPECT_FALSE(store.LoadHeadless());
-    EXPECT_EQ(store.MissingEntry(), "debris.3d");
-    EXPECT_NE(std::string(store.LoadError().CStr()).find("debris.3d"), std::string::npos);
-    EXPECT_EQ(store.Archive(), nullptr);
-
-    ResourceStore second;
-    ASSERT_TRUE(WriteArchive(path_.c_str(), test::GameEntries({"robot.3d: wheel.03"})));
-    second.Mount(path_.c_str());
-    EXPECT_FALSE(second.LoadHeadless());
-    EXPECT_EQ(second.MissingEntry(), "robot.3d: wheel.03");
-
-    ResourceStore damaged;
-    std::vector<KvFSWriteEntry> entries = test::GameEntries();
-    for (KvFSWriteEntry& e : entries) {
-        if (e.name == "robot.3d") e.data.resize(e.data.size() / 2);
+TEST_F(Store, NamesAMissingModelFileOrObjectOrArchive) {
+    std::vector<uint8_t> halfRobot;
+    for (const KvFSWriteEntry& e : test::GameEntries()) {
+        if (e.name == "robot.3d") halfRobot.assign(e.data.begin(), e.data.begin() + e.data.size() / 2);
     }
-    ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
-    damaged.Mount(path_.c_str());
-    EXPECT_FALSE(damaged.LoadHeadless());
-    EXPECT_EQ(damaged.MissingEntry(), "robot.3d");
-
-    ResourceStore noArchive;
-    noArchive.Mount((path_ + ".missing").c_str());
-    EXPECT_FALSE(noArchive.LoadHeadless());
-    EXPECT_EQ(noArchive.MissingEntry(), kArchiveFileName);
+    // The archive, what the store reports missing, and the model file its message names.
+    const std::tuple<std::vector<KvFSWriteEntry>, const char*, const char*> cases[] = {
+        {Entries({"debris.3d"}), "debris.3d", "debris.3d"},
+        {Entries({"robot.3d: wheel.03"}), "robot.3d: wheel.03", "robot.3d"},
+        {Entries({}, {{"robot.3d", halfRobot}}), "robot.3d", "robot.3d"},
+    };
+    for (const auto& [entries, missing, named] : cases) {
+        ResourceStore loading;
+        Mount(loading, entries);
+        EXPECT_FALSE(loading.LoadHeadless());
+        EXPECT_EQ(loading.MissingEntry(), missing);
+        EXPECT_NE(std::string(loading.LoadError().CStr()).find(named), std::string::npos) << loading.LoadError().CStr();
+        EXPECT_EQ(loading.Archive(), nullptr);
+    }
+    store.Mount((path_ + ".missing").c_str());
+    EXPECT_FALSE(store.LoadHeadless());
+    EXPECT_EQ(store.MissingEntry(), kArchiveFileName);
 }
 
 TEST_F(Store, LoadsTexturesWithMipMapsInAnOpenGlContext) {
     test::OffscreenGl gl;
     if (!gl.IsReady()) GTEST_SKIP() << "no offscreen OpenGL context on this machine";
-    std::vector<KvFSWriteEntry> entries = test::GameEntries({"wheel.jpg"});
-    for (KvFSWriteEntry& e : entries) {
-        if (e.name == "mark.tga") e.data = {1, 2, 3};
-    }
-    ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
-    store.Mount(path_.c_str());
+    Mount(store, Entries({"wheel.jpg"}, {{"mark.tga", {1, 2, 3}}}));
     ASSERT_TRUE(store.LoadAll(nullptr)) << store.LoadError().CStr();
 
     KvTexture* grass = store.GetTexture("grass");
     ASSERT_NE(grass, nullptr);
-    EXPECT_NE(grass->Name(), 0u);
     grass->Bind();
     GLint width = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
@@ -168,14 +145,12 @@ TEST_F(Store, GivesSoundsBuffersFromAnAvailableSoundSystem) {
     if (!gl.IsReady()) GTEST_SKIP() << "no offscreen OpenGL context on this machine";
     SoundSystem sound;
     if (!sound.Init()) GTEST_SKIP() << "no sound device on this machine";
-    MountGame({"collision.wav"});
+    Mount(store, test::GameEntries({"collision.wav"}));
     ASSERT_TRUE(store.LoadAll(&sound)) << store.LoadError().CStr();
     ASSERT_NE(store.GetSound("motor"), nullptr);
     EXPECT_NE(store.GetSound("motor")->buffer, 0u);
-    EXPECT_EQ(store.GetSound("motor")->lengthMs, 100u);
     EXPECT_EQ(store.GetSound("collision"), nullptr);
     store.Release();
-    EXPECT_EQ(store.GetSound("hit"), nullptr);
     sound.Close();
 }
 

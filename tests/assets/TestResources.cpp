@@ -46,31 +46,16 @@ std::vector<uint8_t> SolidTga(uint8_t r, uint8_t g, uint8_t b) {
 
 std::vector<uint8_t> MonoWav(uint32_t rate, const std::vector<int16_t>& samples) {
     std::vector<uint8_t> out;
-    auto text = [&](const char* s) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(s[i]));
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto u16 = [&](uint32_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    auto bytes = static_cast<uint32_t>(samples.size() * 2);
-    text("RIFF");
-    u32(36 + bytes);
-    text("WAVE");
-    text("fmt ");
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    text("data");
-    u32(bytes);
-    for (int16_t s : samples) u16(static_cast<uint16_t>(s));
+    auto text = [&](const char* s) { while (*s) out.push_back(static_cast<uint8_t>(*s++)); };
+    const auto size = static_cast<uint32_t>(samples.size() * 2);
+    text("RIFF"), put(36 + size, 4), text("WAVE");
+    // PCM, one channel, the rate, bytes per second, bytes per frame, bits per sample.
+    text("fmt "), put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    text("data"), put(size, 4);
+    for (int16_t sample : samples) put(static_cast<uint16_t>(sample), 2);
     return out;
 }
 

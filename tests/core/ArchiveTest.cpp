@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/KvFS.h"
@@ -16,6 +17,29 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Archive bytes laid out by hand and scrambled straight from the table, so that the reader is
+// checked against the format rather than against our own writer.
+struct HandMade {
+    std::vector<uint8_t> plain = Bytes("KVFS");
+
+    HandMade& U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) plain.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        return *this;
+    }
+    HandMade& Text(const std::string& s) {
+        plain.insert(plain.end(), s.begin(), s.end());
+        return *this;
+    }
+    // An index at 8 with one entry "a" of 4 bytes at offset, which is 25 for data ending the file.
+    static HandMade OneEntryAt(uint32_t offset) { return HandMade().U32(8).U32(1).U32(1).Text("a").U32(offset).U32(4); }
+
+    std::vector<uint8_t> Scrambled() const {
+        std::vector<uint8_t> out = plain;
+        for (size_t p = 4; p < out.size(); ++p) out[p] ^= ScrambleTable()[p % kScrambleTableSize];
+        return out;
+    }
+};
 
 class Archive : public ::testing::Test {
 protected:
@@ -53,24 +77,11 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    // Builds bytes in the archive layout by hand, scrambled with the game's rule, so that the
-    // reader is checked against the format rather than against our own writer.
-    static std::vector<uint8_t> HandMade(uint32_t indexOffset, const std::vector<uint32_t>& tail) {
-        std::vector<uint8_t> out = Bytes("KVFS");
-        auto put = [&](uint32_t v) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        };
-        put(indexOffset);
-        for (uint32_t v : tail) put(v);
-        Unscramble(out.data() + 4, static_cast<uint32_t>(out.size() - 4), 4);
-        return out;
-    }
-
     fs::path dir_;
 };
 
 TEST_F(Archive, OpensAnEmptyIndexAndFindsNothing) {
-    KvFS fs(Write("a.kvfs", HandMade(8, {0})));
+    KvFS fs(Write("a.kvfs", HandMade().U32(8).U32(0).Scrambled()));
     EXPECT_TRUE(fs.IsOpen());
     EXPECT_TRUE(fs.Entries().empty());
     EXPECT_EQ(fs.Open("anything"), nullptr);
@@ -81,27 +92,11 @@ TEST_F(Archive, OpensAnEmptyIndexAndFindsNothing) {
     EXPECT_FALSE(in.IsEof());
 }
 
-TEST_F(Archive, ReadsAHandScrambledEntry) {
-    // Entry "ab" holds the 4 bytes at offset 8; the index follows at 12.
-    std::vector<uint8_t> plain = Bytes("KVFS");
-    auto put = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) plain.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    put(12);
-    plain.insert(plain.end(), {'d', 'a', 't', 'a'});
-    put(1);
-    put(2);
-    plain.insert(plain.end(), {'a', 'b'});
-    put(8);
-    put(4);
-    std::vector<uint8_t> stored = plain;
-    for (size_t p = 4; p < stored.size(); ++p) stored[p] ^= ScrambleTable()[p % 1000];
-
-    KvFS fs(Write("a.kvfs", stored));
-    KvFSIStream in(&fs, "ab");
+TEST_F(Archive, ReadsAHandScrambledEntryThatEndsTheFile) {
+    KvFS fs(Write("a.kvfs", HandMade::OneEntryAt(25).Text("wxyz").Scrambled()));
+    KvFSIStream in(&fs, "a");
     ASSERT_TRUE(in.IsOpen());
-    EXPECT_EQ(in.size, 4u);
-    EXPECT_EQ(ReadAll(in), Bytes("data"));
+    EXPECT_EQ(ReadAll(in), Bytes("wxyz"));
     EXPECT_TRUE(in.IsEof());
 }
 
@@ -112,21 +107,17 @@ TEST_F(Archive, ScramblesByAbsoluteOffsetModuloTheTableSize) {
     EXPECT_EQ(zeros[2000], ScrambleTable()[0]);
     EXPECT_EQ(zeros[1999], ScrambleTable()[999]);
 
-    std::vector<uint8_t> split(30, 0);
+    std::vector<uint8_t> split(30, 0), whole(30, 0);
     Unscramble(split.data(), 10, 995);
     Unscramble(split.data() + 10, 20, 1005);
-    std::vector<uint8_t> whole(30, 0);
     Unscramble(whole.data(), 30, 995);
     EXPECT_EQ(split, whole);
 }
 
-TEST_F(Archive, ReadsAnEntryInPiecesLikeAtOnce) {
+TEST_F(Archive, ReadsAnEntryInPiecesAndTwoStreamsIndependently) {
     std::vector<uint8_t> data(3000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
-    KvFS fs(WriteArchiveOf({{"first", Bytes("x")}, {"big", data}}));
-
-    KvFSIStream whole(&fs, "big");
-    EXPECT_EQ(ReadAll(whole), data);
+    KvFS fs(WriteArchiveOf({{"a", Bytes("abcdef")}, {"b", Bytes("uvwxyz")}, {"big", data}}));
 
     KvFSIStream pieces(&fs, "big");
     std::vector<uint8_t> got(data.size());
@@ -134,73 +125,54 @@ TEST_F(Archive, ReadsAnEntryInPiecesLikeAtOnce) {
     EXPECT_EQ(pieces.GetPos(), 10);
     EXPECT_EQ(pieces.Read(got.data() + 10, 2990), 2990);
     EXPECT_EQ(got, data);
-}
 
-TEST_F(Archive, ReadsTwoStreamsAlternately) {
-    KvFS fs(WriteArchiveOf({{"a", Bytes("abcdef")}, {"b", Bytes("uvwxyz")}}));
-    KvFSIStream a(&fs, "a");
-    KvFSIStream b(&fs, "b");
-    std::string got;
-    char c;
+    KvFSIStream a(&fs, "a"), b(&fs, "b");
+    std::string alternate;
     for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(a.Read(&c, 1), 1);
-        got += c;
-        ASSERT_EQ(b.Read(&c, 1), 1);
-        got += c;
+        for (KvFSIStream* in : {&a, &b}) {
+            char c;
+            ASSERT_EQ(in->Read(&c, 1), 1);
+            alternate += c;
+        }
     }
-    EXPECT_EQ(got, "aubvcwdxeyfz");
+    EXPECT_EQ(alternate, "aubvcwdxeyfz");
 }
 
-TEST_F(Archive, TellsNamesApartByCase) {
-    KvFS fs(WriteArchiveOf({{"GRASS2.jpg", Bytes("upper")}, {"grass2.JPG", Bytes("mixed")}}));
-    KvFSIStream upper(&fs, "GRASS2.jpg");
-    KvFSIStream mixed(&fs, "grass2.JPG");
-    KvFSIStream lower(&fs, "grass2.jpg");
+TEST_F(Archive, TellsNamesApartByCaseAndLetsTheLaterOfTwoSameNamesWin) {
+    KvFS fs(WriteArchiveOf({{"GRASS2.jpg", Bytes("upper")}, {"grass2.JPG", Bytes("mixed")},
+                            {"dup", Bytes("old")}, {"dup", Bytes("newer")}}));
+    KvFSIStream upper(&fs, "GRASS2.jpg"), mixed(&fs, "grass2.JPG"), lower(&fs, "grass2.jpg"), dup(&fs, "dup");
     EXPECT_EQ(ReadAll(upper), Bytes("upper"));
     EXPECT_EQ(ReadAll(mixed), Bytes("mixed"));
     EXPECT_FALSE(lower.IsOpen());
+    EXPECT_EQ(ReadAll(dup), Bytes("newer"));
+    EXPECT_EQ(fs.Entries().size(), 4u);
 }
 
-TEST_F(Archive, LetsTheLaterOfTwoSameNamesWin) {
-    KvFS fs(WriteArchiveOf({{"dup", Bytes("old")}, {"dup", Bytes("newer")}}));
-    KvFSIStream in(&fs, "dup");
-    EXPECT_EQ(ReadAll(in), Bytes("newer"));
-    EXPECT_EQ(fs.Entries().size(), 2u);
-}
-
-TEST_F(Archive, NeverReadsPastTheEndOfAnEntry) {
-    KvFS fs(WriteArchiveOf({{"a", Bytes("abc")}, {"b", Bytes("def")}}));
+TEST_F(Archive, ReadsAndSeeksOnlyWithinAnEntry) {
+    KvFS fs(WriteArchiveOf({{"a", Bytes("0123456789")}, {"b", Bytes("def")}}));
     KvFSIStream in(&fs, "a");
     char buffer[16] = {};
-    EXPECT_EQ(in.Read(buffer, sizeof buffer), 3);
-    EXPECT_EQ(std::string(buffer, 3), "abc");
-    EXPECT_EQ(buffer[3], 0);
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 10);
+    EXPECT_EQ(std::string(buffer, 11), std::string("0123456789\0", 11));
     EXPECT_EQ(in.Read(buffer, 1), 0);
     EXPECT_TRUE(in.IsEof());
-}
 
-TEST_F(Archive, SeeksWithinAnEntryAndReportsSeeksPastItsEnd) {
-    KvFS fs(WriteArchiveOf({{"a", Bytes("0123456789")}}));
-    KvFSIStream in(&fs, "a");
+    const std::tuple<int, SeekOrigin, char> steps[] = {{4, SeekOrigin::Begin, '4'}, {2, SeekOrigin::Current, '7'},
+                                                       {-1, SeekOrigin::End, '9'}};
     char c = 0;
-    EXPECT_FALSE(in.Seek(4, SeekOrigin::Begin));
-    EXPECT_EQ(in.Read(&c, 1), 1);
-    EXPECT_EQ(c, '4');
-    EXPECT_FALSE(in.Seek(2, SeekOrigin::Current));
-    EXPECT_EQ(in.Read(&c, 1), 1);
-    EXPECT_EQ(c, '7');
-    EXPECT_FALSE(in.Seek(-1, SeekOrigin::End));
-    EXPECT_EQ(in.Read(&c, 1), 1);
-    EXPECT_EQ(c, '9');
+    for (auto [offset, origin, expected] : steps) {
+        EXPECT_FALSE(in.Seek(offset, origin));
+        EXPECT_EQ(in.Read(&c, 1), 1);
+        EXPECT_EQ(c, expected);
+    }
     EXPECT_TRUE(in.IsEof());
-
     EXPECT_FALSE(in.Seek(0, SeekOrigin::End));
     EXPECT_TRUE(in.IsEof());
     EXPECT_TRUE(in.Seek(1, SeekOrigin::End));  // fails but still moves
     EXPECT_FALSE(in.IsEof());
     EXPECT_EQ(in.GetPos(), 11);
     EXPECT_EQ(in.Read(&c, 1), 0);
-
     EXPECT_TRUE(in.Seek(-1, SeekOrigin::Begin));  // before the start is a failure too
     EXPECT_EQ(in.Read(&c, 1), 0);
 }
@@ -208,8 +180,7 @@ TEST_F(Archive, SeeksWithinAnEntryAndReportsSeeksPastItsEnd) {
 TEST_F(Archive, StaysClosedForAMissingFileOrAForeignMagic) {
     KvFS missing(PathOf("nothing-here.kvfs").c_str());
     EXPECT_FALSE(missing.IsOpen());
-    KvFSIStream in(&missing, "a");
-    EXPECT_FALSE(in.IsOpen());
+    EXPECT_FALSE(KvFSIStream(&missing, "a").IsOpen());
 
     std::vector<uint8_t> bytes = *BuildArchive({{"a", Bytes("abc")}});
     bytes[0] = 'k';
@@ -222,55 +193,26 @@ TEST_F(Archive, StaysClosedForAMissingFileOrAForeignMagic) {
     EXPECT_EQ(noArchive.Read(&bytes[0], 1), 0);
 }
 
-TEST_F(Archive, RejectsAnIndexThatRunsPastTheEnd) {
+TEST_F(Archive, RejectsAnIndexOrAnEntryThatRunsPastTheEnd) {
     std::vector<uint8_t> good = *BuildArchive({{"alpha", Bytes("0123456789")}, {"beta", Bytes("xyz")}});
     ASSERT_TRUE(KvFS(Write("good.kvfs", good)).IsOpen());
     // Every truncation inside the index, and of the header, must reject the whole archive.
     for (size_t cut = 0; cut < good.size(); ++cut) {
-        std::vector<uint8_t> truncated(good.begin(), good.begin() + static_cast<long>(cut));
-        KvFS fs(Write("cut.kvfs", truncated));
+        KvFS fs(Write("cut.kvfs", std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(cut))));
         EXPECT_FALSE(fs.IsOpen()) << "cut at " << cut;
         EXPECT_TRUE(fs.Entries().empty());
     }
 
-    KvFS farIndex(Write("far.kvfs", HandMade(1000, {0})));
-    EXPECT_FALSE(farIndex.IsOpen());
-    KvFS hugeCount(Write("count.kvfs", HandMade(8, {0x7FFFFFFF})));
-    EXPECT_FALSE(hugeCount.IsOpen());
-    KvFS longName(Write("name.kvfs", HandMade(8, {1, 0xFFFFFFF0u, 0, 0})));
-    EXPECT_FALSE(longName.IsOpen());
-}
-
-TEST_F(Archive, RejectsAnEntryThatRunsPastTheEnd) {
-    // Index at 8 with one entry "a" whose 4 bytes sit at offset 25, the very end of the file.
-    std::vector<uint8_t> plain = Bytes("KVFS");
-    auto put = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) plain.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    const std::pair<const char*, HandMade> rejected[] = {
+        {"index past the end", HandMade().U32(1000).U32(0)},
+        {"huge entry count", HandMade().U32(8).U32(0x7FFFFFFF)},
+        {"name past the end", HandMade().U32(8).U32(1).U32(0xFFFFFFF0u).U32(0).U32(0)},
+        {"entry one byte short", HandMade::OneEntryAt(25).Text("wxy")},
+        {"entry end wrapping in 32 bits", HandMade::OneEntryAt(0xFFFFFFF0u).Text("wxyz")},
     };
-    put(8);
-    put(1);
-    put(1);
-    plain.push_back('a');
-    put(25);
-    put(4);
-    plain.insert(plain.end(), {'w', 'x', 'y', 'z'});
-    std::vector<uint8_t> exact = plain;
-    Unscramble(exact.data() + 4, static_cast<uint32_t>(exact.size() - 4), 4);
-    KvFS ok(Write("ok.kvfs", exact));
-    ASSERT_TRUE(ok.IsOpen());
-    KvFSIStream in(&ok, "a");
-    EXPECT_EQ(ReadAll(in), Bytes("wxyz"));
-
-    std::vector<uint8_t> shortData(exact.begin(), exact.end() - 1);
-    EXPECT_FALSE(KvFS(Write("short.kvfs", shortData)).IsOpen());
-
-    plain[21] = 0xF0;  // offset 25 becomes a huge offset whose end wraps in 32 bits
-    plain[22] = 0xFF;
-    plain[23] = 0xFF;
-    plain[24] = 0xFF;
-    std::vector<uint8_t> wrapped = plain;
-    Unscramble(wrapped.data() + 4, static_cast<uint32_t>(wrapped.size() - 4), 4);
-    EXPECT_FALSE(KvFS(Write("wrap.kvfs", wrapped)).IsOpen());
+    for (const auto& [what, archive] : rejected) {
+        EXPECT_FALSE(KvFS(Write("bad.kvfs", archive.Scrambled())).IsOpen()) << what;
+    }
 }
 
 TEST_F(Archive, SurvivesCorruptedBytesAnywhere) {
@@ -290,7 +232,7 @@ TEST_F(Archive, SurvivesCorruptedBytesAnywhere) {
     }
 }
 
-TEST_F(Archive, WritesWhatItReadsBack) {
+TEST_F(Archive, WritesWhatItReadsBackUntilClosed) {
     std::vector<KvFSWriteEntry> entries = {
         {"empty", {}}, {"robot.3d", Bytes("model bytes")}, {"GRASS2.jpg", std::vector<uint8_t>(2500, 0xAB)}};
     KvFile path = PathOf("round.kvfs").c_str();
@@ -300,20 +242,15 @@ TEST_F(Archive, WritesWhatItReadsBack) {
     for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(fs.Entries()[i].name, entries[i].name);
         KvFSIStream in(&fs, entries[i].name);
-        ASSERT_TRUE(in.IsOpen());
         EXPECT_EQ(ReadAll(in), entries[i].data);
         EXPECT_TRUE(in.IsEof());
     }
     EXPECT_FALSE(WriteArchive(PathOf("no-such-dir/x.kvfs").c_str(), entries));
-}
 
-TEST_F(Archive, ClosingEmptiesTheIndex) {
-    KvFS fs(WriteArchiveOf({{"a", Bytes("abc")}}));
-    ASSERT_NE(fs.Find("a"), nullptr);
     fs.Close();
     EXPECT_FALSE(fs.IsOpen());
-    EXPECT_EQ(fs.Find("a"), nullptr);
-    EXPECT_EQ(fs.Open("a"), nullptr);
+    EXPECT_EQ(fs.Find("robot.3d"), nullptr);
+    EXPECT_EQ(fs.Open("robot.3d"), nullptr);
 }
 
 // The kvfs tool, run as a player or the build would run it.
@@ -339,11 +276,9 @@ TEST_F(KvfsTool, PacksListsAndExtractsAnArchive) {
     std::string archive = PathOf("out.kvfs");
 
     ASSERT_EQ(Run("pack " + archive + " GRASS2.jpg=" + pic + " @" + list), 0);
-
     std::string listing;
     ASSERT_EQ(Run("list " + archive, &listing), 0);
     EXPECT_EQ(listing, "GRASS2.jpg 8 1234\nhit.wav 1242 8\n");
-
     ASSERT_EQ(Run("extract " + archive + " GRASS2.jpg " + PathOf("back.jpg")), 0);
     EXPECT_EQ(ReadFile(PathOf("back.jpg")), picture);
     ASSERT_EQ(Run("extract " + archive + " hit.wav " + PathOf("back.wav")), 0);
@@ -354,12 +289,13 @@ TEST_F(KvfsTool, RefusesBadRequestsWithAMessage) {
     std::string pic = Write("pic.jpg", Bytes("x")).Std();
     std::string archive = PathOf("out.kvfs");
     std::string message;
-    EXPECT_NE(Run("pack " + archive + " nameonly", &message), 0);
-    EXPECT_NE(message.find("NAME=PATH"), std::string::npos);
-    EXPECT_NE(Run("pack " + archive + " a=" + pic + " a=" + pic, &message), 0);
-    EXPECT_NE(message.find("twice"), std::string::npos);
-    EXPECT_NE(Run("pack " + archive + " a=" + PathOf("missing"), &message), 0);
-    EXPECT_NE(message.find("cannot read"), std::string::npos);
+    for (const auto& [args, expected] : std::vector<std::pair<std::string, const char*>>{
+             {"pack " + archive + " nameonly", "NAME=PATH"},
+             {"pack " + archive + " a=" + pic + " a=" + pic, "twice"},
+             {"pack " + archive + " a=" + PathOf("missing"), "cannot read"}}) {
+        EXPECT_NE(Run(args, &message), 0) << args;
+        EXPECT_NE(message.find(expected), std::string::npos) << message;
+    }
 
     ASSERT_EQ(Run("pack " + archive + " a=" + pic), 0);
     EXPECT_NE(Run("extract " + archive + " A " + PathOf("x"), &message), 0);
