@@ -28,12 +28,6 @@ std::vector<KvFSWriteEntry> Entries(const std::set<std::string>& leaveOut,
 
 class Store : public ::testing::Test {
 protected:
-    void SetUp() override {
-        path_ = (fs::temp_directory_path() /
-                 ("kv-store-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".kvfs"))
-                    .string();
-    }
     void TearDown() override { fs::remove(path_); }
 
     void Mount(ResourceStore& into, const std::vector<KvFSWriteEntry>& entries) {
@@ -42,7 +36,9 @@ protected:
         ASSERT_TRUE(into.Archive() && into.Archive()->IsOpen());
     }
 
-    std::string path_;
+    const std::string path_ = (fs::temp_directory_path() /
+                               ("kv-store-" + std::to_string(::getpid()) + "-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".kvfs")).string();
     ResourceStore store;
 };
 
