@@ -73,28 +73,20 @@ TEST(GameHolder, ColoursRobotsByTheirSlotsAndRunsThemAndTheirMachinesFromTheSeco
     EXPECT_EQ(arena.holder.robots[0]->lastDt, 0.01);
 }
 
-TEST(GameHolder, ClearingBeforeTheFirstTickLeavesNothingBehindInTheScheduler) {
-    Arena arena;
-    arena.Choose(0, "sitter.r");
-    arena.Choose(1, "shooter.r");
-    arena.scheduler.SetPaused(true);
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(arena.holder.SetupBattle());
-        arena.holder.Clear();
-    }
-    arena.scheduler.SetPaused(false);
-    arena.scheduler.Tick();
-    EXPECT_EQ(arena.scheduler.Active().size(), 1u);  // only the session
-    EXPECT_TRUE(arena.holder.objects.empty());
-    EXPECT_TRUE(arena.holder.robots.empty());
-}
-
-TEST(GameHolder, ASecondSetUpRecompilesTheFilesAsTheyAreNow) {
+TEST(GameHolder, ClearsAllItBuiltAndRecompilesTheFilesAsTheyAreNowForTheNextBattle) {
     const std::string file = ::testing::TempDir() + "kolvex_edited.r";
     Arena arena;
     arena.holder.choices[0] = {true, 0, KvFile(file.c_str())};
     for (int speed : {0, 30}) {
         std::ofstream(file) << "main()\n{\n  drive(90, " << speed << ");\n}\n";
+        arena.scheduler.SetPaused(true);
+        ASSERT_TRUE(arena.holder.SetupBattle());
+        arena.holder.Clear();  // before the battle's first tick
+        arena.scheduler.SetPaused(false);
+        arena.scheduler.Tick();
+        EXPECT_EQ(arena.scheduler.Active().size(), 1u);  // only the session
+        EXPECT_TRUE(arena.holder.objects.empty());
+        EXPECT_TRUE(arena.holder.robots.empty());
         ASSERT_TRUE(arena.holder.SetupBattle());
         arena.Run(1);
         EXPECT_EQ(arena.holder.robots[0]->speed, speed);

@@ -45,17 +45,17 @@ TEST(HeightField, DependsOnlyOnTheSeedFlattensFarFromTheArenaAndFacesUp) {
 }
 
 TEST(RobotGeometry, StandsTheBodyOnLevelGroundAlongItsHeading) {
+    const struct {
+        Vec2 at;
+        double heading;
+        std::vector<std::pair<int, double>> entries;  // of the column-major frame
+    } cases[] = {{{500, 500}, 90, {{0, 1}, {6, -1}, {9, 1}, {12, 0}}},
+                 {{0, 999}, 0, {{2, -1}, {4, -1}, {12, -5}, {14, 4.99}}}};
     KvHeightField flat;
-    const KvMatrix m = RobotGeometry::BodyFrame(flat, {500, 500}, 90);
-    EXPECT_NEAR(m[0], 1, 1e-12);
-    EXPECT_NEAR(m[6], -1, 1e-12);
-    EXPECT_NEAR(m[9], 1, 1e-12);
-    EXPECT_NEAR(m[12], 0, 1e-12);
-    const KvMatrix m0 = RobotGeometry::BodyFrame(flat, {0, 999}, 0);
-    EXPECT_NEAR(m0[2], -1, 1e-12);
-    EXPECT_NEAR(m0[4], -1, 1e-12);
-    EXPECT_NEAR(m0[12], -5, 1e-12);
-    EXPECT_NEAR(m0[14], 4.99, 1e-12);
+    for (const auto& c : cases) {
+        const KvMatrix m = RobotGeometry::BodyFrame(flat, c.at, c.heading);
+        for (auto [i, value] : c.entries) EXPECT_NEAR(m[i], value, 1e-12) << "heading " << c.heading << ", entry " << i;
+    }
 }
 
 TEST(RobotGeometry, PutsTheMuzzleAheadOfTheTurretInTheCannonDirection) {

@@ -8,9 +8,8 @@ namespace {
 using test::Arena;
 
 TEST(Robot, FoldsDirectionsIntoTheCircle) {
-    const std::pair<int32_t, int32_t> cases[] = {{361, 1},    {720, 360}, {721, 1},     {360, 360},
-                                                 {0, 0},      {-1, 359},  {-360, 0},    {-361, 359},
-                                                 {INT32_MAX, INT32_MAX % 360}};
+    const std::pair<int32_t, int32_t> cases[] = {{361, 1},  {720, 360},  {721, 1},    {360, 360}, {0, 0},
+                                                 {-1, 359}, {-360, 0},   {-361, 359}, {INT32_MAX, INT32_MAX % 360}};
     for (auto [in, out] : cases) EXPECT_EQ(NormalizeDegrees(in), out) << in;
     EXPECT_GE(NormalizeDegrees(INT32_MIN), 0);
 }
