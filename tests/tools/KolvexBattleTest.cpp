@@ -59,9 +59,9 @@ TEST(KolvexBattle, ReportsEachRobotAsJson) {
     ASSERT_EQ(r.status, 0) << r.err;
     // Ten reloads, each shell exploding at once; the battle stops when one robot is left.
     for (const char* key : {"\"seed\": 4", "\"dt\": 0.001", "\"time\": 15.204", "\"winner\": 1", "\"slot\": 0",
-                            "\"file\": \"selfharm.r\"", "\"colour\": \"red\"", "\"colour\": \"green\"", "\"alive\": false",
-                            "\"damage\": 100", "\"death_time\": 15.204", "\"death_time\": null", "\"shots\": 10",
-                            "\"x\": ", "\"heading\": 0", "\"speed\": 0"})
+                            "\"file\": \"selfharm.r\"", "\"colour\": \"red\"", "\"colour\": \"green\"",
+                            "\"alive\": false", "\"damage\": 100", "\"death_time\": 15.204", "\"death_time\": null",
+                            "\"shots\": 10", "\"x\": ", "\"heading\": 0", "\"speed\": 0"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
@@ -94,8 +94,9 @@ TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
 
 TEST(KolvexBattle, RefusesBadOptionsWithStatus1) {
     const std::string sitter = Robots({"sitter.r"});
-    for (const std::string& args : {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter,
-                                    "--frobnicate" + sitter, Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"})})
+    const std::string five = Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"});
+    for (const std::string& args :
+         {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter, "--frobnicate" + sitter, five})
         EXPECT_EQ(Battle(args).status, 1) << args;
 }
 
