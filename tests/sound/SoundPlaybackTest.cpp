@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,16 +19,14 @@ namespace {
 
 // OpenAL Soft's wave backend writes the mix into a file, so these tests hear what plays.
 // It reads its configuration once per process, before the first device opens.
-std::string WaveFile() {
-    static std::string path;
-    static std::once_flag once;
-    std::call_once(once, [] {
+const std::string& WaveFile() {
+    static const std::string path = [] {
         const std::string base = ::testing::TempDir() + "kolvex_sound_" + std::to_string(getpid());
-        path = base + ".wav";
-        std::ofstream(base + ".conf") << "[wave]\nfile = " << path << "\n";
+        std::ofstream(base + ".conf") << "[wave]\nfile = " << base << ".wav\n";
         setenv("ALSOFT_CONF", (base + ".conf").c_str(), 1);
         setenv("ALSOFT_DRIVERS", "wave", 1);
-    });
+        return base + ".wav";
+    }();
     return path;
 }
 
@@ -55,7 +52,7 @@ int Loudest(const std::string& path) {
 
 struct Playback : ::testing::Test {
     void SetUp() override {
-        wave = WaveFile();
+        WaveFile();
         if (!sound.Init()) GTEST_SKIP() << "OpenAL Soft's wave backend did not open";
         tone = sound.CreateSound(Tone(0.05));
         ASSERT_NE(tone, nullptr);
@@ -63,7 +60,7 @@ struct Playback : ::testing::Test {
     void TearDown() override {
         if (tone) sound.ReleaseSound(*tone);
         sound.Close();
-        std::remove(wave.c_str());
+        std::remove(WaveFile().c_str());
     }
     void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     SoundSystem::ChannelInfo Info(int32_t channel) {
@@ -74,7 +71,6 @@ struct Playback : ::testing::Test {
         return info;
     }
 
-    std::string wave;
     SoundSystem sound;
     std::unique_ptr<KvSound> tone;
 };
@@ -164,8 +160,8 @@ TEST_F(Playback, WritesAOneShotToTheDeviceUnlessSoundIsOffOrMuted) {
         Wait(400);
         sound.ReleaseSound(*loud);
         sound.Close();
-        if (c.heard) EXPECT_GT(Loudest(wave), 1000);
-        else EXPECT_EQ(Loudest(wave), 0);
+        if (c.heard) EXPECT_GT(Loudest(WaveFile()), 1000);
+        else EXPECT_EQ(Loudest(WaveFile()), 0);
     }
 }
 
