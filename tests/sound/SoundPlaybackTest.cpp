@@ -20,11 +20,15 @@ namespace {
 // OpenAL Soft's wave backend writes the mix into a file, so these tests hear what plays.
 // It reads its configuration once per process, before the first device opens.
 const std::string& WaveFile() {
+    static const std::string base = ::testing::TempDir() + "kolvex_sound_" + std::to_string(getpid());
     static const std::string path = [] {
-        const std::string base = ::testing::TempDir() + "kolvex_sound_" + std::to_string(getpid());
         std::ofstream(base + ".conf") << "[wave]\nfile = " << base << ".wav\n";
         setenv("ALSOFT_CONF", (base + ".conf").c_str(), 1);
         setenv("ALSOFT_DRIVERS", "wave", 1);
+        std::atexit([] {
+            std::remove((base + ".conf").c_str());
+            std::remove((base + ".wav").c_str());
+        });
         return base + ".wav";
     }();
     return path;
