@@ -43,13 +43,7 @@ bool KvDebrisParts::Build(const KvMeshLookup& meshes, const KvTextureLookup& tex
     for (int i = 0; i < kPieceCount; ++i) {
         const KvPartInfo& info = kTable[static_cast<std::size_t>(i)];
         KvModelPart& piece = pieces[static_cast<std::size_t>(i)];
-        piece = KvModelPart{};
-        piece.mesh = meshes(info.mesh);
-        if (!piece.mesh) {
-            error.Format("debris piece \"%s\" has no mesh", info.mesh);
-            return false;
-        }
-        piece.texture = info.texture ? textures(info.texture) : nullptr;
+        if (!BindPart(info, meshes, textures, "debris piece", piece, error)) return false;
         piece.node.local = piece.mesh->NodeMatrix();
     }
     shown.fill(1);

@@ -44,17 +44,22 @@ void KvModelParts::Link() {
     }
 }
 
+bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const KvTextureLookup& textures, const char* what,
+              KvModelPart& part, KvString& error) {
+    part = KvModelPart{};
+    part.mesh = meshes(info.mesh);
+    if (!part.mesh) {
+        error.Format("%s \"%s\" has no mesh", what, info.mesh);
+        return false;
+    }
+    part.texture = info.texture ? textures(info.texture) : nullptr;
+    return true;
+}
+
 bool KvModelParts::Bind(const KvMeshLookup& meshes, const KvTextureLookup& textures, KvString& error) {
     for (int i = 0; i < kPartCount; ++i) {
         const KvPartInfo& info = kTable[static_cast<std::size_t>(i)];
-        KvModelPart& part = parts[static_cast<std::size_t>(i)];
-        part = KvModelPart{};
-        part.mesh = meshes(info.mesh);
-        if (!part.mesh) {
-            error.Format("robot part \"%s\" has no mesh", info.mesh);
-            return false;
-        }
-        part.texture = info.texture ? textures(info.texture) : nullptr;
+        if (!BindPart(info, meshes, textures, "robot part", parts[static_cast<std::size_t>(i)], error)) return false;
     }
     for (int i = 0; i < kPartCount; ++i) {
         KvModelPart& part = parts[static_cast<std::size_t>(i)];

@@ -33,6 +33,11 @@ struct KvPartInfo {
     int parent;
 };
 
+// Fills a part from its table row, fresh; false (with error naming the `what` and the
+// mesh) when the mesh is missing.
+bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const KvTextureLookup& textures, const char* what,
+              KvModelPart& part, KvString& error);
+
 class KvModelParts {
 public:
     static constexpr int kPartCount = 16;
