@@ -77,14 +77,14 @@ bool KvGameHolder::SetupBattle() {
             machines.push_back(machine);
             machine->Load(std::move(*compiled.program));
             machine->AttachRobot(robot);
-            slots.push_back(slot);
+            robotSlots.push_back(slot);
         }
     } catch (const Abandon&) {
         for (KvGLRobot* robot : robots) delete robot;
         for (KvVMachine* machine : machines) delete machine;
         robots.clear();
         machines.clear();
-        slots.clear();
+        robotSlots.clear();
         return false;
     }
 
@@ -107,7 +107,7 @@ void KvGameHolder::Clear() {
     retired.clear();
     robots.clear();
     machines.clear();
-    slots.clear();
+    robotSlots.clear();
     // Forget takes a process out of the active set like an immediate Remove, and also out of
     // the pending sets, where a battle cleared before its first tick still waits.
     for (KvProcess* p : objects) {

@@ -81,10 +81,10 @@ public:
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
 
     std::array<RobotChoice, kMaxRobots> choices;
-    // Creation order of the enabled choices; the slot of robot k is slots[k].
+    // Creation order of the enabled choices; the slot of robot k is robotSlots[k].
     std::vector<KvGLRobot*> robots;
     std::vector<KvVMachine*> machines;  // null once the robot has died
-    std::vector<int> slots;
+    std::vector<int> robotSlots;
     std::set<KvProcess*, BySequence> objects;
     std::set<KvProcess*, BySequence> retired;
     std::array<bool, kMaxRobots> collided{};

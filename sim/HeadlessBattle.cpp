@@ -23,7 +23,7 @@ void Sample(const KvGameHolder& holder, const TraceSink& trace) {
     const double t = holder.BattleTime();
     for (size_t k = 0; k < holder.robots.size(); ++k) {
         const RobotValues v = holder.robots[k]->Values();
-        if (!v.dead) trace(t, holder.slots[k], v);
+        if (!v.dead) trace(t, holder.robotSlots[k], v);
     }
 }
 
@@ -37,7 +37,7 @@ BattleOutcome Collect(const KvGameHolder& holder) {
     for (size_t k = 0; k < holder.robots.size(); ++k) {
         const KvGLRobot& r = *holder.robots[k];
         RobotOutcome o;
-        o.slot = holder.slots[k];
+        o.slot = holder.robotSlots[k];
         o.file = r.name;
         o.colour = r.colourIndex;
         o.alive = !r.dead;

@@ -48,7 +48,7 @@ public:
     int32_t Csp() const { return csp_; }
     int32_t A() const { return a_; }
     double Time() const { return time_; }
-    VmStatus Status() const { return status_; }
+    VmStatus GetStatus() const { return status_; }
     bool Finished() const { return status_ == VmStatus::Finished; }
     KvBaseRobot* Robot() const { return robot_; }
     // The data stack's slot at an absolute index; 0 outside the stack.

@@ -85,7 +85,7 @@ void BM_Step(benchmark::State& state) {
         const double q = CostTable(machine.Code()[pc].opcode) * KvVMachine::kSecondsPerCostUnit;
         const double before = machine.Time();
         machine.Step(dt);
-        if (machine.Status() != VmStatus::Ok) {
+        if (machine.GetStatus() != VmStatus::Ok) {
             state.SkipWithError("the loop program stopped");
             return;
         }

@@ -117,8 +117,8 @@ public:
             machine_->Load(wipe);
             Fill(*machine_, dirtyTop_ + 1, 0);
             machine_->Step(1);
-            if (machine_->Status() != VmStatus::Ok || machine_->Time() != 0 || machine_->Sp() != -1)
-                Broken("the machine did not restart", static_cast<long>(machine_->Status()));
+            if (machine_->GetStatus() != VmStatus::Ok || machine_->Time() != 0 || machine_->Sp() != -1)
+                Broken("the machine did not restart", static_cast<long>(machine_->GetStatus()));
             // KV_FUZZ_VERIFY_WIPE=1 checks the whole stack, to prove the dirty bound right.
             static const bool verify = std::getenv("KV_FUZZ_VERIFY_WIPE") != nullptr;
             for (int32_t i = 0; verify && i < KvVMachine::kStackSize; ++i)

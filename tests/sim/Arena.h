@@ -38,7 +38,7 @@ struct Arena {
         robot->heading = heading;
         robot->SetHolder(&holder);
         holder.robots.push_back(robot);
-        holder.slots.push_back(static_cast<int>(holder.robots.size()) - 1);
+        holder.robotSlots.push_back(static_cast<int>(holder.robots.size()) - 1);
         holder.Add(robot);
         KvVMachine* machine = nullptr;
         if (withMachine) {

@@ -62,7 +62,7 @@ TEST(GameHolder, ColoursRobotsByTheirSlotsAndRunsThemAndTheirMachinesFromTheSeco
     EXPECT_STREQ(ColourName(arena.holder.robots[0]->colourIndex), "green");
     EXPECT_STREQ(ColourName(arena.holder.robots[1]->colourIndex), "magenta");
     EXPECT_EQ(arena.holder.robots[1]->name, KvString("shooter.r"));
-    EXPECT_EQ(arena.holder.slots, (std::vector<int>{1, 3}));
+    EXPECT_EQ(arena.holder.robotSlots, (std::vector<int>{1, 3}));
     EXPECT_EQ(arena.presenter.added, 2);
     arena.scheduler.Tick();
     EXPECT_EQ(arena.scheduler.PendingAdd().size(), 4u);

@@ -63,7 +63,7 @@ TEST_F(Stepping, RestartsFromTheEntryOnAFaultAndDropsTheTime) {
     EXPECT_EQ(vm.Pc(), 0);
     EXPECT_EQ(vm.Sp(), -1);
     EXPECT_EQ(vm.Time(), 0.0);
-    EXPECT_EQ(vm.Status(), VmStatus::Ok);
+    EXPECT_EQ(vm.GetStatus(), VmStatus::Ok);
     EXPECT_EQ(vm.A(), 7);  // the accumulator survives a restart
     vm.Step(0.0031);
     EXPECT_EQ(vm.StackValue(0), 0);  // the global reads 0 again

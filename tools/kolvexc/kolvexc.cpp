@@ -130,7 +130,7 @@ int StepRun(const char* path, double dt, long long steps) {
         machine.Step(dt);
         std::printf("step %lld executed %ld\n", j, trace.executed);
     }
-    std::printf("status %s pc %d time %.17g\n", VmStatusName(machine.Status()), machine.Pc(), machine.Time());
+    std::printf("status %s pc %d time %.17g\n", VmStatusName(machine.GetStatus()), machine.Pc(), machine.Time());
     return 0;
 }
 
