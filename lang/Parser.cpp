@@ -333,7 +333,9 @@ void Parser::Declaration() {
     for (;;) {
         if (Current().kind != Identifier) Fail(kExpected, "Identifier");
         std::string name = Current().text.Std();
-        if (scope.predeclared.erase(name) == 0) {
+        // A name hoisted out of the enclosing if or while already has its one slot,
+        // however often the statement declares it.
+        if (!scope.predeclared.count(name)) {
             if (scope.names.count(name)) Fail(kRedefinition, name.c_str());
             DeclareLocal(name);
         }

@@ -150,10 +150,16 @@ TEST(CodeGen, DeclaresNamesOfAnIfOrWhileBeforeTheStatement) {
     EXPECT_EQ(RunProgram("main() { if (1) { b = 3; } drive(b, 0); }").driven, (Pairs{{0, 0}}));
 }
 
-TEST(CodeGen, LetsADeclarationInsideTheStatementNameALookedAheadVariable) {
+// Regression: a second declaration of a hoisted name inside the statement (the else
+// branch's, or a repeat in one list) was refused as a redefinition.
+TEST(CodeGen, LetsEveryDeclarationInsideTheStatementNameAHoistedVariable) {
     EXPECT_TRUE(RunProgram("main() { while (a < 2) int a; }", 50).driven.empty());
-    KvMemIStream twice("main() { if (1) int a, a; }", 27);
-    EXPECT_EQ(RobotCompiler::Compile(twice).message.Std(), "Variable 'a' redefinition on line 1");
+    Outcome both = RunProgram("main() { if (0) int b; else int b; b = 4; if (1) int c, c; drive(b, c); }");
+    EXPECT_EQ(both.driven, (Pairs{{4, 0}}));
+    EXPECT_EQ(both.sp, 0);
+    EXPECT_EQ(RunProgram("main() { while (n < 3) if (n < 0) int n, n; else n++; drive(n, 0); }").driven,
+              (Pairs{{3, 0}}));
+    // After the statement the hoisted name is an ordinary local of the scope.
     KvMemIStream after("main() { if (1) x = 1; int x; }", 31);
     EXPECT_EQ(RobotCompiler::Compile(after).message.Std(), "Variable 'x' redefinition on line 1");
 }
