@@ -166,13 +166,9 @@ int32_t KvFS::Read(void* buffer, uint32_t count, KvFSHandle* handle) {
 
 bool KvFS::Seek(KvFSHandle* handle, int32_t offset, SeekOrigin origin) {
     if (!file_ || !handle) return true;
-    auto delta = static_cast<uint32_t>(offset);
-    switch (origin) {
-        case SeekOrigin::Begin: handle->position = delta; break;
-        case SeekOrigin::Current: handle->position += delta; break;
-        case SeekOrigin::End: handle->position = handle->size + delta; break;
-    }
-    // Compared unsigned, so a position before the start (a huge value) fails as well.
+    const std::optional<uint32_t> target = SeekTarget(handle->position, handle->size, offset, origin);
+    if (!target) return true;
+    handle->position = *target;
     return handle->position > handle->size;
 }
 

@@ -6,20 +6,18 @@
 
 namespace kv {
 
-namespace {
-
-// The memory streams move the position first and report failure afterwards,
-// so a failed seek still lands past the end.
-uint32_t SeekTarget(uint32_t position, uint32_t size, int32_t offset, SeekOrigin origin) {
+std::optional<uint32_t> SeekTarget(uint32_t position, uint32_t size, int32_t offset, SeekOrigin origin) {
+    int64_t from = 0;
     switch (origin) {
-        case SeekOrigin::Begin: return static_cast<uint32_t>(offset);
-        case SeekOrigin::Current: return position + static_cast<uint32_t>(offset);
-        case SeekOrigin::End: return size + static_cast<uint32_t>(offset);
+        case SeekOrigin::Begin: break;
+        case SeekOrigin::Current: from = position; break;
+        case SeekOrigin::End: from = size; break;
+        default: return position;
     }
-    return position;
+    const int64_t target = from + offset;
+    if (target < 0 || target > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(target);
 }
-
-}  // namespace
 
 KvFileIStream::KvFileIStream(const KvFile& path) {
     file_ = std::fopen(path.CStr(), "rb");
@@ -54,8 +52,10 @@ KvMemIStream::KvMemIStream(const void* data, uint32_t size_) : KvBaseMemStream(s
 }
 
 bool KvMemIStream::Seek(int32_t offset, SeekOrigin origin) {
-    position_ = SeekTarget(position_, size, offset, origin);
-    return static_cast<int32_t>(position_) > static_cast<int32_t>(size);
+    const std::optional<uint32_t> target = SeekTarget(position_, size, offset, origin);
+    if (!target) return true;
+    position_ = *target;
+    return position_ > size;
 }
 
 int32_t KvMemIStream::Read(void* buffer, uint32_t count) {
@@ -71,20 +71,25 @@ KvElasticMemOStream::KvElasticMemOStream() : data_(new uint8_t[100]), capacity_(
 KvElasticMemOStream::~KvElasticMemOStream() { delete[] data_; }
 
 bool KvElasticMemOStream::Seek(int32_t offset, SeekOrigin origin) {
-    position_ = SeekTarget(position_, size, offset, origin);
+    const std::optional<uint32_t> target = SeekTarget(position_, size, offset, origin);
+    if (!target) return true;
+    position_ = *target;
     return position_ > size;
 }
 
 int32_t KvElasticMemOStream::Write(const void* buffer, uint32_t count) {
-    uint32_t needed = position_ + count;
-    if (needed < position_) return 0;  // past 4 GiB: refuse rather than wrap around
+    constexpr uint64_t kLargestCapacity = UINT32_MAX / 100 * 100;
+    const uint64_t needed = uint64_t{position_} + count;
+    if (needed > kLargestCapacity) return 0;  // past 4 GiB: refuse rather than wrap around
     if (needed > capacity_) {
-        uint32_t grown = (needed + 99) / 100 * 100;
-        auto* block = new uint8_t[grown];
+        // Doubling keeps a text written byte by byte linear; rounding up to 100 serves
+        // a single large write without over-allocating.
+        const uint64_t grown = std::max((needed + 99) / 100 * 100, uint64_t{capacity_} * 2);
+        capacity_ = static_cast<uint32_t>(std::min(grown, kLargestCapacity));
+        auto* block = new uint8_t[capacity_];
         std::memcpy(block, data_, size);
         delete[] data_;
         data_ = block;
-        capacity_ = grown;
     }
     std::memcpy(data_ + position_, buffer, count);
     position_ += count;

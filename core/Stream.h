@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "core/KvString.h"
 
@@ -17,7 +18,8 @@ public:
     virtual ~KvStream() = default;
     // Current position; -1 when the stream is not open.
     virtual int32_t GetPos() = 0;
-    // Returns true on failure: the new position lies past the end, or the stream is not open.
+    // Returns true on failure: the new position lies past the end (it still moves there),
+    // before the start (it stays where it was), or the stream is not open.
     virtual bool Seek(int32_t offset, SeekOrigin origin) = 0;
     virtual bool IsOpen() = 0;
     virtual bool IsEof() = 0;
@@ -75,7 +77,8 @@ public:
     int32_t Read(void* buffer, uint32_t count) override;
 };
 
-// A growable output block; capacity grows in steps of 100 bytes.
+// A growable output block. Its capacity is a multiple of 100 bytes and at least doubles
+// when it grows, so writing n bytes one at a time copies O(n) bytes in all.
 class KvElasticMemOStream : public KvOStream {
 public:
     KvElasticMemOStream();
@@ -97,6 +100,10 @@ private:
     uint32_t capacity_;
     uint32_t position_ = 0;
 };
+
+// Where a seek of the memory and archive streams lands from position in content of size
+// bytes; nothing when that lies before the start or beyond 32 bits.
+std::optional<uint32_t> SeekTarget(uint32_t position, uint32_t size, int32_t offset, SeekOrigin origin);
 
 // Reads a 32-bit little-endian length, then that many bytes, into out.
 // Returns false when the stream held fewer bytes than announced (out then holds what was read).

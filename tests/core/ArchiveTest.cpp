@@ -167,8 +167,12 @@ TEST_F(Archive, ReadsAndSeeksOnlyWithinAnEntry) {
     EXPECT_FALSE(in.IsEof());
     EXPECT_EQ(in.GetPos(), 11);
     EXPECT_EQ(in.Read(&c, 1), 0);
-    EXPECT_TRUE(in.Seek(-1, SeekOrigin::Begin));  // before the start is a failure too
-    EXPECT_EQ(in.Read(&c, 1), 0);
+    EXPECT_FALSE(in.Seek(-3, SeekOrigin::End));
+    EXPECT_TRUE(in.Seek(-1, SeekOrigin::Begin));  // before the start fails and stays put
+    EXPECT_TRUE(in.Seek(-8, SeekOrigin::Current));
+    EXPECT_EQ(in.GetPos(), 7);
+    EXPECT_EQ(in.Read(&c, 1), 1);
+    EXPECT_EQ(c, '7');
 }
 
 TEST_F(Archive, StaysClosedForAMissingFileOrAForeignMagic) {

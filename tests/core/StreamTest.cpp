@@ -11,7 +11,7 @@
 namespace kv {
 namespace {
 
-TEST(ElasticStream, GrowsInStepsOfOneHundredBytes) {
+TEST(ElasticStream, GrowsToMultiplesOfOneHundredBytes) {
     KvElasticMemOStream out;
     EXPECT_EQ(out.Capacity(), 100u);
     std::string bytes(250, 'a');
@@ -23,6 +23,41 @@ TEST(ElasticStream, GrowsInStepsOfOneHundredBytes) {
     big.Write(bytes.data(), 250);
     EXPECT_EQ(big.Capacity(), 300u);
     EXPECT_EQ(big.size, 250u);
+}
+
+// Regression: the capacity grew by 100 bytes at a time, so a text written byte by byte
+// was copied once per 100 bytes and compiling a large robot file took quadratic time.
+TEST(ElasticStream, AtLeastDoublesItsCapacityWhenWrittenByteByByte) {
+    KvElasticMemOStream out;
+    int growths = 0;
+    for (uint32_t i = 0, capacity = out.Capacity(); i < 1000000; ++i) {
+        out.Write("x", 1);
+        if (out.Capacity() == capacity) continue;
+        ++growths;
+        EXPECT_GE(out.Capacity(), 2 * capacity);
+        EXPECT_EQ(out.Capacity() % 100, 0u);
+        capacity = out.Capacity();
+    }
+    EXPECT_EQ(growths, 14);  // 100 * 2^14 is the first capacity above a million
+    EXPECT_EQ(out.size, 1000000u);
+    EXPECT_EQ(out.Data()[999999], 'x');
+}
+
+// Regression: a seek before the start wrapped the position, and the next write
+// computed a small size and wrote before the block.
+TEST(ElasticStream, RefusesASeekBeforeTheStartAndKeepsItsPosition) {
+    KvElasticMemOStream out;
+    out.Write("abcd", 4);
+    EXPECT_TRUE(out.Seek(-10, SeekOrigin::Begin));
+    EXPECT_EQ(out.GetPos(), 4);
+    EXPECT_TRUE(out.Seek(-5, SeekOrigin::Current));
+    EXPECT_TRUE(out.Seek(-5, SeekOrigin::End));
+    EXPECT_EQ(out.GetPos(), 4);
+    EXPECT_EQ(out.Write("ef", 2), 2);
+    EXPECT_EQ(out.size, 6u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Data()), 6), "abcdef");
+    EXPECT_FALSE(out.Seek(-6, SeekOrigin::End));
+    EXPECT_EQ(out.GetPos(), 0);
 }
 
 TEST(ElasticStream, KeepsContentWhenGrowingAndOverwritingAfterASeek) {
@@ -55,6 +90,20 @@ TEST(MemoryStream, SeeksReportFailurePastTheEndButStillMove) {
     EXPECT_FALSE(in.Seek(-2, SeekOrigin::Current));
     EXPECT_EQ(in.GetPos(), 1);
     EXPECT_FALSE(in.IsEof());
+}
+
+// Regression: a seek before the start reported success with a wrapped position.
+TEST(MemoryStream, RefusesASeekBeforeTheStartAndKeepsItsPosition) {
+    const char data[] = {'a', 'b', 'c'};
+    KvMemIStream in(data, 3);
+    in.Seek(1, SeekOrigin::Begin);
+    EXPECT_TRUE(in.Seek(-1, SeekOrigin::Begin));
+    EXPECT_TRUE(in.Seek(-2, SeekOrigin::Current));
+    EXPECT_TRUE(in.Seek(-4, SeekOrigin::End));
+    EXPECT_EQ(in.GetPos(), 1);
+    char c = 0;
+    EXPECT_EQ(in.Read(&c, 1), 1);
+    EXPECT_EQ(c, 'b');
 }
 
 TEST(MemoryStream, ClampsAReadThatPassesTheEndOfTheBlock) {
