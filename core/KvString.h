@@ -18,6 +18,9 @@ public:
     KvString(const char* data, std::size_t n) : text_(data, n) {}
     KvString(const KvString&) = default;
     KvString& operator=(const KvString&) = default;
+    // Declared because the virtual destructor would otherwise turn every move into a copy.
+    KvString(KvString&&) noexcept = default;
+    KvString& operator=(KvString&&) noexcept = default;
     virtual ~KvString() = default;
 
     std::size_t Length() const;

@@ -92,7 +92,7 @@ std::vector<Token> TokenizeSource(KvIStream& source) {
     KvMemIStream stream(cleaned.data(), static_cast<uint32_t>(cleaned.size()));
     Lexer lexer(stream);
     lexer.Tokenize();
-    return lexer.Tokens();
+    return lexer.TakeTokens();
 }
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 // unknown characters are dropped and numbers wrap, every complaint comes from the parser.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/KvString.h"
@@ -43,6 +44,7 @@ public:
     // Rewinds the stream and fills the token list.
     void Tokenize();
     const std::vector<Token>& Tokens() const { return tokens_; }
+    std::vector<Token> TakeTokens() { return std::move(tokens_); }
 
 private:
     KvIStream& input_;

@@ -1,6 +1,7 @@
-// Compile speed in source lines per second on a generated 5000-line robot program:
+// Compile speed on generated robot programs of 5000 lines (about 140 KB), 1 MB and 8 MB:
 // many functions with nested if and while statements, expressions of every level,
-// compound assignments and calls.
+// compound assignments and calls. Time per compile should grow linearly with the size,
+// so MB/s (bytes_per_second) stays about the same for every size.
 
 #include <benchmark/benchmark.h>
 
@@ -13,8 +14,6 @@
 namespace {
 
 using namespace kv;
-
-constexpr int kTargetLines = 5000;
 
 // One function of about 40 lines; each calls the one before it.
 void AppendFunction(std::string& out, int k) {
@@ -58,29 +57,33 @@ void AppendFunction(std::string& out, int k) {
     out += "}\n\n";
 }
 
-std::string GenerateProgram(int& lines) {
-    std::string out = "int shots, turns;\n\n";
-    int k = 0;
-    auto count = [](const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); };
+int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+// A program of at least targetLines lines and targetBytes bytes, padded with comments.
+std::string GenerateProgram(int targetLines, std::size_t targetBytes) {
     constexpr int kMainLines = 7;
+    std::string out = "int shots, turns;\n\n";
+    int lines = CountLines(out), k = 0;
     for (;;) {
         std::string function;
         AppendFunction(function, k);
-        if (count(out) + count(function) + kMainLines > kTargetLines) break;
+        const int more = CountLines(function);
+        if (lines + more + kMainLines > targetLines && out.size() + function.size() > targetBytes) break;
         out += function;
+        lines += more;
         ++k;
     }
     out += "main()\n{\n    while (1) {\n        turns++;\n";
     out += "        shots += step" + std::to_string(k - 1) + "(turns, shots);\n    }\n}\n";
-    while (count(out) < kTargetLines) out += "/* padding */\n";
-    lines = count(out);
+    lines += kMainLines;
+    for (; lines < targetLines || out.size() < targetBytes; ++lines) out += "/* padding */\n";
     return out;
 }
 
+// Arguments: the source's lines and bytes at least.
 void BM_Compile(benchmark::State& state) {
-    int lines = 0;
-    const std::string program = GenerateProgram(lines);
-    int64_t compiled = 0;
+    const std::string program = GenerateProgram(static_cast<int>(state.range(0)), state.range(1));
+    const int lines = CountLines(program);
     for (auto _ : state) {
         KvMemIStream source(program.data(), static_cast<uint32_t>(program.size()));
         CompileResult result = RobotCompiler::Compile(source);
@@ -89,11 +92,20 @@ void BM_Compile(benchmark::State& state) {
             return;
         }
         benchmark::DoNotOptimize(result.program->code.data());
-        compiled += lines;
     }
-    state.counters["lines"] = benchmark::Counter(static_cast<double>(compiled), benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(program.size()));
+    state.counters["lines"] = benchmark::Counter(static_cast<double>(state.iterations()) * lines,
+                                                 benchmark::Counter::kIsRate);
     state.counters["source_lines"] = lines;
+    state.counters["source_MB"] = static_cast<double>(program.size()) / (1 << 20);
 }
-BENCHMARK(BM_Compile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Compile)
+    ->ArgNames({"lines", "bytes"})
+    ->Args({5000, 0})
+    ->Args({0, 1 << 20})
+    ->Args({0, 2 << 20})
+    ->Args({0, 4 << 20})
+    ->Args({0, 8 << 20})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
