@@ -1,5 +1,6 @@
 #include "vm/VMachine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -61,7 +62,7 @@ void KvVMachine::Restart() {
 
 void KvVMachine::Step(double dt) {
     if (status_ == VmStatus::Finished) return;
-    time_ += dt;
+    if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
     int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
     const double q = CostTable(op) * kSecondsPerCostUnit;

@@ -18,6 +18,9 @@ public:
     static constexpr int32_t kStackSize = 200000;
     static constexpr int32_t kCallStackSize = 100000;
     static constexpr double kSecondsPerCostUnit = 0.003;
+    // The most time one step may hold: 2^31 cost units (about 75 days). A step given
+    // more keeps only this much, so no dt, however large, makes a step endless.
+    static constexpr double kMaxStepSeconds = 2147483648.0 * kSecondsPerCostUnit;
 
     KvVMachine();
 
@@ -28,7 +31,8 @@ public:
     void AttachRobot(KvBaseRobot* robot);
 
     // Adds dt to the time budget and executes while the cost of the instruction the
-    // step began at fits strictly into it.
+    // step began at fits strictly into it. A negative or NaN dt adds nothing; the
+    // budget is capped at kMaxStepSeconds.
     void Step(double dt) override;
     // Executes the instruction at pc. Anything but Ok leaves pc unchanged.
     VmStatus Execute();

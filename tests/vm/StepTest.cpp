@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "vm/VMachine.h"
@@ -87,6 +88,28 @@ TEST_F(Stepping, AnEndlessLoopIsBoundedByTheStepTime) {
     Load({{JMP, 0}});
     EXPECT_EQ(StepCount(0.3), 99);  // 0.3 / 0.003 in doubles leaves the hundredth unpaid
     EXPECT_FALSE(vm.Finished());
+}
+
+// Regression: an infinite or huge dt made a step of an endless loop run forever.
+TEST_F(Stepping, AnInfiniteOrHugeStepPaysForAtMostTwoToThe31CostUnits) {
+    Load({{SQRT}, {JMP, 0}});  // every instruction charged 20 units, as the step starts at SQRT
+    vm.Push(16);
+    const int expected = (1 << 30) / 10;  // 2^31 units at 20 each
+    EXPECT_NEAR(StepCount(std::numeric_limits<double>::infinity()), expected, 1);
+    EXPECT_LE(vm.Time(), 0.06);
+    EXPECT_EQ(vm.Pc(), 0);
+    EXPECT_FALSE(vm.Finished());
+}
+
+TEST_F(Stepping, IgnoresANegativeOrNaNStep) {
+    Load({{NOP}, {JMP, 0}});
+    EXPECT_EQ(StepCount(-1.0), 0);
+    EXPECT_EQ(StepCount(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(StepCount(-std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(vm.Time(), 0.0);
+    EXPECT_EQ(StepCount(0.01), 3);  // as if those steps had never been given
+    EXPECT_EQ(StepCount(0.01), 3);
+    EXPECT_EQ(StepCount(0.01), 4);
 }
 
 }  // namespace

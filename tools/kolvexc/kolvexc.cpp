@@ -23,6 +23,9 @@ const char* const kUsage =
     "       kolvexc --help | --version\n"
     "The stand-in robot's scan returns 0, cannon 1, drive 0; damage, speed and position read 0.\n";
 
+// The game steps at most 0.3 s at a time; an hour is already far beyond any real step.
+constexpr int kMaxDtSeconds = 3600;
+
 // Answers the robot calls the way the trace promises and prints each one.
 class StandInRobot : public KvBaseRobot {
 public:
@@ -160,7 +163,8 @@ int main(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--dt")) {
             char* end = nullptr;
             if (hasValue) dt = std::strtod(argv[++i], &end);
-            if (!end || *end != '\0' || !(dt >= 0)) return Fail("--dt needs a time in seconds");
+            if (!end || *end != '\0' || !(dt >= 0 && dt <= kMaxDtSeconds))
+                return Fail(("--dt needs a time from 0 to " + std::to_string(kMaxDtSeconds) + " seconds").c_str());
         } else if (arg[0] == '-' && arg[1] != '\0') {
             return Fail((std::string("unknown option ") + arg).c_str());
         } else {
