@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "core/Angles.h"
+
 namespace kv {
 
 const std::array<KvPartInfo, KvDebrisParts::kPieceCount> KvDebrisParts::kTable = {{
@@ -57,7 +59,7 @@ void KvDebrisParts::SetBodyTexture(KvTexture* texture) {
 KvMatrix KvDebrisParts::RootMatrix(double x, double y, double z, double headingDegrees) {
     // The file's -y (the robot's front) becomes world +z under the axis conversion; turning
     // about the vertical by 90 degrees minus the heading lays it along (cos h, 0, sin h).
-    const double a = (90.0 - headingDegrees) * M_PI / 180.0;
+    const double a = Radians(90.0 - headingDegrees);
     KvMatrix m = Identity();
     m[0] = std::cos(a);
     m[2] = -std::sin(a);

@@ -4,13 +4,11 @@
 
 #include <array>
 
+#include "core/Vec3.h"
+
 namespace kv {
 
 using KvMatrix = std::array<double, 16>;
-
-struct KvVec3 {
-    double x = 0, y = 0, z = 0;
-};
 
 KvMatrix Zero();
 KvMatrix Identity();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/Angles.h"
 #include "core/Random.h"
 #include "core/Stream.h"
 #include "lang/RobotCompiler.h"
@@ -11,8 +12,6 @@
 namespace kv {
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 double Distance(Vec2 a, Vec2 b) { return (a - b).Length(); }
 
@@ -147,7 +146,7 @@ int32_t KvGameHolder::Scan(const KvGLRobot& robot, int32_t direction, int32_t re
     for (const KvGLRobot* other : robots) {
         if (other == &robot || other->dead) continue;
         const Vec2 d = other->position - robot.position;
-        const double bearing = std::atan2(d.y, d.x) * 180 / kPi;
+        const double bearing = Degrees(std::atan2(d.y, d.x));
         // The short way round: an arc across 180 degrees is not cut there.
         double off = std::fmod(std::fabs(bearing - direction), 360.0);
         if (off > 180) off = 360 - off;

@@ -11,11 +11,6 @@ namespace {
 // A value from 0 to m drawn from the thread's generator.
 double R(double m) { return NextRandom() * m / 32767; }
 
-KvVec3 Unit(double x, double y, double z) {
-    const double n = std::sqrt(x * x + y * y + z * z);
-    return n > 0 ? KvVec3{x / n, y / n, z / n} : KvVec3{};
-}
-
 }  // namespace
 
 void KvHeightField::GenerateHills() {
@@ -65,9 +60,9 @@ void KvHeightField::ComputeNormals() {
             // edges the previous vertex stands in and the product flips once per swap.
             const bool lastRow = r == kSize - 1, lastColumn = c == kSize - 1;
             const int ar = lastRow ? r - 1 : r + 1, bc = lastColumn ? c - 1 : c + 1;
-            const KvVec3 a = Unit(0, Y(ar, c) - Y(r, c), ar - r);
-            const KvVec3 b = Unit(bc - c, Y(r, bc) - Y(r, c), 0);
-            KvVec3 n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+            const KvVec3 a = Normalised({0, Y(ar, c) - Y(r, c), static_cast<double>(ar - r)});
+            const KvVec3 b = Normalised({static_cast<double>(bc - c), Y(r, bc) - Y(r, c), 0});
+            KvVec3 n = Cross(a, b);
             if (lastRow != lastColumn) n = {-n.x, -n.y, -n.z};
             normals_[r * kSize + c] = n;
         }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/Angles.h"
 #include "sim/GameHolder.h"
 #include "sim/Rocket.h"
 #include "vm/VMachine.h"
@@ -10,7 +11,6 @@ namespace kv {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
@@ -74,7 +74,7 @@ int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
 
 Vec2 KvGLRobot::HeadingVector() const {
     if (heading != unitHeading_) {
-        const double h = heading * kPi / 180;
+        const double h = Radians(heading);
         unit_ = {std::cos(h), std::sin(h)};
         unitHeading_ = heading;
     }

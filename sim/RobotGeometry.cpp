@@ -2,22 +2,8 @@
 
 #include <cmath>
 
+#include "core/Angles.h"
 namespace kv {
-
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-KvVec3 Normalised(KvVec3 v) {
-    const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return n > 0 ? KvVec3{v.x / n, v.y / n, v.z / n} : v;
-}
-
-KvVec3 Cross(const KvVec3& a, const KvVec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-}  // namespace
 
 RobotGeometry RobotGeometry::FromModel(const KvVec3& bodyMin, const KvVec3& bodyMax, const KvMatrix& turret,
                                        const KvMatrix& turretTop, const KvMatrix& barrel, const KvMatrix& barrelEnd,
@@ -35,7 +21,7 @@ RobotGeometry RobotGeometry::FromModel(const KvVec3& bodyMin, const KvVec3& body
 KvMatrix RobotGeometry::BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees) {
     const double gx = SceneX(position.x), gz = SceneZ(position.y);
     const double h0 = ground.HeightAt(gx, gz);
-    const double heading = headingDegrees * kPi / 180;
+    const double heading = Radians(headingDegrees);
     // Sample the ground a tenth of a unit ahead and to the side to lean with the slope.
     const KvVec3 f = Normalised({std::cos(heading), 0, std::sin(heading)});
     const double h1 = ground.HeightAt(gx + f.x / 10, gz + f.z / 10);
@@ -56,7 +42,7 @@ KvVec3 RobotGeometry::MuzzlePoint(const KvHeightField& ground, Vec2 position, do
     const KvMatrix turret = Product(body, turretLocal);
     // The turret's forward is its local -y: turn it about its own z axis until that points
     // along the cannon direction in the world.
-    const double theta = cannonDegrees * kPi / 180 - std::atan2(turret[6], turret[4]) + kPi;
+    const double theta = Radians(cannonDegrees) - std::atan2(turret[6], turret[4]) + kPi;
     const double c = std::cos(theta), s = std::sin(theta);
     const KvMatrix turn = {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const KvMatrix muzzle = Product(Product(turret, turn), muzzleLocal);

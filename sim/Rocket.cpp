@@ -2,12 +2,12 @@
 
 #include <cmath>
 
+#include "core/Angles.h"
 #include "sim/GameHolder.h"
 
 namespace kv {
 
 namespace {
-constexpr double kPi = 3.141592653589793;
 constexpr double kEdge = 999;
 }  // namespace
 
@@ -20,7 +20,7 @@ KvRocket::KvRocket(KvGameHolder& holder, int32_t colourIndex, Vec2 start, KvVec3
       range(range),
       launchPoint(launchPoint),
       holder_(holder) {
-    const double d = directionDegrees * kPi / 180;
+    const double d = Radians(directionDegrees);
     direction = {std::cos(d), std::sin(d)};
 
     // Cut the flight where it meets an edge: first by x, then by y.
@@ -47,7 +47,7 @@ KvRocket::KvRocket(KvGameHolder& holder, int32_t colourIndex, Vec2 start, KvVec3
     // h(0) = 0, h(L/2) = delta/2 + rise, h(L) = delta: the shell lands on the ground at e.
     const KvVec3 end = holder.ScenePoint(e);
     const double dx = end.x - launchPoint.x, dz = end.z - launchPoint.z;
-    arcLength = std::sqrt(dx * dx + dz * dz);
+    arcLength = Vec2{dx, dz}.Length();
     const double delta = end.y - launchPoint.y;
     if (arcLength > 0) {
         arcA = -4 * kArcRise / (arcLength * arcLength);

@@ -5,13 +5,12 @@
 #include <cstring>
 #include <limits>
 
+#include "core/Angles.h"
 #include "core/Random.h"
 
 namespace kv {
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 // Truncation toward zero; NaN and anything outside 32 bits becomes INT32_MIN.
 int32_t TruncToInt(double v) {
@@ -139,10 +138,10 @@ VmStatus KvVMachine::Unary(int32_t op) {
             a = NextRandom() % a;
             break;
         case SQRT: a = TruncToInt(std::sqrt(static_cast<double>(a))); break;
-        case SIN: a = TruncToInt(std::sin(a * kPi / 180) * 100000); break;
-        case COS: a = TruncToInt(std::cos(a * kPi / 180) * 100000); break;
-        case TAN: a = TruncToInt(std::tan(a * kPi / 180) * 100000); break;
-        case ATAN: a = TruncToInt(std::atan(a / 100000.0) * 180 / kPi); break;
+        case SIN: a = TruncToInt(std::sin(Radians(a)) * 100000); break;
+        case COS: a = TruncToInt(std::cos(Radians(a)) * 100000); break;
+        case TAN: a = TruncToInt(std::tan(Radians(a)) * 100000); break;
+        case ATAN: a = TruncToInt(Degrees(std::atan(a / 100000.0))); break;
     }
     return VmStatus::Ok;
 }

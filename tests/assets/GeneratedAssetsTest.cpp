@@ -16,6 +16,7 @@
 #include "assets/DebrisParts.h"
 #include "assets/ModelFile.h"
 #include "assets/ModelParts.h"
+#include "core/Angles.h"
 #include "core/Stream.h"
 
 namespace kv {
@@ -50,7 +51,7 @@ protected:
 
     // The robot's body frame on level ground at the origin, as the robot's drawing sets it.
     static KvMatrix BodyFrame(double headingDegrees) {
-        const double h = headingDegrees * M_PI / 180;
+        const double h = Radians(headingDegrees);
         const KvVec3 f{std::cos(h), 0, std::sin(h)}, s{-f.z, 0, f.x};
         KvMatrix m = Identity();
         m[0] = -s.x, m[1] = -s.y, m[2] = -s.z;
@@ -64,7 +65,7 @@ protected:
     static void TurnTo(KvModelParts& robot, int part, double directionDegrees) {
         for (KvModelPart& p : robot.parts) p.node.Invalidate();
         const KvMatrix& w = robot[part].node.GetWorld();
-        const double t = directionDegrees * M_PI / 180 - std::atan2(w[6], w[4]) + M_PI;
+        const double t = Radians(directionDegrees) - std::atan2(w[6], w[4]) + kPi;
         KvMatrix r = Identity();
         r[0] = std::cos(t), r[1] = -std::sin(t), r[4] = std::sin(t), r[5] = std::cos(t);
         robot[part].node.local = Product(robot[part].node.local, r);
@@ -134,10 +135,10 @@ TEST_F(GeneratedModels, TurretAndScannerTurnAboutTheVerticalAndTheShellSitsAtThe
         TurnTo(turned, KvModelParts::kScannerHead, direction + 45);
         const KvVec3 axis = Origin(turned[KvModelParts::kTurret].node);
         const KvVec3 tip = Origin(turned[KvModelParts::kShell].node);
-        const double bearing = std::atan2(tip.z - axis.z, tip.x - axis.x) * 180 / M_PI;
+        const double bearing = Degrees(std::atan2(tip.z - axis.z, tip.x - axis.x));
         EXPECT_NEAR(std::remainder(bearing - direction, 360.0), 0, 1e-6) << "heading " << heading;
         const KvMatrix& dish = turned[7].node.GetWorld();
-        const double facing = std::atan2(-dish[6], -dish[4]) * 180 / M_PI;
+        const double facing = Degrees(std::atan2(-dish[6], -dish[4]));
         EXPECT_NEAR(std::remainder(facing - direction - 45, 360.0), 0, 1e-6) << "scanner, heading " << heading;
     }
 }
@@ -151,7 +152,7 @@ TEST_F(GeneratedModels, EveryPieceIsClosedAndFacesOutward) {
         for (std::size_t c = 0; c < idx.size(); c += 3) {
             for (int k = 0; k < 3; ++k) ++edges[{idx[c + k], idx[c + (k + 1) % 3]}];
             const KvVec3 &a = pos[idx[c]], &b = pos[idx[c + 1]], &d = pos[idx[c + 2]];
-            volume += a.x * (b.y * d.z - b.z * d.y) - a.y * (b.x * d.z - b.z * d.x) + a.z * (b.x * d.y - b.y * d.x);
+            volume += Dot(a, Cross(b, d));
         }
         ASSERT_FALSE(edges.empty()) << name;
         for (const auto& [edge, count] : edges) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Angles.h"
 #include "sound/SoundSystem.h"
 
 namespace kv {
@@ -38,7 +39,7 @@ const std::string& WaveFile() {
 PcmSound Tone(double seconds) {
     PcmSound pcm{44100, 1, std::vector<int16_t>(static_cast<size_t>(seconds * 44100))};
     for (size_t i = 0; i < pcm.samples.size(); ++i)
-        pcm.samples[i] = static_cast<int16_t>(12000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
+        pcm.samples[i] = static_cast<int16_t>(12000 * std::sin(i * 2 * kPi * 440 / 44100));
     return pcm;
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <map>
 
+#include "core/Angles.h"
+
 namespace kv::gen {
 
 Frame Frame::Rotated(int axis, double angle) const {
@@ -23,7 +25,7 @@ Frame Frame::Rotated(int axis, double angle) const {
 }
 
 UvMap BoxMapping(double scale, double offsetU, double offsetV) {
-    return [=](V3 p, V3 n, double& u, double& v) {
+    return [=](KvVec3 p, KvVec3 n, double& u, double& v) {
         const double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
         if (az >= ax && az >= ay) {
             u = p.x;
@@ -40,17 +42,17 @@ UvMap BoxMapping(double scale, double offsetU, double offsetV) {
     };
 }
 
-int MeshBuilder::AddVertex(V3 p) {
+int MeshBuilder::AddVertex(KvVec3 p) {
     points_.push_back(p);
     return static_cast<int>(points_.size()) - 1;
 }
 
-void MeshBuilder::Loft(const std::vector<std::vector<V3>>& rings, const UvMap& uv, double capInset, bool wrapU) {
+void MeshBuilder::Loft(const std::vector<std::vector<KvVec3>>& rings, const UvMap& uv, double capInset, bool wrapU) {
     const std::size_t n = rings.front().size();
     std::vector<std::vector<int>> ids;
     for (const auto& ring : rings) {
         bool point = true;
-        for (const V3& p : ring) point = point && Length(p - ring[0]) < 1e-9;
+        for (const KvVec3& p : ring) point = point && Length(p - ring[0]) < 1e-9;
         ids.emplace_back(n, point ? AddVertex(ring[0]) : -1);
         if (!point)
             for (std::size_t j = 0; j < n; ++j) ids.back()[j] = AddVertex(ring[j]);
@@ -66,11 +68,11 @@ void MeshBuilder::Loft(const std::vector<std::vector<V3>>& rings, const UvMap& u
             tri(ids[r][j], ids[r + 1][k], ids[r][k]);
         }
     auto centroid = [&](std::size_t r) {
-        V3 c;
-        for (const V3& p : rings[r]) c = c + p;
+        KvVec3 c;
+        for (const KvVec3& p : rings[r]) c = c + p;
         return c * (1.0 / static_cast<double>(n));
     };
-    const V3 axis = Unit(centroid(rings.size() - 1) - centroid(0));
+    const KvVec3 axis = Normalised(centroid(rings.size() - 1) - centroid(0));
     if (ids.front()[0] != ids.front()[1 % n]) {
         int c = AddVertex(centroid(0) + axis * capInset);
         for (std::size_t j = 0; j < n; ++j) tri(c, ids.front()[j], ids.front()[(j + 1) % n]);
@@ -90,7 +92,7 @@ void MeshBuilder::Loft(const std::vector<std::vector<V3>>& rings, const UvMap& u
 
 void MeshBuilder::AddTri(int a, int b, int c, const UvMap& uv, bool wrapU) {
     Tri t{{a, b, c}, {}};
-    V3 normal = Unit(Cross(points_[b] - points_[a], points_[c] - points_[a]));
+    KvVec3 normal = Normalised(Cross(points_[b] - points_[a], points_[c] - points_[a]));
     for (int k = 0; k < 3; ++k) uv(points_[t.v[k]], normal, t.uv[k][0], t.uv[k][1]);
     if (wrapU) {
         double lo = std::min({t.uv[0][0], t.uv[1][0], t.uv[2][0]}), hi = std::max({t.uv[0][0], t.uv[1][0], t.uv[2][0]});
@@ -101,12 +103,12 @@ void MeshBuilder::AddTri(int a, int b, int c, const UvMap& uv, bool wrapU) {
     tris_.push_back(t);
 }
 
-void MeshBuilder::BevelBox(V3 c, V3 h, double b, const UvMap& uv) {
+void MeshBuilder::BevelBox(KvVec3 c, KvVec3 h, double b, const UvMap& uv) {
     // Rings along y: the bevelled x-z section, inset at both ends by the bevel.
     auto section = [&](double y, double inset) {
         const double x0 = h.x - inset, z0 = h.z - inset;
         const double xb = x0 - b, zb = z0 - b;
-        std::vector<V3> ring = {{c.x + x0, c.y + y, c.z - zb}, {c.x + x0, c.y + y, c.z + zb}, {c.x + xb, c.y + y, c.z + z0},
+        std::vector<KvVec3> ring = {{c.x + x0, c.y + y, c.z - zb}, {c.x + x0, c.y + y, c.z + zb}, {c.x + xb, c.y + y, c.z + z0},
                                 {c.x - xb, c.y + y, c.z + z0}, {c.x - x0, c.y + y, c.z + zb}, {c.x - x0, c.y + y, c.z - zb},
                                 {c.x - xb, c.y + y, c.z - z0}, {c.x + xb, c.y + y, c.z - z0}};
         return ring;
@@ -114,16 +116,16 @@ void MeshBuilder::BevelBox(V3 c, V3 h, double b, const UvMap& uv) {
     Loft({section(-h.y, b), section(-h.y + b, 0), section(h.y - b, 0), section(h.y, b)}, uv);
 }
 
-void MeshBuilder::Lathe(int axis, V3 centre, const std::vector<std::pair<double, double>>& profile, int n, const UvMap& uv,
+void MeshBuilder::Lathe(int axis, KvVec3 centre, const std::vector<std::pair<double, double>>& profile, int n, const UvMap& uv,
                         bool wrapU) {
-    const double startAngle = M_PI / n;
-    std::vector<std::vector<V3>> rings;
+    const double startAngle = kPi / n;
+    std::vector<std::vector<KvVec3>> rings;
     for (const auto& [along, radius] : profile) {
-        std::vector<V3> ring;
+        std::vector<KvVec3> ring;
         for (int j = 0; j < n; ++j) {
-            const double a = startAngle + 2 * M_PI * j / n;
+            const double a = startAngle + 2 * kPi * j / n;
             const double c = std::cos(a) * radius, s = std::sin(a) * radius;
-            V3 p = axis == 0 ? V3{along, c, s} : axis == 1 ? V3{s, along, c} : V3{c, s, along};
+            KvVec3 p = axis == 0 ? KvVec3{along, c, s} : axis == 1 ? KvVec3{s, along, c} : KvVec3{c, s, along};
             ring.push_back(centre + p);
         }
         rings.push_back(ring);
@@ -143,8 +145,8 @@ bool MeshBuilder::IsClosed() const {
 }
 
 KvModelObject MeshBuilder::Build(const char* name, const Frame& frame, double creaseDeg) const {
-    const double cosCrease = std::cos(creaseDeg * M_PI / 180);
-    std::vector<V3> faceNormal(tris_.size());
+    const double cosCrease = std::cos(Radians(creaseDeg));
+    std::vector<KvVec3> faceNormal(tris_.size());
     std::vector<std::vector<int>> facesOf(points_.size());
     for (std::size_t f = 0; f < tris_.size(); ++f) {
         const Tri& t = tris_[f];
@@ -155,25 +157,25 @@ KvModelObject MeshBuilder::Build(const char* name, const Frame& frame, double cr
     KvModelObject o;
     o.name = name;
     o.secondName = name;
-    const V3 rows[4] = {frame.x, frame.y, frame.z, frame.origin};
+    const KvVec3 rows[4] = {frame.x, frame.y, frame.z, frame.origin};
     for (int r = 0; r < 4; ++r) {
         o.placement[r][0] = static_cast<float>(rows[r].x);
         o.placement[r][1] = static_cast<float>(rows[r].y);
         o.placement[r][2] = static_cast<float>(rows[r].z);
     }
-    for (const V3& p : points_) {
-        V3 w = frame.Apply(p);
+    for (const KvVec3& p : points_) {
+        KvVec3 w = frame.Apply(p);
         o.vertices.push_back({static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z)});
     }
     for (std::size_t f = 0; f < tris_.size(); ++f) {
         const Tri& t = tris_[f];
         KvModelFace face;
-        const V3 own = Unit(faceNormal[f]);
+        const KvVec3 own = Normalised(faceNormal[f]);
         for (int k = 0; k < 3; ++k) {
-            V3 sum;
+            KvVec3 sum;
             for (int g : facesOf[static_cast<std::size_t>(t.v[k])])
-                if (Dot(Unit(faceNormal[static_cast<std::size_t>(g)]), own) >= cosCrease) sum = sum + faceNormal[static_cast<std::size_t>(g)];
-            V3 n = frame.Turn(Unit(sum));
+                if (Dot(Normalised(faceNormal[static_cast<std::size_t>(g)]), own) >= cosCrease) sum = sum + faceNormal[static_cast<std::size_t>(g)];
+            KvVec3 n = frame.Turn(Normalised(sum));
             face.vertex[k] = static_cast<uint32_t>(t.v[k]);
             face.textureVertex[k] = static_cast<uint32_t>(o.textureVertices.size());
             o.textureVertices.push_back({static_cast<float>(t.uv[k][0]), static_cast<float>(t.uv[k][1]), 0.0f});

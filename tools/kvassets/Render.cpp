@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/Angles.h"
+
 namespace kv::gen {
 
 namespace {
@@ -24,16 +26,16 @@ Rgba Sample(const Image& t, double u, double v) {
 Rasteriser::Rasteriser(Image& target)
     : img_(target), depth_(static_cast<std::size_t>(target.width * target.height), std::numeric_limits<double>::infinity()) {}
 
-void Rasteriser::LookAt(V3 eye, V3 target, double fovDegrees) {
+void Rasteriser::LookAt(KvVec3 eye, KvVec3 target, double fovDegrees) {
     eye_ = eye;
-    forward_ = Unit(target - eye);
-    right_ = Unit(Cross(forward_, V3{0, 1, 0}));
+    forward_ = Normalised(target - eye);
+    right_ = Normalised(Cross(forward_, KvVec3{0, 1, 0}));
     up_ = Cross(right_, forward_);
-    focal_ = img_.height / 2.0 / std::tan(fovDegrees * M_PI / 360);
+    focal_ = img_.height / 2.0 / std::tan(Radians(fovDegrees / 2));
 }
 
-bool Rasteriser::Project(V3 p, double& x, double& y, double& depth) const {
-    const V3 d = p - eye_;
+bool Rasteriser::Project(KvVec3 p, double& x, double& y, double& depth) const {
+    const KvVec3 d = p - eye_;
     depth = Dot(d, forward_);
     if (depth < 0.01) return false;
     x = img_.width / 2.0 + Dot(d, right_) * focal_ / depth;
@@ -63,7 +65,7 @@ void Rasteriser::AddMesh(std::vector<RenderTri>& out, const KvMesh& mesh, const 
 namespace {
 
 struct ClipVertex {
-    V3 p, n;
+    KvVec3 p, n;
     double u, v;
 };
 
@@ -101,12 +103,12 @@ void Rasteriser::Draw(const std::vector<RenderTri>& tris) {
 }
 
 void Rasteriser::DrawClipped(const RenderTri& t) {
-    const V3 sun = Unit(V3{-0.5, 1.0, -0.35});
+    const KvVec3 sun = Normalised(KvVec3{-0.5, 1.0, -0.35});
     const int w = img_.width, h = img_.height;
     {
         double sx[3], sy[3], sz[3];
         for (int k = 0; k < 3; ++k) {
-            V3 d = t.p[k] - eye_;
+            KvVec3 d = t.p[k] - eye_;
             sz[k] = Dot(d, forward_);
             sx[k] = w / 2.0 + Dot(d, right_) * focal_ / sz[k];
             sy[k] = h / 2.0 - Dot(d, up_) * focal_ / sz[k];
@@ -135,14 +137,14 @@ void Rasteriser::DrawClipped(const RenderTri& t) {
                 double& dz = depth_[static_cast<std::size_t>(y * w + x)];
                 if (z >= dz) continue;
                 dz = z;
-                V3 n = Unit(t.n[0] * pw[0] + t.n[1] * pw[1] + t.n[2] * pw[2]);
+                KvVec3 n = Normalised(t.n[0] * pw[0] + t.n[1] * pw[1] + t.n[2] * pw[2]);
                 const double u = t.uv[0][0] * pw[0] + t.uv[1][0] * pw[1] + t.uv[2][0] * pw[2];
                 const double v = t.uv[0][1] * pw[0] + t.uv[1][1] * pw[1] + t.uv[2][1] * pw[2];
                 Rgba c = t.texture ? Sample(*t.texture, u, v) : Rgba{0.7f, 0.7f, 0.7f, 1};
-                const V3 pos = t.p[0] * pw[0] + t.p[1] * pw[1] + t.p[2] * pw[2];
-                const V3 view = Unit(eye_ - pos);
+                const KvVec3 pos = t.p[0] * pw[0] + t.p[1] * pw[1] + t.p[2] * pw[2];
+                const KvVec3 view = Normalised(eye_ - pos);
                 const double diffuse = std::max(0.0, Dot(n, sun));
-                const double specular = std::pow(std::max(0.0, Dot(n, Unit(sun + view))), 24) * 0.35;
+                const double specular = std::pow(std::max(0.0, Dot(n, Normalised(sun + view))), 24) * 0.35;
                 const double sky = 0.35 + 0.15 * n.y;
                 const double light = sky + 0.85 * diffuse;
                 Rgba lit{static_cast<float>(c.r * t.tint.r * light + specular), static_cast<float>(c.g * t.tint.g * light + specular),

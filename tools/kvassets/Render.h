@@ -11,8 +11,8 @@
 namespace kv::gen {
 
 struct RenderTri {
-    V3 p[3];
-    V3 n[3];
+    KvVec3 p[3];
+    KvVec3 n[3];
     double uv[3][2];
     const Image* texture;
     Rgba tint{1, 1, 1, 1};
@@ -21,10 +21,10 @@ struct RenderTri {
 class Rasteriser {
 public:
     explicit Rasteriser(Image& target);
-    void LookAt(V3 eye, V3 target, double fovDegrees);
+    void LookAt(KvVec3 eye, KvVec3 target, double fovDegrees);
     void Draw(const std::vector<RenderTri>& tris);
     // Screen position and distance of a world point; false when it lies behind the eye.
-    bool Project(V3 p, double& x, double& y, double& depth) const;
+    bool Project(KvVec3 p, double& x, double& y, double& depth) const;
     // Blends towards colour with distance (metres for 63 % of the way); 0 turns fog off.
     void SetFog(Rgba colour, double distance) {
         fog_ = colour;
@@ -37,7 +37,7 @@ private:
     void DrawClipped(const RenderTri& t);
     Image& img_;
     std::vector<double> depth_;
-    V3 eye_, right_, up_, forward_;
+    KvVec3 eye_, right_, up_, forward_;
     double focal_ = 1;
     Rgba fog_;
     double fogDistance_ = 0;

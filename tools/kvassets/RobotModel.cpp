@@ -1,5 +1,6 @@
 #include "tools/kvassets/RobotModel.h"
 
+#include "core/Angles.h"
 #include "tools/kvassets/Geometry.h"
 
 #include <algorithm>
@@ -21,10 +22,10 @@ constexpr double kScannerY = kTurretY + 1.7, kScannerBase = kTurretBase + kRingH
 
 // Half the hull's cross-section in the x-z plane, walked from the keel up the right side;
 // the left side mirrors it. The fender shelf covers the wheels.
-std::vector<V3> HullSection(double y, double heightScale, double widthScale) {
+std::vector<KvVec3> HullSection(double y, double heightScale, double widthScale) {
     const double half[][2] = {{0.0, kHullBottom}, {3.9, kHullBottom}, {3.9, 5.5}, {6.4, 5.5},
                               {6.4, 6.1},         {5.3, kHullTop},    {0.0, kHullTop}};
-    std::vector<V3> ring;
+    std::vector<KvVec3> ring;
     auto add = [&](double x, double z) {
         ring.push_back({x * widthScale, y, kHullBottom + (z - kHullBottom) * heightScale});
     };
@@ -38,7 +39,7 @@ constexpr double kHullStations[][3] = {
     {-kHullHalfLength, 0.55, 0.86}, {-6.2, 1.0, 1.0}, {6.6, 1.0, 1.0}, {kHullHalfLength, 0.8, 0.92}};
 
 void Hull(MeshBuilder& b, double fromY, double toY, const UvMap& uv) {
-    std::vector<std::vector<V3>> rings;
+    std::vector<std::vector<KvVec3>> rings;
     const std::size_t n = std::size(kHullStations);
     auto at = [&](double y) {
         for (std::size_t i = 0; i + 1 < n; ++i) {
@@ -60,12 +61,12 @@ void Hull(MeshBuilder& b, double fromY, double toY, const UvMap& uv) {
 
 // Wheel texture: the lower half of the picture is the tread strip, the upper half the hub.
 UvMap WheelMapping(double radius, double halfWidth) {
-    return [=](V3 p, V3 n, double& u, double& v) {
+    return [=](KvVec3 p, KvVec3 n, double& u, double& v) {
         if (std::fabs(n.x) > 0.8) {
             u = 0.5 + p.y / (2 * radius);
             v = 0.75 + p.z / (4 * radius);
         } else {
-            u = std::atan2(p.z, p.y) / (2 * M_PI) + 0.5;
+            u = std::atan2(p.z, p.y) / (2 * kPi) + 0.5;
             v = (p.x + halfWidth) / (2 * halfWidth) * 0.5;
         }
     };
@@ -88,9 +89,9 @@ void Wheel(MeshBuilder& b, double radius, double halfWidth) {
 void Shell(MeshBuilder& b) {
     b.Lathe(0, {},
             {{-2.0, 0.30}, {-1.75, 0.37}, {0.5, 0.37}, {1.1, 0.3}, {1.6, 0.17}, {1.95, 0.05}, {2.0, 0.0}}, 16,
-            [](V3 p, V3, double& u, double& v) {
+            [](KvVec3 p, KvVec3, double& u, double& v) {
                 u = (p.x + 2.0) / 4.0;
-                v = std::atan2(p.z, p.y) / (2 * M_PI) + 0.5;
+                v = std::atan2(p.z, p.y) / (2 * kPi) + 0.5;
             });
 }
 
@@ -111,9 +112,9 @@ void Barrel(MeshBuilder& b, double length) {
 
 void TurretHousing(MeshBuilder& b) {
     // Six faceted sides, longer than wide, sloping inward.
-    std::vector<std::vector<V3>> rings;
+    std::vector<std::vector<KvVec3>> rings;
     for (auto [z, scale] : {std::pair{0.0, 1.0}, std::pair{kHousingHeight * 0.8, 0.86}, std::pair{kHousingHeight, 0.76}}) {
-        std::vector<V3> ring;
+        std::vector<KvVec3> ring;
         const double xs[] = {2.2, 3.3, 2.2, -2.2, -3.3, -2.2};
         const double ys[] = {-3.2, 0.2, 2.8, 2.8, 0.2, -3.2};
         for (int i = 0; i < 6; ++i) ring.push_back({xs[i] * scale, ys[i] * scale, z});
@@ -257,22 +258,22 @@ std::vector<KvModelObject> DebrisObjects() {
         Hull(b, cuts[i][0], cuts[i][1], bodyUv);
         // Geometry is re-centred on the piece so that a thrown piece spins about its middle.
         KvModelObject o = b.Build(hullNames[i], Frame::At(0, 0, 0));
-        const V3 centre{0, mid, (kHullBottom + kHullTop) / 2};
+        const KvVec3 centre{0, mid, (kHullBottom + kHullTop) / 2};
         Frame f = Frame::At(centre.x + 0.3 * (i - 1), centre.y + 0.4 * (i - 1), centre.z + sink)
                       .Rotated(0, tilts[i])
                       .Rotated(1, 0.12 * (i - 1))
                       .Rotated(2, 0.1 * (1 - i));
         // Re-express the hull piece's points in its tilted frame around its centre.
         for (KvModelVec3f& v : o.vertices) {
-            V3 p = f.Apply(V3{v.x - centre.x, v.y - centre.y, v.z - centre.z});
+            KvVec3 p = f.Apply(KvVec3{v.x - centre.x, v.y - centre.y, v.z - centre.z});
             v = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
         }
         for (KvModelFace& face : o.faces)
             for (KvModelVec3f& n : face.normal) {
-                V3 t = f.Turn(V3{n.x, n.y, n.z});
+                KvVec3 t = f.Turn(KvVec3{n.x, n.y, n.z});
                 n = {static_cast<float>(t.x), static_cast<float>(t.y), static_cast<float>(t.z)};
             }
-        const V3 rows[4] = {f.x, f.y, f.z, f.origin};
+        const KvVec3 rows[4] = {f.x, f.y, f.z, f.origin};
         for (int r = 0; r < 4; ++r) {
             o.placement[r][0] = static_cast<float>(rows[r].x);
             o.placement[r][1] = static_cast<float>(rows[r].y);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Angles.h"
+
 namespace kv::gen {
 
 namespace {
@@ -26,7 +28,7 @@ private:
 struct Svf {
     double low = 0, band = 0;
     void Run(double in, double cutoff, double q, int rate) {
-        const double f = 2 * std::sin(M_PI * std::min(cutoff, rate / 6.0) / rate);
+        const double f = 2 * std::sin(kPi * std::min(cutoff, rate / 6.0) / rate);
         low += f * band;
         const double high = in - low - band / q;
         band += f * high;
@@ -70,7 +72,7 @@ Sound Boom(double seconds, double bodyCutoff, double decay, double thumpHz, uint
         body.Run(white, bodyCutoff * (0.35 + 0.65 * std::exp(-t / (decay * 0.4))), 0.8, rate);
         rumble.Run(white, 90, 1.2, rate);
         crack.Run(white, 3200, 0.7, rate);
-        const double thump = std::sin(2 * M_PI * thumpHz * t * (1 - 0.3 * t / seconds)) * std::exp(-t / (decay * 0.5));
+        const double thump = std::sin(2 * kPi * thumpHz * t * (1 - 0.3 * t / seconds)) * std::exp(-t / (decay * 0.5));
         // Sparse crackles of debris after the blast.
         if (crackles > 0 && t > 0.08 && noise.Next() > 1 - crackles * 0.002) crackleEnv = 1;
         crackleEnv *= 0.995;
@@ -97,10 +99,10 @@ Sound EngineLoop() {
         double v = 0;
         // A growling pulse train: harmonics of the firing rate with a rough spectrum.
         const double amps[] = {1.0, 0.7, 0.55, 0.3, 0.35, 0.15, 0.12, 0.08};
-        for (int h = 1; h <= 8; ++h) v += amps[h - 1] / h * std::sin(2 * M_PI * firing * h * t + h * h * 0.7);
+        for (int h = 1; h <= 8; ++h) v += amps[h - 1] / h * std::sin(2 * kPi * firing * h * t + h * h * 0.7);
         // A slower uneven beat between cylinders.
-        v *= 0.8 + 0.2 * std::sin(2 * M_PI * 12 * t);
-        v += 0.25 * std::sin(2 * M_PI * 24 * t);
+        v *= 0.8 + 0.2 * std::sin(2 * kPi * 12 * t);
+        v += 0.25 * std::sin(2 * kPi * 24 * t);
         s.samples[i] = static_cast<float>(v);
     }
     // Mechanical hiss, filtered round the loop twice so that its end meets its start.
@@ -112,7 +114,7 @@ Sound EngineLoop() {
         for (std::size_t i = 0; i < n; ++i) {
             hiss.Run(white[i], 1200, 1.5, rate);
             const double t = static_cast<double>(i) / rate;
-            const double pulse = std::pow(0.5 + 0.5 * std::cos(2 * M_PI * firing * t), 4);
+            const double pulse = std::pow(0.5 + 0.5 * std::cos(2 * kPi * firing * t), 4);
             if (pass == 1) s.samples[i] += static_cast<float>(hiss.band * 0.5 * (0.3 + pulse));
         }
     // A gentle low-pass, also run round the loop twice.
@@ -144,7 +146,7 @@ Sound RocketFlight() {
         hiss.Run(white, 5200 - 2500 * t, 1.0, rate);
         const double launch = std::exp(-t / 0.06);
         const double env = std::min(1.0, t / 0.01) * (0.55 + 0.45 * launch);
-        const double flutter = 1 + 0.15 * std::sin(2 * M_PI * 31 * t);
+        const double flutter = 1 + 0.15 * std::sin(2 * kPi * 31 * t);
         s.samples[i] = static_cast<float>((roar.band * 1.4 * flutter + hiss.band * 0.25 + hiss.low * launch * 0.5) * env);
     }
     Normalise(s, 0.8f);
@@ -168,7 +170,7 @@ Sound DebrisHit() {
     for (std::size_t i = 0; i < n; ++i) {
         const double t = static_cast<double>(i) / rate;
         double v = 0;
-        for (const auto& p : partials) v += p[1] * std::sin(2 * M_PI * p[0] * t) * std::exp(-t / p[2]);
+        for (const auto& p : partials) v += p[1] * std::sin(2 * kPi * p[0] * t) * std::exp(-t / p[2]);
         thud.Run(noise.Next(), 160, 1.0, rate);
         v = v * 0.5 + thud.low * 6 * std::exp(-t / 0.05) + noise.Next() * 0.4 * std::exp(-t / 0.008);
         s.samples[i] = static_cast<float>(v);
@@ -194,7 +196,7 @@ Sound Collision() {
         // Two impacts close together: the bump and the rebound.
         const double hit = std::exp(-t / 0.05) + (t > 0.06 ? 0.5 * std::exp(-(t - 0.06) / 0.04) : 0.0);
         double ring = 0;
-        for (const auto& p : partials) ring += p[1] * std::sin(2 * M_PI * p[0] * t) * std::exp(-t / p[2]);
+        for (const auto& p : partials) ring += p[1] * std::sin(2 * kPi * p[0] * t) * std::exp(-t / p[2]);
         const double v = crunch.band * 2.0 * hit + thump.low * 8 * std::exp(-t / 0.08) + ring * 0.35;
         s.samples[i] = static_cast<float>(std::tanh(v));
     }

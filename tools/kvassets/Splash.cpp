@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/Angles.h"
 #include "tools/kvassets/Render.h"
 
 #include <algorithm>
@@ -84,7 +85,7 @@ const Image* Find(const TextureSet& textures, const char* key) {
 }
 
 void AddGround(std::vector<RenderTri>& tris, const Image* grass, double half, double repeats) {
-    const V3 corners[4] = {{-half, 0, -half}, {half, 0, -half}, {half, 0, half}, {-half, 0, half}};
+    const KvVec3 corners[4] = {{-half, 0, -half}, {half, 0, -half}, {half, 0, half}, {-half, 0, half}};
     const double uv[4][2] = {{0, 0}, {repeats, 0}, {repeats, repeats}, {0, repeats}};
     const int order[2][3] = {{0, 2, 1}, {0, 3, 2}};
     for (const auto& o : order) {
@@ -133,21 +134,21 @@ void Composite(Image& img, const Image& sprite, double cx, double cy, double siz
 }
 
 // A shell burst on the ground: a smoke column with fire at its foot, made of the game's sprites.
-void Explosion(Image& img, const Rasteriser& r, const TextureSet& textures, V3 at, uint32_t seed) {
+void Explosion(Image& img, const Rasteriser& r, const TextureSet& textures, KvVec3 at, uint32_t seed) {
     const Image* smoke = Find(textures, "smoke");
     const Image* flame = Find(textures, "flame");
     if (!smoke || !flame) return;
     double x, y, depth;
     for (int i = 0; i < 26; ++i) {
         const double rise = Hash(i, 1, seed) * 0.5;
-        const V3 p = at + V3{(Hash(i, 2, seed) - 0.5) * 0.25 * (1 + rise * 2), 0.04 + rise, (Hash(i, 3, seed) - 0.5) * 0.2};
+        const KvVec3 p = at + KvVec3{(Hash(i, 2, seed) - 0.5) * 0.25 * (1 + rise * 2), 0.04 + rise, (Hash(i, 3, seed) - 0.5) * 0.2};
         if (!r.Project(p, x, y, depth)) continue;
         const double size = (0.18 + rise * 0.5) * img.height / depth;
         const float g = static_cast<float>(0.25 + 0.3 * rise);
         Composite(img, *smoke, x, y, size, Rgba{g, g, g, 0.55f}, false);
     }
     for (int i = 0; i < 10; ++i) {
-        const V3 p = at + V3{(Hash(i, 5, seed) - 0.5) * 0.2, 0.02 + Hash(i, 6, seed) * 0.12, (Hash(i, 7, seed) - 0.5) * 0.15};
+        const KvVec3 p = at + KvVec3{(Hash(i, 5, seed) - 0.5) * 0.2, 0.02 + Hash(i, 6, seed) * 0.12, (Hash(i, 7, seed) - 0.5) * 0.15};
         if (!r.Project(p, x, y, depth)) continue;
         Composite(img, *flame, x, y, (0.12 + Hash(i, 8, seed) * 0.1) * img.height / depth, Rgba{1.0f, 0.75f, 0.35f, 0.9f}, true);
     }
@@ -188,17 +189,17 @@ void DrawOutlinedText(Image& img, int x, int y, const char* text, int scale, Rgb
 
 void AddRobot(std::vector<RenderTri>& tris, const KvModelParts& tmpl, const TextureSet& textures, const RobotPose& pose) {
     KvModelParts parts = tmpl;
-    const double h = pose.headingDegrees * M_PI / 180;
-    const V3 f{std::cos(h), 0, std::sin(h)}, s{-f.z, 0, f.x};
+    const double h = Radians(pose.headingDegrees);
+    const KvVec3 f{std::cos(h), 0, std::sin(h)}, s{-f.z, 0, f.x};
     KvMatrix body = Identity();
     body[0] = -s.x, body[1] = -s.y, body[2] = -s.z;
     body[4] = -f.x, body[5] = -f.y, body[6] = -f.z;
     body[8] = 0, body[9] = 1, body[10] = 0;
     body[12] = pose.x, body[13] = 0, body[14] = pose.z;
     parts[KvModelParts::kBody].node.local = body;
-    parts[KvModelParts::kTurret].node.local = Product(parts[KvModelParts::kTurret].node.local, RotationZ(pose.turretDegrees * M_PI / 180));
+    parts[KvModelParts::kTurret].node.local = Product(parts[KvModelParts::kTurret].node.local, RotationZ(Radians(pose.turretDegrees)));
     parts[KvModelParts::kScannerHead].node.local =
-        Product(parts[KvModelParts::kScannerHead].node.local, RotationZ(pose.scanDegrees * M_PI / 180));
+        Product(parts[KvModelParts::kScannerHead].node.local, RotationZ(Radians(pose.scanDegrees)));
     for (int i = 0; i < KvModelParts::kPartCount; ++i) {
         const char* key = KvModelParts::kTable[static_cast<std::size_t>(i)].texture;
         if (i == KvModelParts::kShell) key = kShellKeys[pose.colour];
@@ -251,7 +252,7 @@ Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const
         Image tile(200, 200);
         for (Rgba& p : tile.pixels) p = Rgba{0.45f, 0.5f, 0.55f, 1};
         Rasteriser r(tile);
-        const double a = views[v][0] * M_PI / 180;
+        const double a = Radians(views[v][0]);
         r.LookAt({0.65 * std::cos(a), 0.4, 0.65 * std::sin(a)}, {0, 0.1, 0}, 40);
         std::vector<RenderTri> tris;
         AddRobot(tris, parts, textures, {0, 0, 0, v * 40.0, v * 70.0, static_cast<int>(views[v][1])});
@@ -264,7 +265,7 @@ Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const
         Image tile(400, 200);
         for (Rgba& p : tile.pixels) p = Rgba{0.4f, 0.45f, 0.4f, 1};
         Rasteriser r(tile);
-        r.LookAt(v == 0 ? V3{0.3, 0.45, 1.0} : V3{0.3, 1.3, 0.05}, {0.3, 0.05, 0}, 40);
+        r.LookAt(v == 0 ? KvVec3{0.3, 0.45, 1.0} : KvVec3{0.3, 1.3, 0.05}, {0.3, 0.05, 0}, 40);
         std::vector<RenderTri> tris;
         AddRobot(tris, parts, textures, {0, 0, 0, 0, 0, 0});
         KvDebrisParts wreck = debris;

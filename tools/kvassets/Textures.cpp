@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Angles.h"
+
 namespace kv::gen {
 
 namespace {
@@ -115,7 +117,7 @@ Image ShellTexture(Rgba paint) {
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x) {
             const double u = (x + 0.5) / img.width, v = (y + 0.5) / img.height;
-            const double gloss = 0.85 + 0.3 * std::pow(std::cos((v - 0.25) * 2 * M_PI) * 0.5 + 0.5, 3);
+            const double gloss = 0.85 + 0.3 * std::pow(std::cos((v - 0.25) * 2 * kPi) * 0.5 + 0.5, 3);
             Rgba c = Scale(paint, gloss);
             if (u < 0.1) c = Scale(Rgba{0.25f, 0.23f, 0.2f, 1}, gloss);                      // scorched base
             else if (u > 0.12 && u < 0.16) c = Scale(Rgba{0.85f, 0.7f, 0.3f, 1}, gloss);       // brass band
@@ -189,7 +191,7 @@ Image WheelTexture() {
                     Rgba metal{0.48f, 0.49f, 0.5f, 1};
                     c = r < 0.22 ? Scale(metal, 1.15) : (spoke > 0.2 ? Scale(metal, 0.9 + 0.2 * spoke) : Scale(metal, 0.3));
                     for (int k = 0; k < 6; ++k) {
-                        const double ba = k * M_PI / 3;
+                        const double ba = k * kPi / 3;
                         if (std::hypot(dx - 0.3 * std::cos(ba), dy - 0.3 * std::sin(ba)) < 0.045) c = Rgba{0.75f, 0.75f, 0.72f, 1};
                     }
                     if (r < 0.08) c = Rgba{0.2f, 0.2f, 0.22f, 1};
@@ -206,7 +208,7 @@ Image FlameSprite() {
         for (int x = 0; x < 64; ++x) {
             const double dx = (x + 0.5) / 32 - 1, dy = (y + 0.5) / 32 - 1;
             const double r = std::hypot(dx, dy);
-            const double lick = TiledFbm((std::atan2(dy, dx) / (2 * M_PI)) + 0.5, r * 0.5, 6, 4, 801);
+            const double lick = TiledFbm((std::atan2(dy, dx) / (2 * kPi)) + 0.5, r * 0.5, 6, 4, 801);
             const double edge = 0.75 + 0.35 * (lick - 0.5);
             const double a = Smooth(edge, edge * 0.35, r);
             const double heat = Smooth(0.9, 0.0, r / edge);
@@ -236,7 +238,7 @@ Image MarkSprite() {
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x) {
             const double dx = (x + 0.5) / 64 - 1, dy = (y + 0.5) / 64 - 1;
-            const double r = std::hypot(dx, dy), a = std::atan2(dy, dx) / (2 * M_PI) + 0.5;
+            const double r = std::hypot(dx, dy), a = std::atan2(dy, dx) / (2 * kPi) + 0.5;
             // Ragged rim with blast streaks running outward.
             const double streak = TiledNoise(a * 40, 0.5, 40, 1, 1001);
             const double rag = TiledFbm(a, r * 0.25, 8, 4, 1003);
