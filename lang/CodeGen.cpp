@@ -4,22 +4,6 @@
 
 namespace kv {
 
-namespace {
-
-// Stack effect of each opcode as the compiler counts it; CALL is settled by EmitCall.
-int32_t StackEffect(int32_t op) {
-    switch (op) {
-        case PUSHA: case PUSHC: case ALLOC: case DAMAGE: case SPEED: case LOCX: case LOCY: return 1;
-        case POPA: case JZ: case ADD: case SUB: case MUL: case DIV: case MOD: case LOR: case LAND:
-        case BOR: case BXOR: case BAND: case EQ: case NE: case SHL: case SHR: case LT: case GT:
-        case LE: case GE: case SCAN: case CANNON: case DRIVE:
-            return -1;
-        default: return 0;
-    }
-}
-
-}  // namespace
-
 void CodeGen::BeginFunction(FunctionRecord& f) {
     function_ = &f;
     insertion_ = f.code.end();
@@ -43,8 +27,9 @@ CodeRecord* CodeGen::EmitJump(int32_t opcode, CodeRecord* target) {
     return record;
 }
 
+// The callee removes its arguments, which the opcode table cannot know.
 CodeRecord* CodeGen::EmitCall(const FunctionRecord& callee, int32_t argumentCount) {
-    CodeRecord* record = EmitRaw(CALL);
+    CodeRecord* record = Emit(CALL);
     record->callee = &callee;
     depth_ -= argumentCount;
     return record;

@@ -247,6 +247,14 @@ TEST_F(Machine, RobotOpcodesCallTheBodyWithTheLowerValueFirst) {
     EXPECT_EQ(robot.machine, &vm);
 }
 
+// The compiler counts stack depth from the opcode table; the machine must agree.
+TEST_F(Machine, MovesTheStackByEachOpcodesRecordedEffect) {
+    for (int32_t op = 0; op < kOpcodeCount; ++op) {
+        Apply(op, {5, 1});  // operand 0: every slot, global and target is valid
+        EXPECT_EQ(vm.Sp(), 1 + StackEffect(op)) << Mnemonic(op);
+    }
+}
+
 TEST_F(Machine, UnknownOpcodesAndAPcOutsideTheCodeOnlyMoveOn) {
     Load({{49}, {-3}, {1000, 5}});
     for (int i = 0; i < 3; ++i) EXPECT_EQ(vm.Execute(), VmStatus::Ok);
