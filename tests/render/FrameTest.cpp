@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <epoxy/gl.h>
+#include <GL/glu.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "assets/ResourceStore.h"
+#include "assets/Texture.h"
 #include "core/Random.h"
 #include "render/Ground.h"
 #include "render/OffscreenContext.h"
@@ -211,6 +214,133 @@ TEST_F(Frame, LaysAScorchMarkOnTheGround) {
     const Rgb after = Around(p, x, y);
     EXPECT_LT(after[1] - after[0], before[1] - before[0] - 10) << after[0] << " " << after[1] << " " << after[2];
     scene.RemoveTrack(mark, true);
+}
+
+TEST(Context, CameraMatricesMatchTheGlUtilityLibrary) {
+    ASSERT_TRUE(TheGpu().ready) << TheGpu().context.Error();
+    Camera c;
+    c.aspect = 950.0 / 600.0;
+    c.Orbit(0.8, 0.5);
+    c.UpdateMatrices();
+    KvMatrix glu;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(c.fov, c.aspect, c.near, c.far);
+    glGetDoublev(GL_PROJECTION_MATRIX, glu.data());
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.projection[i], glu[i], 1e-5 * (1 + std::abs(glu[i]))) << i;
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, 0, 1, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, glu.data());
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.modelview[i], glu[i], 1e-5 * (1 + std::abs(glu[i]))) << i;
+}
+
+// A drawable that counts the frame's calls and can add see-through records while it draws.
+struct Probe : KvDrawObject {
+    void PrepareFrame() override { ++prepared; }
+    void Draw(KvScene& scene, bool isMainView) override {
+        draws.push_back(isMainView);
+        if (onDraw) onDraw(scene, isMainView);
+    }
+    void UpdateVisibility(VisibilityTree& tree) override { ++visibilityUpdates; }
+    int prepared = 0, visibilityUpdates = 0;
+    std::vector<bool> draws;
+    std::function<void(KvScene&, bool)> onDraw;
+};
+
+TEST_F(Frame, DrawsFrozenRobotViewsFromTheirSavedPicture) {
+    SeedRandom(7);
+    ground.GenerateHills();
+    KvGLRobot robot("watcher.r", 3);
+    View& view = AddRobotView(robot);
+    Probe probe;
+    scene.AddObject(probe, true);
+
+    const Picture first = Draw();
+    EXPECT_FALSE(view.active) << "the first frame is live, then the view freezes";
+    EXPECT_TRUE(view.pictureValid);
+    EXPECT_EQ(probe.draws, (std::vector<bool>{true, false}));
+    EXPECT_EQ(probe.visibilityUpdates, 1);
+
+    // Turned to the sky, the frozen view still shows its first picture (away from the texts).
+    view.camera.target = view.camera.eye;
+    view.camera.target.y += 5;
+    view.camera.target.x += 0.1;
+    const Picture frozen = Draw();
+    const int32_t left = kWidth - 150, bottom = kHeight - 150;
+    for (auto [x, y] : {std::pair{140, 140}, std::pair{140, 10}, std::pair{75, 140}}) {
+        EXPECT_EQ(At(frozen, left + x, bottom + y), At(first, left + x, bottom + y)) << x << "," << y;
+    }
+    EXPECT_EQ(probe.draws.size(), 3u) << "a frozen view draws no 3D content";
+    EXPECT_EQ(probe.visibilityUpdates, 1) << "with no live robot view nothing is culled";
+    EXPECT_EQ(probe.prepared, 2);
+
+    settings.oneViewActive = 0;
+    const Picture live = Draw();
+    EXPECT_EQ(At(live, left + 140, bottom + 10), kSky);
+    EXPECT_EQ(probe.visibilityUpdates, 2);
+}
+
+TEST_F(Frame, RobotViewsCullMarksOutsideTheirBox) {
+    KvGLRobot robot("corner.r", 0);
+    robot.SetPosition({100, 100});
+    AddRobotView(robot);
+    settings.oneViewActive = 0;
+    KvTrack near(ground, -4, -4, 0, 1), far(ground, 4, 4, 0, 1);
+    scene.AddTrack(far, true);
+    scene.AddTrack(near, true);
+    Draw();
+    EXPECT_EQ(near.visible, 1) << "the mark beside the robot is in its view";
+    EXPECT_EQ(far.visible, 0) << "the far mark is outside the robot view's culling box";
+    scene.RemoveTrack(near, true);
+    scene.RemoveTrack(far, true);
+}
+
+TEST_F(Frame, ALaterTransparentRecordUnderTheSameKeyReplacesTheEarlierOne) {
+    KvTexture white;
+    KvImage image{2, 2, 24, std::vector<uint8_t>(12, 255)};
+    ASSERT_TRUE(white.CreateFromImage(image));
+    Probe probe;
+    // Two squares floating over the arena's centre, red then green, under one depth key.
+    probe.onDraw = [&](KvScene& s, bool isMainView) {
+        for (double green : {0.0, 1.0}) {
+            auto square = std::make_unique<KvTransparent>(kGlQuads, 4);
+            const Vec2 corners[4] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
+            for (int k = 0; k < 4; ++k) square->vertices[k] = {corners[k].x, 0.8, corners[k].y};
+            square->colour = {1 - green, green, 0, 1};
+            square->texture = &white;
+            s.AddTransparent(5.0, std::move(square));
+        }
+    };
+    scene.AddObject(probe, true);
+    const Picture p = Draw();
+    const auto [x, y] = OnScreen({0, 0.8, 0});
+    EXPECT_EQ(At(p, x, y), (Rgb{0, 255, 0}));
+}
+
+TEST_F(Frame, HandsTheMainCameraToTheListenerAndShowsTheFrameRate) {
+    struct Listener : ListenerHandOff {
+        void MoveListener(const KvVec3& p, const KvVec3& f, const KvVec3& u) override {
+            position = p;
+            up = u;
+            ++calls;
+        }
+        KvVec3 position, up;
+        int calls = 0;
+    } listener;
+    scene.Panels().SetListener(&listener);
+    scene.Panels().ShowFrameRate(true);
+    const Picture p = Draw();
+    EXPECT_EQ(listener.calls, 1);
+    EXPECT_NEAR(listener.position.x, mainView.camera.eye.x, 1e-9);
+    EXPECT_NEAR(listener.position.y, mainView.camera.eye.y, 1e-9);
+    EXPECT_GT(listener.up.y, 0);
+    // "0.000000" in white from 10 pixels right of the left edge, its baseline 20 below the top.
+    int white = 0;
+    for (int32_t y = kHeight - 20; y < kHeight - 8; ++y)
+        for (int32_t x = 10; x < 80; ++x) white += At(p, x, y) == kWhite;
+    EXPECT_GT(white, 20);
+    scene.Panels().SetListener(nullptr);
 }
 
 }  // namespace
