@@ -113,20 +113,9 @@ void Camera::Apply() {
 Box Camera::CullBox() const {
     // The eight corners of the normalised view volume carried back into the world.
     const KvMatrix toWorld = Inverse(Product(cullProjection, modelview));
-    Box box;
-    bool first = true;
-    for (double x : {-1.0, 1.0}) {
-        for (double y : {-1.0, 1.0}) {
-            for (double z : {-1.0, 1.0}) {
-                const KvVec3 p = Project(toWorld, x, y, z);
-                if (first) box.min = box.max = p;
-                first = false;
-                box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y), std::min(box.min.z, p.z)};
-                box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y), std::max(box.max.z, p.z)};
-            }
-        }
-    }
-    return box;
+    std::array<KvVec3, 8> corners;
+    for (int k = 0; k < 8; ++k) corners[k] = Project(toWorld, k & 1 ? 1 : -1, k & 2 ? 1 : -1, k & 4 ? 1 : -1);
+    return Box::Around(corners.begin(), corners.end());
 }
 
 double Camera::Orbit(double yaw, double pitch) {

@@ -70,13 +70,10 @@ void KvGround::HeightsChanged() {
         normals_[i] = Normal(r, c);
     }
     for (Patch& patch : patches_) {
-        patch.bounds.min = patch.bounds.max = positions_[patch.indices[0]];
-        for (uint32_t i : patch.indices) {
-            const KvVec3& p = positions_[i];
-            Box& b = patch.bounds;
-            b.min = {std::min(b.min.x, p.x), std::min(b.min.y, p.y), std::min(b.min.z, p.z)};
-            b.max = {std::max(b.max.x, p.x), std::max(b.max.y, p.y), std::max(b.max.z, p.z)};
-        }
+        std::array<KvVec3, kPatchIndices> corners;
+        std::transform(patch.indices.begin(), patch.indices.end(), corners.begin(),
+                       [&](uint32_t i) { return positions_[i]; });
+        patch.bounds = Box::Around(corners.begin(), corners.end());
     }
 }
 

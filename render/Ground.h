@@ -33,11 +33,12 @@ public:
     static constexpr double kDarkHalfSize = 6.0;           // dark cells lie within -6..6
     static constexpr double kArenaHalfSize = 5.0;
     static constexpr uint32_t kNotCopied = 0xFFFFFFFF;
+    static constexpr int kPatchIndices = 4 * kPatchCells * kPatchCells;
 
     // One 4 x 4-cell block: the 64 indices of its 16 quads, row by row.
     struct Patch : KvVisObject {
         Patch() { dynamic = 0; }
-        std::array<uint32_t, 4 * kPatchCells * kPatchCells> indices{};
+        std::array<uint32_t, kPatchIndices> indices{};
         bool inArena = false;  // a corner lies within -5..5 in X and Z
     };
 

@@ -29,12 +29,16 @@ Picture ReadPicture(int32_t x, int32_t y, int32_t width, int32_t height) {
     p.width = width;
     p.height = height;
     p.rgba.resize(static_cast<size_t>(width) * height * 4);
+    ReadPixels(x, y, width, height, p.rgba.data());
+    return p;
+}
+
+void ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height, uint8_t* rgba) {
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    return p;
 }
 
 bool WritePng(const Picture& picture, const std::string& path) {

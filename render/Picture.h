@@ -17,6 +17,8 @@ struct Picture {
 
 // The rectangle (x, y, width, height) of the current read framebuffer.
 Picture ReadPicture(int32_t x, int32_t y, int32_t width, int32_t height);
+// The same into width x height x 4 bytes at rgba.
+void ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height, uint8_t* rgba);
 // Writes the picture as an RGB PNG, top row first. False when it cannot be written.
 bool WritePng(const Picture& picture, const std::string& path);
 

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "render/GLContext.h"
+#include "render/Picture.h"
 #include "render/RenderSettings.h"
 #include "render/View.h"
 #include "sim/Scheduler.h"
@@ -44,6 +45,16 @@ void BeginOverlay() {
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+// A rectangle from its top-left corner, counter-clockwise: (x1, y1), (x1, y2), (x2, y2), (x2, y1).
+void EmitQuad(double x1, double y1, double x2, double y2) {
+    glBegin(GL_QUADS);
+    glVertex2d(x1, y1);
+    glVertex2d(x1, y2);
+    glVertex2d(x2, y2);
+    glVertex2d(x2, y1);
+    glEnd();
 }
 
 void EndOverlay() {
@@ -128,11 +139,7 @@ void StatusPanels::DrawRobotPanel(View& view, const GLContext& context, const Re
 void StatusPanels::SavedPicture(View& view) {
     constexpr int32_t n = View::kRobotViewSize;
     if (!view.pictureValid) {
-        GLint alignment = 4;
-        glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(view.x, view.y, n, n, GL_RGBA, GL_UNSIGNED_BYTE, view.picture.data());
-        glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+        ReadPixels(view.x, view.y, n, n, view.picture.data());
         view.pictureValid = true;
         view.active = false;
     }
@@ -167,12 +174,7 @@ void StatusPanels::DrawMainOverlay(View& view, const GLContext& context) {
 void StatusPanels::DrawBar(double x1, double y1, double x2, double y2, float r, float g, float b) const {
     glLoadIdentity();
     glColor4d(r, g, b, panelAlpha_);
-    glBegin(GL_QUADS);
-    glVertex2d(x1, y1);
-    glVertex2d(x1, y2);
-    glVertex2d(x2, y2);
-    glVertex2d(x2, y1);
-    glEnd();
+    EmitQuad(x1, y1, x2, y2);
 }
 
 void StatusPanels::DrawFrame() const {
@@ -180,12 +182,7 @@ void StatusPanels::DrawFrame() const {
     for (const auto& [x1, y1, x2, y2] : {std::array{-1.0, -0.95, 1.0, -1.0}, std::array{-1.0, 1.0, -0.95, -1.0}}) {
         glLoadIdentity();
         glColor3f(1, 1, 1);
-        glBegin(GL_QUADS);
-        glVertex2d(x1, y1);
-        glVertex2d(x1, y2);
-        glVertex2d(x2, y2);
-        glVertex2d(x2, y1);
-        glEnd();
+        EmitQuad(x1, y1, x2, y2);
     }
 }
 

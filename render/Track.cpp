@@ -98,12 +98,7 @@ KvTrack::KvTrack(const KvHeightField& ground, double x, double z, double angle, 
         corners[i] = {x + c * local[i].x + s * local[i].y, z - s * local[i].x + c * local[i].y};
     }
     mesh_ = LaySquareOnGround(ground, corners);
-    if (mesh_.vertices.empty()) return;
-    bounds.min = bounds.max = mesh_.vertices.front();
-    for (const KvVec3& v : mesh_.vertices) {
-        bounds.min = {std::min(bounds.min.x, v.x), std::min(bounds.min.y, v.y), std::min(bounds.min.z, v.z)};
-        bounds.max = {std::max(bounds.max.x, v.x), std::max(bounds.max.y, v.y), std::max(bounds.max.z, v.z)};
-    }
+    bounds = Box::Around(mesh_.vertices.begin(), mesh_.vertices.end());
 }
 
 double KvTrack::Alpha() const {

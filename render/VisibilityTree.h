@@ -9,6 +9,7 @@
 //   ClearDynamic and record nothing.
 // - Nodes never move once built, so the sets a member records stay valid for the tree's life.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -24,6 +25,19 @@ struct Box {
     bool Overlaps(const Box& o) const {
         return min.x <= o.max.x && o.min.x <= max.x && min.y <= o.max.y && o.min.y <= max.y && min.z <= o.max.z &&
                o.min.z <= max.z;
+    }
+    // The box of the points in [first, last); a zero box when there are none.
+    template <class It>
+    static Box Around(It first, It last) {
+        Box b;
+        if (first == last) return b;
+        b.min = b.max = *first;
+        for (; first != last; ++first) {
+            const KvVec3& p = *first;
+            b.min = {std::min(b.min.x, p.x), std::min(b.min.y, p.y), std::min(b.min.z, p.z)};
+            b.max = {std::max(b.max.x, p.x), std::max(b.max.y, p.y), std::max(b.max.z, p.z)};
+        }
+        return b;
     }
 };
 
