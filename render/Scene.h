@@ -48,7 +48,7 @@ public:
 
     // Keeps the context and the ground (which may be null), puts the ground's patches into
     // the ground tree, lets it take its textures from store (may be null) and makes the
-    // context current.
+    // context current. The frame draws the ground itself: it is not added as an object.
     void Init(GLContext& context, KvGround* ground, const ResourceStore* store);
     // The choices the frame reads; the scene keeps the pointer. Defaults until set.
     void SetSettings(const RenderSettings* settings) { settings_ = settings ? settings : &defaultSettings_; }
