@@ -31,9 +31,13 @@ struct Dial {
     double shadowX, shadowY, labelX, labelY;
     double centreX, centreY;  // ring and pointer
     Rgba fill;
+    double (*degrees)(const RobotValues&);  // where the pointer points
 };
-constexpr Dial kDirectionDial{"Dir", -0.52, 0.49, -0.53, 0.50, -0.4, 0.2, {0, 0, 1, 1}};
-constexpr Dial kScanDial{"Scan", 0.19, 0.49, 0.18, 0.50, 0.4, 0.2, {0, 1, 0, 1}};
+constexpr Dial kDials[2] = {
+    {"Dir", -0.52, 0.49, -0.53, 0.50, -0.4, 0.2, {0, 0, 1, 1}, [](const RobotValues& v) { return v.heading; }},
+    {"Scan", 0.19, 0.49, 0.18, 0.50, 0.4, 0.2, {0, 1, 0, 1},
+     [](const RobotValues& v) { return static_cast<double>(v.scanDirection); }},
+};
 constexpr double kNameShadowX = -0.84, kNameShadowY = 0.79, kNameX = -0.85, kNameY = 0.80;
 // A bar's label sits on its lower edge, the shadow 0.01 left of and below the text.
 constexpr double kBarLabelShadowX = -0.76, kBarLabelX = -0.75;
@@ -121,11 +125,10 @@ void StatusPanels::DrawRobotPanel(View& view, const GLContext& context, const Re
     const RobotValues& v = view.shown;
     const PanelGeometry& geometry = *view.Panel();
     DrawLabel(context, kNameShadowX, kNameShadowY, kNameX, kNameY, view.Robot()->name.CStr());
-    for (const Dial* dial : {&kDirectionDial, &kScanDial}) {
-        const double degrees = dial == &kDirectionDial ? v.heading : v.scanDirection;
-        DrawLabel(context, dial->shadowX, dial->shadowY, dial->labelX, dial->labelY, dial->label);
-        DrawRing(geometry, dial->centreX, dial->centreY, 1, 1, 1);
-        DrawPointer(geometry, dial->centreX, dial->centreY, degrees * kDegrees, dial->fill, kWhite);
+    for (const Dial& dial : kDials) {
+        DrawLabel(context, dial.shadowX, dial.shadowY, dial.labelX, dial.labelY, dial.label);
+        DrawRing(geometry, dial.centreX, dial.centreY, 1, 1, 1);
+        DrawPointer(geometry, dial.centreX, dial.centreY, dial.degrees(v) * kDegrees, dial.fill, kWhite);
     }
     for (const PanelBar& bar : PanelBars(v)) {
         DrawBar(bar.x1, bar.y1, bar.x2, bar.y2, bar.r, bar.g, bar.b);
