@@ -1,0 +1,76 @@
+// Frame cost at the game's start-up size, 950 x 600, offscreen: the ground alone in the main
+// view, and with four live robot views and their panels. Each iteration is one whole
+// frame, finished before the clock stops.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "assets/ResourceStore.h"
+#include "core/Random.h"
+#include "render/Ground.h"
+#include "render/OffscreenContext.h"
+#include "render/Scene.h"
+
+namespace {
+
+struct Setting {
+    kv::OffscreenContext context;
+    kv::ResourceStore store;
+    bool ready = false;
+    Setting() {
+        if (!context.Create(950, 600)) return;
+        store.Mount(KV_GAME_ARCHIVE);
+        ready = store.LoadAll(nullptr);
+    }
+};
+
+Setting& TheSetting() {
+    static Setting setting;
+    return setting;
+}
+
+void DrawFrames(benchmark::State& state, int robotViews) {
+    Setting& s = TheSetting();
+    if (!s.ready) {
+        state.SkipWithError("no offscreen OpenGL context or no archive");
+        return;
+    }
+    kv::KvGround ground;
+    kv::SeedRandom(3);
+    ground.GenerateHills();
+    kv::KvScene scene;
+    kv::RenderSettings settings;
+    settings.oneViewActive = 0;
+    scene.SetSettings(&settings);
+    scene.Init(s.context, &ground, &s.store);
+    scene.Panels().ShowFrameRate(true);
+    kv::View main(kv::ViewKind::Main);
+    main.SetWindow(&s.context);
+    main.camera.Orbit(0.0, 0.7);
+    scene.AddView(&main);
+    std::vector<std::unique_ptr<kv::KvGLRobot>> robots;
+    std::vector<std::unique_ptr<kv::View>> views;
+    for (int i = 0; i < robotViews; ++i) {
+        robots.push_back(std::make_unique<kv::KvGLRobot>("robot.r", i));
+        robots.back()->SetPosition({200.0 + 200 * i, 300.0 + 100 * i});
+        views.push_back(std::make_unique<kv::View>(kv::ViewKind::Robot));
+        kv::View& v = *views.back();
+        v.SetRobot(robots.back().get());
+        const double x = kv::SceneX(robots.back()->position.x), z = kv::SceneZ(robots.back()->position.y);
+        const double h = ground.HeightAt(x, z);
+        v.camera.eye = {x + 1.0, h + 1.7, z - 1.0};
+        v.camera.target = {x, h + 0.3, z};
+        scene.AddView(&v);
+    }
+    for (auto _ : state) scene.Render();
+}
+
+void GroundOnlyMainView(benchmark::State& state) { DrawFrames(state, 0); }
+BENCHMARK(GroundOnlyMainView)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void MainViewAndFourRobotViews(benchmark::State& state) { DrawFrames(state, 4); }
+BENCHMARK(MainViewAndFourRobotViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include "render/BitmapFont.h"
+
+#include <epoxy/gl.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+
+namespace kv {
+
+namespace {
+
+// Releases the library and the face however rasterising ends.
+struct FreeTypeFace {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    ~FreeTypeFace() {
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+bool Readable(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (f) std::fclose(f);
+    return f != nullptr;
+}
+
+// A one-bit FreeType bitmap (rows top down) turned into glBitmap's layout (rows bottom up).
+GlyphBitmap FromSlot(FT_GlyphSlot slot) {
+    GlyphBitmap g;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    g.advance = static_cast<float>(slot->advance.x) / 64.0f;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO || bitmap.width == 0 || bitmap.rows == 0) return g;
+    g.width = static_cast<int>(bitmap.width);
+    g.height = static_cast<int>(bitmap.rows);
+    g.xorig = static_cast<float>(-slot->bitmap_left);
+    g.yorig = static_cast<float>(g.height - slot->bitmap_top);
+    const int rowBytes = (g.width + 7) / 8;
+    g.bits.resize(static_cast<size_t>(rowBytes) * g.height);
+    for (int row = 0; row < g.height; ++row) {
+        const unsigned char* source = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
+        std::copy(source, source + rowBytes, g.bits.begin() + static_cast<ptrdiff_t>(g.height - 1 - row) * rowBytes);
+    }
+    return g;
+}
+
+}  // namespace
+
+std::string FontFile() {
+    static const char* const kPlaces[] = {
+#ifdef KV_FONT_FILE
+        KV_FONT_FILE,
+#endif
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/TTF/DejaVuSans.ttf",
+    };
+    for (const char* place : kPlaces) {
+        if (Readable(place)) return place;
+    }
+    return {};
+}
+
+std::optional<FontBitmaps> RasteriseFont(const std::string& file, int cellHeight) {
+    FreeTypeFace ft;
+    if (file.empty() || FT_Init_FreeType(&ft.library) != 0) return std::nullopt;
+    if (FT_New_Face(ft.library, file.c_str(), 0, &ft.face) != 0) return std::nullopt;
+    // The cell height runs from the ascender to the descender, as window systems size fonts.
+    FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_CELL, 0, cellHeight * 64, 0, 0};
+    if (FT_Request_Size(ft.face, &request) != 0) return std::nullopt;
+    FontBitmaps glyphs;
+    for (int code = 0; code < kFontCodes; ++code) {
+        // Latin-1 codes are Unicode code points.
+        const FT_UInt index = FT_Get_Char_Index(ft.face, static_cast<FT_ULong>(code));
+        if (index == 0) continue;
+        if (FT_Load_Glyph(ft.face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) continue;
+        glyphs[code] = FromSlot(ft.face->glyph);
+    }
+    return glyphs;
+}
+
+void BuildFontLists(const FontBitmaps& glyphs, uint32_t base) {
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (int code = 0; code < kFontCodes; ++code) {
+        const GlyphBitmap& g = glyphs[code];
+        glNewList(base + static_cast<GLuint>(code), GL_COMPILE);
+        glBitmap(g.width, g.height, g.xorig, g.yorig, g.advance, 0, g.bits.empty() ? nullptr : g.bits.data());
+        glEndList();
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+}  // namespace kv

@@ -1,0 +1,37 @@
+#include "render/GLContext.h"
+
+#include <epoxy/gl.h>
+
+#include <cstring>
+
+#include "render/BitmapFont.h"
+
+namespace kv {
+
+void GLContext::SetUp() {
+    // Rasterised once per run: every context of the process shows the same glyphs.
+    static const std::optional<FontBitmaps> glyphs = RasteriseFont(FontFile(), kFontHeight);
+    if (glyphs) BuildFontLists(*glyphs, kFontBase);
+    hasFont_ = glyphs.has_value();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_FOG);
+}
+
+void GLContext::DrawText(double x, double y, float r, float g, float b, float a, const char* text) const {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glListBase(kFontBase);
+    glTranslated(x, y, 0);
+    glColor4f(r, g, b, a);
+    glRasterPos4d(0, 0, 0, 1);
+    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+}
+
+}  // namespace kv

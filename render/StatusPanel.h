@@ -1,0 +1,94 @@
+#pragma once
+// The flat overlay that ends every view's part of the frame: a robot's name, direction and
+// scan dials and speed, damage and reload bars in a robot view; the frame rate in the main
+// view, which also hands the main camera to the sound listener. Coordinates are normalised
+// coordinates of the view's viewport (-1..1, y up).
+
+#include <array>
+#include <cstdint>
+
+#include "core/Matrix.h"
+#include "render/Lighting.h"
+#include "sim/Robot.h"
+
+namespace kv {
+
+class GLContext;
+class View;
+struct RenderSettings;
+
+// A robot view's dial shapes: a ring of inner radius 0.2 and outer radius 0.24 as 20 quads,
+// and a dart pointing along +X with its notch at the origin as two triangles.
+struct PanelGeometry {
+    static constexpr int kRingSteps = 20;
+    PanelGeometry();
+
+    std::array<KvVec3, 2 * kRingSteps> ring;
+    std::array<uint32_t, 4 * kRingSteps> ringIndices;
+    std::array<KvVec3, 4> pointer;
+    std::array<uint32_t, 6> pointerIndices;
+};
+
+// One bar of a robot's panel: (x1, y1) to (x2, y2), its length following a value unclamped.
+struct PanelBar {
+    double x1, y1, x2, y2;
+    float r, g, b;
+    const char* label;
+};
+// Speed (0..100), damage (0..100) and reload (1.5 s just after a shot down to 0): full at 1.6 wide.
+std::array<PanelBar, 3> PanelBars(const RobotValues& values);
+
+// The main view's text position for a pixel counted from the view's top-left corner.
+std::array<double, 2> PixelToView(double px, double py, int32_t width, int32_t height);
+
+// Where the main view's overlay sends the camera: the game's sound system takes the sound
+// lock and moves its listener; render/ itself never talks to the sound library.
+class ListenerHandOff {
+public:
+    virtual ~ListenerHandOff() = default;
+    // World position and the camera's backward (third) and up (second) axes; velocity zero.
+    virtual void MoveListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up) = 0;
+};
+
+// The main view's smoothed frames per second: 0 on the first frame ever, then 0.9 of the
+// previous value and 0.1 of the latest rate.
+class FrameRate {
+public:
+    double Tick(double now);
+    double Fps() const { return fps_; }
+
+private:
+    double fps_ = 0;
+    double previous_ = 0;
+    bool firstFrame_ = true;
+};
+
+class StatusPanels {
+public:
+    static constexpr double kPanelAlpha = 0.5;
+
+    void SetListener(ListenerHandOff* listener) { listener_ = listener; }
+    // Leaves the frame counter's digits out (for pictures compared byte for byte).
+    void ShowFrameRate(bool show) { showFrameRate_ = show; }
+    const FrameRate& Rate() const { return rate_; }
+
+    // The view's overlay, with the view's viewport current and identity matrices loaded.
+    void DrawPanel(View& view, const GLContext& context, const RenderSettings& settings);
+
+private:
+    void DrawRobotPanel(View& view, const GLContext& context, const RenderSettings& settings);
+    void DrawMainOverlay(View& view, const GLContext& context);
+    void SavedPicture(View& view);
+    void DrawBar(double x1, double y1, double x2, double y2, float r, float g, float b) const;
+    void DrawFrame() const;
+    void DrawRing(const PanelGeometry& geometry, double x, double y, float r, float g, float b) const;
+    void DrawPointer(const PanelGeometry& geometry, double x, double y, double angle, const Rgba& fill,
+                     const Rgba& outline) const;
+
+    FrameRate rate_;
+    ListenerHandOff* listener_ = nullptr;
+    bool showFrameRate_ = true;
+    double panelAlpha_ = kPanelAlpha;
+};
+
+}  // namespace kv

@@ -1,0 +1,131 @@
+#include "render/Track.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "assets/Texture.h"
+#include "render/Scene.h"
+#include "sim/GameHolder.h"
+#include "sim/HeightField.h"
+
+namespace kv {
+
+namespace {
+
+using Polygon = std::vector<Vec2>;  // (X, Z) points
+
+// Twice the signed area in the (X, Z) plane; negative for polygons that run
+// counter-clockwise seen from above (+Y), which OpenGL then sees as front faces.
+double SignedArea2(const Polygon& p) {
+    double sum = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const Vec2& a = p[i];
+        const Vec2& b = p[(i + 1) % p.size()];
+        sum += a.x * b.y - b.x * a.y;
+    }
+    return sum;
+}
+
+// Keeps the part of a convex polygon where side(p) >= 0 (side is linear along an edge).
+template <class Side>
+Polygon ClipBy(const Polygon& in, Side side) {
+    Polygon out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const Vec2& a = in[i];
+        const Vec2& b = in[(i + 1) % in.size()];
+        const double sa = side(a), sb = side(b);
+        if (sa >= 0) out.push_back(a);
+        if ((sa < 0 && sb > 0) || (sa > 0 && sb < 0)) out.push_back(a + (b - a) * (sa / (sa - sb)));
+    }
+    return out;
+}
+
+// The piece of the square inside the unit cell from (x0, z0), without repeated points.
+Polygon PieceInCell(const Polygon& square, double x0, double z0) {
+    Polygon p = square;
+    p = ClipBy(p, [&](const Vec2& v) { return v.x - x0; });
+    p = ClipBy(p, [&](const Vec2& v) { return x0 + 1 - v.x; });
+    p = ClipBy(p, [&](const Vec2& v) { return v.y - z0; });
+    p = ClipBy(p, [&](const Vec2& v) { return z0 + 1 - v.y; });
+    constexpr double kSame = 1e-12;
+    Polygon unique;
+    for (const Vec2& v : p) {
+        if (unique.empty() || (v - unique.back()).Length() > kSame) unique.push_back(v);
+    }
+    while (unique.size() > 1 && (unique.front() - unique.back()).Length() <= kSame) unique.pop_back();
+    return unique;
+}
+
+}  // namespace
+
+GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners) {
+    GroundMesh mesh;
+    const Vec2 e1 = corners[1] - corners[0], e2 = corners[3] - corners[0];
+    const double l1 = e1.Length(), l2 = e2.Length();
+    if (l1 <= 0 || l2 <= 0) return mesh;
+    const Vec2 u1 = e1 * (1 / l1), u2 = e2 * (1 / l2);
+
+    const Polygon square(corners.begin(), corners.end());
+    double minX = corners[0].x, maxX = minX, minZ = corners[0].y, maxZ = minZ;
+    for (const Vec2& c : corners) {
+        minX = std::min(minX, c.x), maxX = std::max(maxX, c.x);
+        minZ = std::min(minZ, c.y), maxZ = std::max(maxZ, c.y);
+    }
+    for (double z0 = std::floor(minZ); z0 <= maxZ; ++z0) {
+        for (double x0 = std::floor(minX); x0 <= maxX; ++x0) {
+            Polygon piece = PieceInCell(square, x0, z0);
+            const double area2 = SignedArea2(piece);
+            if (piece.size() < 3 || std::fabs(area2) < 1e-12) continue;
+            if (area2 > 0) std::reverse(piece.begin(), piece.end());
+            const auto first = static_cast<uint32_t>(mesh.vertices.size());
+            for (const Vec2& p : piece) {
+                mesh.vertices.push_back({p.x, ground.HeightAt(p.x, p.y) + KvTrack::kLift, p.y});
+                mesh.texCoords.push_back({(p - corners[0]).Dot(u1) / l1, (p - corners[0]).Dot(u2) / l2});
+            }
+            for (uint32_t k = 1; k + 1 < piece.size(); ++k) mesh.indices.insert(mesh.indices.end(), {first, first + k, first + k + 1});
+        }
+    }
+    return mesh;
+}
+
+KvTrack::KvTrack(const KvHeightField& ground, double x, double z, double angle, double size) : KvProcess(false) {
+    const double h = size / 2, c = std::cos(angle), s = std::sin(angle);
+    std::array<Vec2, 4> corners;
+    const Vec2 local[4] = {{-h, -h}, {-h, h}, {h, h}, {h, -h}};
+    for (int i = 0; i < 4; ++i) {
+        corners[i] = {x + c * local[i].x + s * local[i].y, z - s * local[i].x + c * local[i].y};
+    }
+    mesh_ = LaySquareOnGround(ground, corners);
+    bounds = Box::Around(mesh_.vertices.begin(), mesh_.vertices.end());
+}
+
+double KvTrack::Alpha() const {
+    const double age = Age();
+    return age <= kFadeStart ? 1.0 : (kLifetime - age) / 1.25;
+}
+
+void KvTrack::Step(double dt) {
+    const double age = Age() + dt;
+    age_.store(age, std::memory_order_relaxed);
+    if (age < kLifetime || expired_) return;
+    expired_ = true;
+    if (owningScene_) owningScene_->RemoveTrack(*this, true);
+    if (holder_) holder_->Remove(this, true);
+}
+
+void KvTrack::Draw(bool isMainView) {
+    if ((!visible && !isMainView) || !texture_ || mesh_.indices.empty()) return;
+    texture_->Bind();
+    glColor4d(1, 1, 1, Alpha());
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_DOUBLE, 0, mesh_.vertices.data());
+    glTexCoordPointer(2, GL_DOUBLE, 0, mesh_.texCoords.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh_.indices.size()), GL_UNSIGNED_INT, mesh_.indices.data());
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+}  // namespace kv

@@ -1,0 +1,79 @@
+#pragma once
+// Marks laid on the ground and drawn after every opaque object in the order they were added:
+// the scorch mark each shell explosion leaves (KvTrack) and, later, the robots' shadow-map
+// shadows. Both are squares laid over the terrain by LaySquareOnGround.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "assets/Mesh.h"
+#include "core/Process.h"
+#include "core/Vec2.h"
+#include "render/DrawObject.h"
+#include "render/VisibilityTree.h"
+
+namespace kv {
+
+class KvHeightField;
+class KvTexture;
+class KvGameHolder;
+
+// A square cut along the ground's unit cells and lifted 0.03 above the ground: triangles
+// facing up, texture coordinates 0..1 along the edges from the first corner to the second
+// and to the fourth.
+struct GroundMesh {
+    std::vector<KvVec3> vertices;
+    std::vector<KvTexCoord> texCoords;
+    std::vector<uint32_t> indices;  // triangles
+};
+
+// corners[0..3] are (X, Z) scene points going round the square. Cells are visited row by row
+// in Z and left to right in X; each cell's piece is one convex polygon fanned from its first
+// point.
+GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners);
+
+// A mark in the scene's track list; its box is a static member of the object tree.
+class KvBaseTrack : public KvBaseTransparent, public KvVisObject {
+public:
+    KvBaseTrack() { dynamic = 0; }
+    double trackKey = 0;  // set by AddTrack
+};
+
+class KvTrack : public KvBaseTrack, public KvProcess {
+public:
+    static constexpr double kLifetime = 10.0;
+    static constexpr double kFadeStart = 8.0;
+    static constexpr double kLift = 0.03;
+
+    // A size x size square centred on (x, z) turned by angle radians, laid on ground.
+    KvTrack(const KvHeightField& ground, double x, double z, double angle, double size);
+
+    void SetTexture(const KvTexture* texture) { texture_ = texture; }
+    // Where the expired mark goes: out of the scene, then off the session (which deletes it).
+    void SetOwners(KvScene* scene, KvGameHolder* holder) {
+        owningScene_ = scene;
+        holder_ = holder;
+    }
+
+    // Ages the mark (simulation thread); at kLifetime it leaves the scene and the session.
+    void Step(double dt) override;
+    // Track pass: blending on, lighting and depth writes off.
+    void Draw(bool isMainView) override;
+
+    double Age() const { return age_.load(std::memory_order_relaxed); }
+    // 1 until kFadeStart, then (10 - age) / 1.25 (above 1 until 8.75 s; OpenGL clamps it).
+    double Alpha() const;
+    const GroundMesh& Mesh() const { return mesh_; }
+
+private:
+    std::atomic<double> age_{0};  // written by the simulation, read by the frame
+    bool expired_ = false;
+    const KvTexture* texture_ = nullptr;
+    GroundMesh mesh_;
+    KvScene* owningScene_ = nullptr;
+    KvGameHolder* holder_ = nullptr;
+};
+
+}  // namespace kv

@@ -1,0 +1,347 @@
+// Whole frames drawn into an offscreen context, checked where a player would look: the sky,
+// the ground, the robot-view column, a panel bar, a scorch mark. With KV_TEST_PICTURES set
+// to a folder, each test also leaves its picture there as a PNG.
+
+#include <gtest/gtest.h>
+
+#include <epoxy/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assets/ResourceStore.h"
+#include "assets/Texture.h"
+#include "core/Random.h"
+#include "render/Ground.h"
+#include "render/OffscreenContext.h"
+#include "render/Picture.h"
+#include "render/Scene.h"
+
+namespace kv {
+namespace {
+
+constexpr int32_t kWidth = 950, kHeight = 600;
+
+// One context and one set of textures for the whole run; the store goes first at exit,
+// while its context still exists.
+struct Gpu {
+    OffscreenContext context;
+    bool ready = false;
+    ResourceStore store;
+    bool loaded = false;
+    Gpu() {
+        ready = context.Create(kWidth, kHeight);
+        if (!ready) return;
+        store.Mount(KV_GAME_ARCHIVE);
+        loaded = store.LoadAll(nullptr);
+    }
+};
+
+Gpu& TheGpu() {
+    static Gpu gpu;
+    return gpu;
+}
+
+using Rgb = std::array<int, 3>;
+
+Rgb At(const Picture& p, int32_t x, int32_t y) {
+    const uint8_t* px = p.At(x, y);
+    return {px[0], px[1], px[2]};
+}
+
+// The mean colour of the 9 x 9 pixels round (x, y): textures vary from pixel to pixel.
+Rgb Around(const Picture& p, int32_t x, int32_t y) {
+    Rgb sum{0, 0, 0};
+    for (int32_t dy = -4; dy <= 4; ++dy) {
+        for (int32_t dx = -4; dx <= 4; ++dx) {
+            const Rgb c = At(p, std::clamp(x + dx, 0, p.width - 1), std::clamp(y + dy, 0, p.height - 1));
+            for (int k = 0; k < 3; ++k) sum[k] += c[k];
+        }
+    }
+    for (int& v : sum) v /= 81;
+    return sum;
+}
+
+const Rgb kSky{68, 209, 255};
+const Rgb kWhite{255, 255, 255};
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Gpu& gpu = TheGpu();
+        ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
+        ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
+        ASSERT_TRUE(gpu.context.Resize(kWidth, kHeight));
+        scene.Init(gpu.context, &ground, &gpu.store);
+        scene.SetSettings(&settings);
+        scene.Panels().ShowFrameRate(false);
+        mainView.SetWindow(&gpu.context);
+        mainView.camera.Orbit(0.0, 0.7);
+        scene.AddView(&mainView);
+    }
+
+    // A robot standing at arena (x, y) with a view of its own following it.
+    View& AddRobotView(KvGLRobot& robot) {
+        auto view = std::make_unique<View>(ViewKind::Robot);
+        view->SetRobot(&robot);
+        const double gx = SceneX(robot.position.x), gz = SceneZ(robot.position.y), h = ground.HeightAt(gx, gz);
+        view->camera.eye = {gx + 1.0, h + 1.7, gz - 1.0};
+        view->camera.target = {gx, h + 0.3, gz};
+        scene.AddView(view.get());
+        robotViews.push_back(std::move(view));
+        return *robotViews.back();
+    }
+
+    Picture Draw() {
+        scene.Render();
+        Picture p = ReadPicture(0, 0, kWidth, kHeight);
+        if (const char* folder = std::getenv("KV_TEST_PICTURES")) {
+            const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+            WritePng(p, std::string(folder) + "/" + test->name() + ".png");
+        }
+        return p;
+    }
+
+    // Where a world point lands in the main view, in pixels from the bottom left.
+    std::array<int32_t, 2> OnScreen(const KvVec3& p) {
+        const Camera& c = mainView.camera;
+        const KvMatrix m = Product(c.projection, c.modelview);
+        const double w = m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15];
+        const double x = (m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12]) / w;
+        const double y = (m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13]) / w;
+        const auto px = static_cast<int32_t>((x + 1) / 2 * kWidth), py = static_cast<int32_t>((y + 1) / 2 * kHeight);
+        EXPECT_TRUE(px >= 0 && px < kWidth && py >= 0 && py < kHeight) << "off screen: " << p.x << ", " << p.z;
+        return {std::clamp(px, 0, kWidth - 1), std::clamp(py, 0, kHeight - 1)};
+    }
+
+    RenderSettings settings;
+    KvGround ground;
+    KvScene scene;
+    View mainView{ViewKind::Main};
+    std::vector<std::unique_ptr<View>> robotViews;
+};
+
+int Brightness(const Rgb& c) { return c[0] + c[1] + c[2]; }
+
+TEST_F(Frame, ShowsTheSkyWhereNothingStands) {
+    SeedRandom(7);
+    ground.GenerateHills();
+    mainView.camera.Orbit(0.0, Camera::kMinPitch);
+    const Picture p = Draw();
+    for (int32_t x : {100, kWidth / 2, kWidth - 100}) EXPECT_EQ(At(p, x, kHeight - 2), kSky) << x;
+}
+
+TEST_F(Frame, DrawsDarkGrassRoundTheArenaAndLighterGrassBeyond) {
+    // Flat ground seen from above the dark square's edge at z = 6, close enough for no fog.
+    mainView.camera.eye = {0, 3, 8};
+    mainView.camera.target = {0, 0, 6};
+    const Picture p = Draw();
+    auto groundAt = [&](double x, double z) {
+        const auto [px, py] = OnScreen({x, ground.HeightAt(x, z), z});
+        return Around(p, px, py);
+    };
+    const Rgb arena = groundAt(0, 5.5), outside = groundAt(0, 6.5);
+    for (const Rgb& grass : {arena, outside}) {
+        EXPECT_GT(grass[1], grass[0]) << "grass is green";
+        EXPECT_GT(grass[1], grass[2]) << "grass is green";
+    }
+    EXPECT_GT(Brightness(outside), Brightness(arena) + 30);
+}
+
+TEST_F(Frame, PlacesRobotViewsInAColumnAlongTheRightEdge) {
+    KvGLRobot first("first.r", 0), second("second.r", 1);
+    first.SetPosition({300, 300});
+    second.SetPosition({700, 600});
+    AddRobotView(first);
+    AddRobotView(second);
+    const Picture p = Draw();
+    // Each view's frame: a white strip along its left edge at x = W - 150 and one along its
+    // bottom edge; left of the column the main view goes on.
+    for (int i = 1; i <= 2; ++i) {
+        const int32_t bottom = kHeight - 150 * i;
+        EXPECT_EQ(At(p, kWidth - 150, bottom + 75), kWhite) << "view " << i;
+        EXPECT_EQ(At(p, kWidth - 75, bottom), kWhite) << "view " << i;
+        EXPECT_NE(At(p, kWidth - 151, bottom + 75), kWhite) << "view " << i;
+    }
+    EXPECT_NE(At(p, kWidth - 75, kHeight - 450), kWhite) << "no third view";
+}
+
+// The column of the rightmost pixel in row y of the area x0..x1 where red stands out.
+int32_t RightmostRed(const Picture& p, int32_t x0, int32_t x1, int32_t y) {
+    for (int32_t x = x1; x >= x0; --x) {
+        const Rgb c = At(p, x, y);
+        if (c[0] > c[1] + 20 && c[0] > c[2] + 20) return x;
+    }
+    return -1;
+}
+
+TEST_F(Frame, DamageBarsGrowWithDamage) {
+    KvGLRobot light("light.r", 1), heavy("heavy.r", 2);
+    light.ApplyDamage(30);
+    heavy.ApplyDamage(80);
+    AddRobotView(light);
+    AddRobotView(heavy);
+    const Picture p = Draw();
+    // The bar runs from x = -0.8 to -0.8 + 1.6 x damage / 100 of the 150-pixel view, and
+    // from y = -0.55 to -0.43.
+    for (auto [view, damage] : {std::pair{1, 30}, std::pair{2, 80}}) {
+        const int32_t left = kWidth - 150, bottom = kHeight - 150 * view;
+        const int32_t end = RightmostRed(p, left, kWidth - 1, bottom + 38) - left;
+        EXPECT_NEAR(end, 15 + 120 * damage / 100, 2) << "damage " << damage;
+    }
+}
+
+TEST_F(Frame, LaysAScorchMarkOnTheGround) {
+    SeedRandom(7);
+    ground.GenerateHills();
+    const KvVec3 centre{0.5, ground.HeightAt(0.5, -0.5), -0.5};
+    const Rgb before = [&] {
+        const Picture p = Draw();
+        const auto [x, y] = OnScreen(centre);
+        return Around(p, x, y);
+    }();
+    KvTrack mark(ground, centre.x, centre.z, 0.4, 3.0);
+    mark.SetTexture(TheGpu().store.GetTexture("mark"));
+    scene.AddTrack(mark, true);
+    const Picture p = Draw();
+    const auto [x, y] = OnScreen(centre);
+    // Burnt ground: the green of the grass gives way to the mark's grey-brown.
+    const Rgb after = Around(p, x, y);
+    EXPECT_LT(after[1] - after[0], before[1] - before[0] - 10) << after[0] << " " << after[1] << " " << after[2];
+    scene.RemoveTrack(mark, true);
+}
+
+TEST(Context, CameraMatricesMatchTheGlUtilityLibrary) {
+    ASSERT_TRUE(TheGpu().ready) << TheGpu().context.Error();
+    Camera c;
+    c.aspect = 950.0 / 600.0;
+    c.Orbit(0.8, 0.5);
+    c.UpdateMatrices();
+    KvMatrix glu;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(c.fov, c.aspect, c.near, c.far);
+    glGetDoublev(GL_PROJECTION_MATRIX, glu.data());
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.projection[i], glu[i], 1e-5 * (1 + std::abs(glu[i]))) << i;
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, 0, 1, 0);
+    glGetDoublev(GL_MODELVIEW_MATRIX, glu.data());
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(c.modelview[i], glu[i], 1e-5 * (1 + std::abs(glu[i]))) << i;
+}
+
+// A drawable that counts the frame's calls and can add see-through records while it draws.
+struct Probe : KvDrawObject {
+    void PrepareFrame() override { ++prepared; }
+    void Draw(KvScene& scene, bool isMainView) override {
+        draws.push_back(isMainView);
+        if (onDraw) onDraw(scene, isMainView);
+    }
+    void UpdateVisibility(VisibilityTree& tree) override { ++visibilityUpdates; }
+    int prepared = 0, visibilityUpdates = 0;
+    std::vector<bool> draws;
+    std::function<void(KvScene&, bool)> onDraw;
+};
+
+TEST_F(Frame, DrawsFrozenRobotViewsFromTheirSavedPicture) {
+    SeedRandom(7);
+    ground.GenerateHills();
+    KvGLRobot robot("watcher.r", 3);
+    View& view = AddRobotView(robot);
+    Probe probe;
+    scene.AddObject(probe, true);
+
+    const Picture first = Draw();
+    EXPECT_FALSE(view.active) << "the first frame is live, then the view freezes";
+    EXPECT_TRUE(view.pictureValid);
+    EXPECT_EQ(probe.draws, (std::vector<bool>{true, false}));
+    EXPECT_EQ(probe.visibilityUpdates, 1);
+
+    // Turned to the sky, the frozen view still shows its first picture (away from the texts).
+    view.camera.target = view.camera.eye;
+    view.camera.target.y += 5;
+    view.camera.target.x += 0.1;
+    const Picture frozen = Draw();
+    const int32_t left = kWidth - 150, bottom = kHeight - 150;
+    for (auto [x, y] : {std::pair{140, 140}, std::pair{140, 10}, std::pair{75, 140}}) {
+        EXPECT_EQ(At(frozen, left + x, bottom + y), At(first, left + x, bottom + y)) << x << "," << y;
+    }
+    EXPECT_EQ(probe.draws.size(), 3u) << "a frozen view draws no 3D content";
+    EXPECT_EQ(probe.visibilityUpdates, 1) << "with no live robot view nothing is culled";
+    EXPECT_EQ(probe.prepared, 2);
+
+    settings.oneViewActive = 0;
+    const Picture live = Draw();
+    EXPECT_EQ(At(live, left + 140, bottom + 10), kSky);
+    EXPECT_EQ(probe.visibilityUpdates, 2);
+}
+
+TEST_F(Frame, RobotViewsCullMarksOutsideTheirBox) {
+    KvGLRobot robot("corner.r", 0);
+    robot.SetPosition({100, 100});
+    AddRobotView(robot);
+    settings.oneViewActive = 0;
+    KvTrack near(ground, -4, -4, 0, 1), far(ground, 4, 4, 0, 1);
+    scene.AddTrack(far, true);
+    scene.AddTrack(near, true);
+    Draw();
+    EXPECT_EQ(near.visible, 1) << "the mark beside the robot is in its view";
+    EXPECT_EQ(far.visible, 0) << "the far mark is outside the robot view's culling box";
+    scene.RemoveTrack(near, true);
+    scene.RemoveTrack(far, true);
+}
+
+TEST_F(Frame, ALaterTransparentRecordUnderTheSameKeyReplacesTheEarlierOne) {
+    KvTexture white;
+    KvImage image{2, 2, 24, std::vector<uint8_t>(12, 255)};
+    ASSERT_TRUE(white.CreateFromImage(image));
+    Probe probe;
+    // Two squares floating over the arena's centre, red then green, under one depth key.
+    probe.onDraw = [&](KvScene& s, bool isMainView) {
+        for (double green : {0.0, 1.0}) {
+            auto square = std::make_unique<KvTransparent>(kGlQuads, 4);
+            const Vec2 corners[4] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
+            for (int k = 0; k < 4; ++k) square->vertices[k] = {corners[k].x, 0.8, corners[k].y};
+            square->colour = {1 - green, green, 0, 1};
+            square->texture = &white;
+            s.AddTransparent(5.0, std::move(square));
+        }
+    };
+    scene.AddObject(probe, true);
+    const Picture p = Draw();
+    const auto [x, y] = OnScreen({0, 0.8, 0});
+    EXPECT_EQ(At(p, x, y), (Rgb{0, 255, 0}));
+}
+
+TEST_F(Frame, HandsTheMainCameraToTheListenerAndShowsTheFrameRate) {
+    struct Listener : ListenerHandOff {
+        void MoveListener(const KvVec3& p, const KvVec3& f, const KvVec3& u) override {
+            position = p;
+            up = u;
+            ++calls;
+        }
+        KvVec3 position, up;
+        int calls = 0;
+    } listener;
+    scene.Panels().SetListener(&listener);
+    scene.Panels().ShowFrameRate(true);
+    const Picture p = Draw();
+    EXPECT_EQ(listener.calls, 1);
+    EXPECT_NEAR(listener.position.x, mainView.camera.eye.x, 1e-9);
+    EXPECT_NEAR(listener.position.y, mainView.camera.eye.y, 1e-9);
+    EXPECT_GT(listener.up.y, 0);
+    // "0.000000" in white from 10 pixels right of the left edge, its baseline 20 below the top.
+    int white = 0;
+    for (int32_t y = kHeight - 20; y < kHeight - 8; ++y)
+        for (int32_t x = 10; x < 80; ++x) white += At(p, x, y) == kWhite;
+    EXPECT_GT(white, 20);
+    scene.Panels().SetListener(nullptr);
+}
+
+}  // namespace
+}  // namespace kv

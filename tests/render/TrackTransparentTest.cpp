@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/Random.h"
+#include "render/Scene.h"
+#include "render/Track.h"
+#include "render/Transparent.h"
+#include "sim/HeightField.h"
+
+namespace kv {
+namespace {
+
+KvHeightField Hills() {
+    KvHeightField g;
+    SeedRandom(9);
+    g.GenerateHills();
+    return g;
+}
+
+// Twice the (X, Z) area of a triangle, positive when it faces up.
+double UpArea2(const KvVec3& a, const KvVec3& b, const KvVec3& c) {
+    return (b.z - a.z) * (c.x - a.x) - (b.x - a.x) * (c.z - a.z);
+}
+
+// What every laid square must be: upward triangles covering size x size, each piece inside
+// one ground cell, every point on the square lifted above the ground.
+void ExpectLaidSquare(const KvHeightField& ground, const GroundMesh& m, double size) {
+    ASSERT_EQ(m.indices.size() % 3, 0u);
+    double area = 0;
+    for (size_t t = 0; t < m.indices.size(); t += 3) {
+        const KvVec3 &a = m.vertices[m.indices[t]], &b = m.vertices[m.indices[t + 1]], &c = m.vertices[m.indices[t + 2]];
+        const double up = UpArea2(a, b, c);
+        EXPECT_GE(up, 0) << "triangle " << t / 3 << " faces down";
+        area += up / 2;
+        const double cellX = std::floor((a.x + b.x + c.x) / 3), cellZ = std::floor((a.z + b.z + c.z) / 3);
+        for (const KvVec3* v : {&a, &b, &c}) {
+            EXPECT_GE(v->x, cellX - 1e-9);
+            EXPECT_LE(v->x, cellX + 1 + 1e-9);
+            EXPECT_GE(v->z, cellZ - 1e-9);
+            EXPECT_LE(v->z, cellZ + 1 + 1e-9);
+        }
+    }
+    EXPECT_NEAR(area, size * size, 1e-9);
+    for (size_t i = 0; i < m.vertices.size(); ++i) {
+        const KvVec3& v = m.vertices[i];
+        EXPECT_NEAR(v.y, ground.HeightAt(v.x, v.z) + 0.03, 1e-12);
+        EXPECT_GE(m.texCoords[i].u, -1e-9);
+        EXPECT_LE(m.texCoords[i].u, 1 + 1e-9);
+        EXPECT_GE(m.texCoords[i].v, -1e-9);
+        EXPECT_LE(m.texCoords[i].v, 1 + 1e-9);
+    }
+}
+
+TEST(GroundMark, ASquareInsideOneCellIsOnePieceWithItsCornersTextureCoordinates) {
+    const KvHeightField flat;
+    const GroundMesh m = LaySquareOnGround(flat, {Vec2{0.2, 0.2}, Vec2{0.2, 0.8}, Vec2{0.8, 0.8}, Vec2{0.8, 0.2}});
+    ASSERT_EQ(m.vertices.size(), 4u);
+    EXPECT_EQ(m.indices.size(), 6u);
+    ExpectLaidSquare(flat, m, 0.6);
+    for (size_t i = 0; i < 4; ++i) {
+        const KvVec3& v = m.vertices[i];
+        // u runs from the first corner to the second (along Z), v to the fourth (along X).
+        EXPECT_NEAR(m.texCoords[i].u, (v.z - 0.2) / 0.6, 1e-12);
+        EXPECT_NEAR(m.texCoords[i].v, (v.x - 0.2) / 0.6, 1e-12);
+    }
+}
+
+TEST(GroundMark, ASquareAcrossCellsIsCutAlongTheCellBordersAndFollowsTheHills) {
+    const KvHeightField ground = Hills();
+    const KvTrack mark(ground, 0.3, -1.6, 0.4, 3.0);
+    ExpectLaidSquare(ground, mark.Mesh(), 3.0);
+    EXPECT_GT(mark.Mesh().indices.size(), 3u * 2 * 9) << "at least the nine cells it fully covers";
+    for (const KvVec3& v : mark.Mesh().vertices) {
+        EXPECT_GE(v.x, mark.bounds.min.x);
+        EXPECT_LE(v.y, mark.bounds.max.y);
+    }
+    // A square whose corners and edges lie exactly on cell lines still gives whole cells.
+    const KvHeightField flat;
+    const GroundMesh aligned = LaySquareOnGround(flat, {Vec2{-1, -1}, Vec2{-1, 1}, Vec2{1, 1}, Vec2{1, -1}});
+    ExpectLaidSquare(flat, aligned, 2.0);
+    EXPECT_EQ(aligned.indices.size(), 4u * 6);
+}
+
+TEST(GroundMark, FadesAfterEightSecondsAndLeavesTheSceneAtTen) {
+    const KvHeightField flat;
+    KvScene scene;
+    KvTrack mark(flat, 0, 0, 0, 3.0);
+    scene.AddTrack(mark, true);
+    EXPECT_GT(mark.HolderCount(), 0u);
+    mark.Step(8.0);
+    EXPECT_EQ(mark.Alpha(), 1.0);
+    mark.Step(0.5);
+    EXPECT_GE(mark.Alpha(), 1.0) << "8.5 s: still fully opaque";
+    mark.Step(0.875);
+    EXPECT_NEAR(mark.Alpha(), 0.5, 1e-9);
+    mark.SetOwners(&scene, nullptr);
+    mark.Step(0.625);
+    EXPECT_EQ(mark.HolderCount(), 0u) << "at 10 s the mark has left the scene";
+}
+
+TEST(Scene, KeysMarksInTheOrderTheyAreAddedAndStartAgainAfterClear) {
+    const KvHeightField flat;
+    KvScene scene;
+    KvTrack a(flat, 0, 0, 0, 1), b(flat, 0, 0, 0, 1), c(flat, 2, 2, 0, 1);
+    scene.AddTrack(a, true);
+    scene.AddTrack(b, false);
+    EXPECT_EQ(a.trackKey, 0.0);
+    EXPECT_EQ(b.trackKey, 0.1);
+    scene.RemoveTrack(a, true);
+    EXPECT_EQ(a.HolderCount(), 0u);
+    scene.Clear();
+    EXPECT_EQ(b.HolderCount(), 0u) << "Clear forgets every mark";
+    scene.AddTrack(c, true);
+    EXPECT_EQ(c.trackKey, 0.0);
+}
+
+TEST(Transparent, StartsBlackAndOpaqueWithAlphaBlending) {
+    const KvTransparent t(kGlQuads, 4);
+    EXPECT_EQ(t.vertices.size(), 4u);
+    EXPECT_EQ(t.texCoords.size(), 4u);
+    EXPECT_EQ(t.colour, (std::array<double, 4>{0, 0, 0, 1}));
+    EXPECT_EQ(t.blendSource, kGlSrcAlpha);
+    EXPECT_EQ(t.blendDestination, kGlOneMinusSrcAlpha);
+}
+
+TEST(Transparent, BatchesNeighboursThatShareBlendTextureAndPrimitiveFarthestFirst) {
+    const int textureA = 0, textureB = 0;  // stand-ins: only their addresses are compared
+    const auto* a = reinterpret_cast<const KvTexture*>(&textureA);
+    const auto* b = reinterpret_cast<const KvTexture*>(&textureB);
+    TransparentMap records;
+    auto add = [&](double key, const KvTexture* texture, uint32_t mode = kGlQuads, uint32_t destination = kGlOneMinusSrcAlpha) {
+        auto r = std::make_unique<KvTransparent>(mode, 4);
+        r->texture = texture;
+        r->blendDestination = destination;
+        r->colour[0] = key;
+        records[key] = std::move(r);
+    };
+    add(1, a);
+    add(2, a);
+    add(3, nullptr);  // no texture: skipped, and it does not split the batch round it
+    add(4, a);
+    add(5, b);
+    add(6, b, 0x0004);  // triangles
+    add(7, b, 0x0004, 1);  // additive
+    std::vector<std::vector<double>> batches;
+    WalkBatches(
+        records, [&](const KvTransparent&) { batches.emplace_back(); },
+        [&](const KvTransparent& r) { batches.back().push_back(r.colour[0]); });
+    EXPECT_EQ(batches, (std::vector<std::vector<double>>{{7}, {6}, {5}, {4, 2, 1}}));
+}
+
+}  // namespace
+}  // namespace kv
