@@ -27,6 +27,25 @@ void Sample(const KvGameHolder& holder, const TraceSink& trace) {
     }
 }
 
+// Due at the first tick whose time reaches each multiple of the interval. A time within a
+// millionth of a millionth of a multiple counts as reaching it, so that rounding in the sum
+// of dt cannot push a sample one tick late.
+class TraceSchedule {
+public:
+    explicit TraceSchedule(double every) : every_(every) {}
+    bool Due(double time) {
+        if (!(every_ > 0)) return false;
+        const double reached = std::floor(time / every_ * (1 + 1e-12));
+        if (reached <= reached_) return false;
+        reached_ = reached;
+        return true;
+    }
+
+private:
+    double every_;
+    double reached_ = 0;
+};
+
 bool Decided(const KvGameHolder& holder) { return holder.robots.size() >= 2 && holder.AliveCount() <= 1; }
 
 BattleOutcome Collect(const KvGameHolder& holder) {
@@ -77,41 +96,37 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
     // The set-up draws hills and start points from this thread's generator, the robots'
     // programs from the worker's; both start from the seed.
     SeedRandom(options.seed);
-    if (options.realtime) worker.Start(options.seed);
-    scheduler.SetPaused(true);
-    scheduler.Add(&holder, true, options.realtime ? false : true);
+    scheduler.Add(&holder, true, true);
     const bool ready = holder.SetupBattle();
-    scheduler.SetPaused(false);
     if (!ready) {
-        worker.Stop();
         scheduler.Forget(&holder);
         BattleOutcome failed;
         failed.error = errors.error;
         return failed;
     }
 
+    // After every tick: a trace sample when one is due, and whether to go on.
+    TraceSchedule schedule(options.traceEvery);
+    int64_t ticks = 0;
+    auto afterTick = [&] {
+        ++ticks;
+        if (trace && schedule.Due(holder.BattleTime())) Sample(holder, trace);
+        return !Decided(holder);
+    };
     if (!options.realtime) {
         SeedRandom(options.seed);
-        const auto ticks = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
-        const int64_t traceTicks =
-            options.traceEvery > 0 ? std::max<int64_t>(1, std::llround(options.traceEvery / options.dt)) : 0;
-        for (int64_t n = 1; n <= ticks; ++n) {
+        const auto last = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
+        for (int64_t n = 1; n <= last; ++n) {
             scheduler.Tick();
-            if (trace && traceTicks && n % traceTicks == 0) Sample(holder, trace);
-            if (Decided(holder)) break;
+            if (!afterTick()) break;
         }
     } else {
-        double nextSample = options.traceEvery;
-        while (holder.BattleTime() < options.time && !Decided(holder)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            if (trace && options.traceEvery > 0 && holder.BattleTime() >= nextSample) {
-                Sample(holder, trace);
-                nextSample += options.traceEvery;
-            }
-        }
+        worker.Start(options.seed, [&] { return afterTick() && holder.BattleTime() < options.time; });
+        while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         worker.Stop();
     }
     BattleOutcome outcome = Collect(holder);
+    outcome.ticks = ticks;
     scheduler.Forget(&holder);
     return outcome;
 }
