@@ -22,7 +22,7 @@ public:
 void Sample(const KvGameHolder& holder, const TraceSink& trace) {
     const double t = holder.BattleTime();
     for (size_t k = 0; k < holder.robots.size(); ++k) {
-        const RobotValues v = holder.robots[k]->Values();
+        const RobotValues v = holder.robots[k]->Snapshot();
         if (!v.dead) trace(t, holder.robotSlots[k], v);
     }
 }
@@ -55,19 +55,9 @@ BattleOutcome Collect(const KvGameHolder& holder) {
     int alive = 0, survivor = -1;
     for (size_t k = 0; k < holder.robots.size(); ++k) {
         const KvGLRobot& r = *holder.robots[k];
-        RobotOutcome o;
-        o.slot = holder.robotSlots[k];
-        o.file = r.name;
-        o.colour = r.colourIndex;
-        o.alive = !r.dead;
-        o.damage = r.damage;
-        o.deathTime = r.deathTime;
-        o.shots = r.shots;
-        o.position = r.position;
-        o.heading = r.heading;
-        o.speed = r.speed;
+        const RobotOutcome o{holder.robotSlots[k], r.name, r.colourIndex, r.Snapshot()};
         outcome.robots.push_back(o);
-        if (o.alive) {
+        if (!o.values.dead) {
             ++alive;
             survivor = o.slot;
         }
@@ -116,6 +106,7 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
     if (!options.realtime) {
         SeedRandom(options.seed);
         const auto last = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
+        std::lock_guard ticking(scheduler.Mutex());  // once, not once per tick
         for (int64_t n = 1; n <= last; ++n) {
             scheduler.Tick();
             if (!afterTick()) break;

@@ -27,13 +27,7 @@ struct RobotOutcome {
     int slot = 0;
     KvString file;  // the file name without its folder
     int32_t colour = 0;
-    bool alive = true;
-    double damage = 0;
-    double deathTime = 0;  // battle seconds; meaningful when dead
-    int32_t shots = 0;
-    Vec2 position;
-    double heading = 0;
-    double speed = 0;
+    RobotValues values;  // at the end of the battle
 };
 
 struct BattleOutcome {

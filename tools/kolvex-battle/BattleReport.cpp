@@ -41,10 +41,11 @@ std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome
                             : "dt " + ExactNumber(options.dt) + "\n";
     out += "time " + ExactNumber(outcome.time) + "\n";
     for (const RobotOutcome& r : outcome.robots) {
+        const RobotValues& v = r.values;
         out += "slot " + std::to_string(r.slot) + "  " + ColourName(r.colour) + "  " + r.file.Std();
-        out += "  damage " + ExactNumber(r.damage);
-        out += r.alive ? "  alive" : "  dead at " + ExactNumber(r.deathTime) + " s";
-        out += "  shots " + std::to_string(r.shots) + "\n";
+        out += "  damage " + ExactNumber(v.damage);
+        out += v.dead ? "  dead at " + ExactNumber(v.deathTime) + " s" : "  alive";
+        out += "  shots " + std::to_string(v.shots) + "\n";
     }
     if (outcome.winner >= 0) {
         for (const RobotOutcome& r : outcome.robots) {
@@ -66,13 +67,14 @@ std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome
     for (const RobotOutcome& r : outcome.robots) {
         if (!first) out += ", ";
         first = false;
+        const RobotValues& v = r.values;
         out += "{\"slot\": " + std::to_string(r.slot) + ", \"file\": " + JsonString(r.file.Std()) +
-               ", \"colour\": " + JsonString(ColourName(r.colour)) + ", \"alive\": " + (r.alive ? "true" : "false") +
-               ", \"damage\": " + ExactNumber(r.damage) +
-               ", \"death_time\": " + (r.alive ? "null" : ExactNumber(r.deathTime)) +
-               ", \"shots\": " + std::to_string(r.shots) + ", \"x\": " + ExactNumber(r.position.x) +
-               ", \"y\": " + ExactNumber(r.position.y) + ", \"heading\": " + ExactNumber(r.heading) +
-               ", \"speed\": " + ExactNumber(r.speed) + "}";
+               ", \"colour\": " + JsonString(ColourName(r.colour)) + ", \"alive\": " + (v.dead ? "false" : "true") +
+               ", \"damage\": " + ExactNumber(v.damage) +
+               ", \"death_time\": " + (v.dead ? ExactNumber(v.deathTime) : "null") +
+               ", \"shots\": " + std::to_string(v.shots) + ", \"x\": " + ExactNumber(v.position.x) +
+               ", \"y\": " + ExactNumber(v.position.y) + ", \"heading\": " + ExactNumber(v.heading) +
+               ", \"speed\": " + ExactNumber(v.speed) + "}";
     }
     return out + "]}\n";
 }
@@ -97,9 +99,9 @@ void MatchTable::Count(const BattleOutcome& outcome) {
             row = &rows.back();
         }
         if (outcome.winner == r.slot) ++row->wins;
-        if (r.alive) ++row->survived;
-        row->damage += r.damage;
-        row->shots += r.shots;
+        if (!r.values.dead) ++row->survived;
+        row->damage += r.values.damage;
+        row->shots += r.values.shots;
     }
 }
 
