@@ -4,20 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+
+#include "core/Angles.h"
 
 namespace kv {
 
 namespace {
-
-KvVec3 Cross(const KvVec3& a, const KvVec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-KvVec3 Normalised(const KvVec3& v) {
-    const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return n > 0 ? KvVec3{v.x / n, v.y / n, v.z / n} : v;
-}
 
 // m applied to (x, y, z, 1), divided by w.
 KvVec3 Project(const KvMatrix& m, double x, double y, double z) {
@@ -29,7 +21,7 @@ KvVec3 Project(const KvMatrix& m, double x, double y, double z) {
 }  // namespace
 
 KvMatrix Perspective(double fovy, double aspect, double zNear, double zFar) {
-    const double f = 1.0 / std::tan(fovy * std::numbers::pi / 360.0);
+    const double f = 1.0 / std::tan(fovy * kPi / 360.0);
     KvMatrix m = Zero();
     m[0] = f / aspect;
     m[5] = f;

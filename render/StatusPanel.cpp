@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 
+#include "core/Angles.h"
 #include "render/GLContext.h"
 #include "render/Picture.h"
 #include "render/RenderSettings.h"
@@ -16,7 +16,7 @@ namespace kv {
 
 namespace {
 
-constexpr double kDegrees = std::numbers::pi / 180;
+constexpr double kDegrees = kPi / 180;
 constexpr Rgba kBlack{0, 0, 0, 1};
 constexpr Rgba kWhite{1, 1, 1, 1};
 
@@ -71,7 +71,7 @@ void EndOverlay() {
 
 PanelGeometry::PanelGeometry() {
     for (int k = 0; k < kRingSteps; ++k) {
-        const double a = k * 2 * std::numbers::pi / kRingSteps;
+        const double a = k * 2 * kPi / kRingSteps;
         ring[2 * k] = {0.2 * std::cos(a), 0.2 * std::sin(a), 0};
         ring[2 * k + 1] = {0.24 * std::cos(a), 0.24 * std::sin(a), 0};
         const uint32_t i = 2 * k, next = (i + 2) % (2 * kRingSteps);

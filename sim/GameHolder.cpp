@@ -105,6 +105,7 @@ void KvGameHolder::Clear() {
     }
     retired.clear();
     robots.clear();
+    deaths_.store(0, std::memory_order_relaxed);
     machines.clear();
     robotSlots.clear();
     // Forget takes a process out of the active set like an immediate Remove, and also out of
@@ -122,14 +123,13 @@ void KvGameHolder::Add(KvProcess* process) {
 }
 
 void KvGameHolder::Remove(KvProcess* process, bool deleteIt) {
-    auto it = objects.find(process);
-    if (it == objects.end()) return;
-    objects.erase(it);
+    if (!objects.erase(process)) return;
     scheduler_.Remove(process, true, false, deleteIt);
     if (!deleteIt) retired.insert(process);
 }
 
 void KvGameHolder::Retire(KvGLRobot& robot) {
+    deaths_.store(deaths_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     if (KvVMachine* machine = robot.machine) {
         for (KvVMachine*& m : machines) {
             if (m == machine) m = nullptr;
@@ -182,26 +182,28 @@ void KvGameHolder::Step(double dt) {
     battleTimeCarry_ = (after - before) - y;
     battleTime_.store(after, std::memory_order_relaxed);
 
+    // Only robots closer than the broad test need their footprints: where each is, will be
+    // after one more step at its last dt and would be after two, turned to its heading.
+    struct Footprint {
+        Vec2 next, ahead, heading;
+        explicit Footprint(const KvGLRobot& r) : next(r.NextPosition()), heading(r.HeadingVector()) {
+            ahead = r.position + (next - r.position) * 2;
+        }
+    };
     const size_t n = robots.size();
     collided.fill(false);
-    std::array<Vec2, kMaxRobots> cur{}, next{}, ahead{}, heading{};
     const Vec2 size{geometry_.width, geometry_.length};
     for (size_t i = 0; i < n; ++i) {
-        const KvGLRobot& r = *robots[i];
-        if (r.dead) continue;
-        cur[i] = r.position;
-        next[i] = r.NextPosition();
-        ahead[i] = cur[i] + (next[i] - cur[i]) * 2;
-        heading[i] = r.HeadingVector();
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (robots[i]->dead) continue;
+        const KvGLRobot& a = *robots[i];
+        if (a.dead) continue;
         for (size_t j = i + 1; j < n; ++j) {
-            if (robots[j]->dead) continue;
-            const Vec2 gap = cur[i] - cur[j];
+            const KvGLRobot& b = *robots[j];
+            if (b.dead) continue;
+            const Vec2 gap = a.position - b.position;
             if (std::fabs(gap.x) + std::fabs(gap.y) >= kBroadTest) continue;
-            if (RectOverlap(next[i], heading[i], size, next[j], heading[j], size) &&
-                RectOverlap(ahead[i], heading[i], size, ahead[j], heading[j], size)) {
+            const Footprint fa(a), fb(b);
+            if (RectOverlap(fa.next, fa.heading, size, fb.next, fb.heading, size) &&
+                RectOverlap(fa.ahead, fa.heading, size, fb.ahead, fb.heading, size)) {
                 collided[i] = collided[j] = true;
             }
         }
@@ -229,9 +231,7 @@ KvVec3 KvGameHolder::ScenePoint(Vec2 p) const {
 }
 
 int KvGameHolder::AliveCount() const {
-    int alive = 0;
-    for (const KvGLRobot* robot : robots) alive += robot->Values().dead ? 0 : 1;
-    return alive;
+    return static_cast<int>(robots.size()) - deaths_.load(std::memory_order_relaxed);
 }
 
 }  // namespace kv

@@ -9,8 +9,8 @@
 // Clear run with the scheduler paused; everything else runs inside a tick.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "core/KvString.h"
@@ -85,8 +85,8 @@ public:
     std::vector<KvGLRobot*> robots;
     std::vector<KvVMachine*> machines;  // null once the robot has died
     std::vector<int> robotSlots;
-    std::set<KvProcess*, BySequence> objects;
-    std::set<KvProcess*, BySequence> retired;
+    ProcessSet objects;
+    ProcessSet retired;
     std::array<bool, kMaxRobots> collided{};
     std::array<double, kMaxRobots> robotCooldown{};
 
@@ -99,6 +99,7 @@ private:
     KvBattlePresenter* presenter_;
     RobotGeometry geometry_;
     std::atomic<double> battleTime_{0};
+    std::atomic<int> deaths_{0};  // robots retired since the battle was set up
     double battleTimeCarry_ = 0;  // compensation of the running sum of dt
 };
 

@@ -22,10 +22,29 @@ public:
 void Sample(const KvGameHolder& holder, const TraceSink& trace) {
     const double t = holder.BattleTime();
     for (size_t k = 0; k < holder.robots.size(); ++k) {
-        const RobotValues v = holder.robots[k]->Values();
+        const RobotValues v = holder.robots[k]->Snapshot();
         if (!v.dead) trace(t, holder.robotSlots[k], v);
     }
 }
+
+// Due at the first tick whose time reaches each multiple of the interval. A time within a
+// millionth of a millionth of a multiple counts as reaching it, so that rounding in the sum
+// of dt cannot push a sample one tick late.
+class TraceSchedule {
+public:
+    explicit TraceSchedule(double every) : every_(every) {}
+    bool Due(double time) {
+        if (!(every_ > 0)) return false;
+        const double reached = std::floor(time / every_ * (1 + 1e-12));
+        if (reached <= reached_) return false;
+        reached_ = reached;
+        return true;
+    }
+
+private:
+    double every_;
+    double reached_ = 0;
+};
 
 bool Decided(const KvGameHolder& holder) { return holder.robots.size() >= 2 && holder.AliveCount() <= 1; }
 
@@ -36,19 +55,9 @@ BattleOutcome Collect(const KvGameHolder& holder) {
     int alive = 0, survivor = -1;
     for (size_t k = 0; k < holder.robots.size(); ++k) {
         const KvGLRobot& r = *holder.robots[k];
-        RobotOutcome o;
-        o.slot = holder.robotSlots[k];
-        o.file = r.name;
-        o.colour = r.colourIndex;
-        o.alive = !r.dead;
-        o.damage = r.damage;
-        o.deathTime = r.deathTime;
-        o.shots = r.shots;
-        o.position = r.position;
-        o.heading = r.heading;
-        o.speed = r.speed;
+        const RobotOutcome o{holder.robotSlots[k], r.name, r.colourIndex, r.Snapshot()};
         outcome.robots.push_back(o);
-        if (o.alive) {
+        if (!o.values.dead) {
             ++alive;
             survivor = o.slot;
         }
@@ -77,41 +86,38 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
     // The set-up draws hills and start points from this thread's generator, the robots'
     // programs from the worker's; both start from the seed.
     SeedRandom(options.seed);
-    if (options.realtime) worker.Start(options.seed);
-    scheduler.SetPaused(true);
-    scheduler.Add(&holder, true, options.realtime ? false : true);
+    scheduler.Add(&holder, true, true);
     const bool ready = holder.SetupBattle();
-    scheduler.SetPaused(false);
     if (!ready) {
-        worker.Stop();
         scheduler.Forget(&holder);
         BattleOutcome failed;
         failed.error = errors.error;
         return failed;
     }
 
+    // After every tick: a trace sample when one is due, and whether to go on.
+    TraceSchedule schedule(options.traceEvery);
+    int64_t ticks = 0;
+    auto afterTick = [&] {
+        ++ticks;
+        if (trace && schedule.Due(holder.BattleTime())) Sample(holder, trace);
+        return !Decided(holder);
+    };
     if (!options.realtime) {
         SeedRandom(options.seed);
-        const auto ticks = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
-        const int64_t traceTicks =
-            options.traceEvery > 0 ? std::max<int64_t>(1, std::llround(options.traceEvery / options.dt)) : 0;
-        for (int64_t n = 1; n <= ticks; ++n) {
+        const auto last = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
+        std::lock_guard ticking(scheduler.Mutex());  // once, not once per tick
+        for (int64_t n = 1; n <= last; ++n) {
             scheduler.Tick();
-            if (trace && traceTicks && n % traceTicks == 0) Sample(holder, trace);
-            if (Decided(holder)) break;
+            if (!afterTick()) break;
         }
     } else {
-        double nextSample = options.traceEvery;
-        while (holder.BattleTime() < options.time && !Decided(holder)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            if (trace && options.traceEvery > 0 && holder.BattleTime() >= nextSample) {
-                Sample(holder, trace);
-                nextSample += options.traceEvery;
-            }
-        }
+        worker.Start(options.seed, [&] { return afterTick() && holder.BattleTime() < options.time; });
+        while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         worker.Stop();
     }
     BattleOutcome outcome = Collect(holder);
+    outcome.ticks = ticks;
     scheduler.Forget(&holder);
     return outcome;
 }

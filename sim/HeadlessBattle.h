@@ -19,7 +19,7 @@ struct HeadlessBattleOptions {
     double dt = 0.001;          // fixed tick, seconds
     double time = 600;          // simulated seconds before stopping
     bool realtime = false;      // run the worker thread with measured, capped dt instead
-    double traceEvery = 0;      // seconds between trace samples; 0 for none
+    double traceEvery = 0;      // trace at the first tick reaching each multiple of this; 0 for none
     RobotGeometry geometry;
 };
 
@@ -27,24 +27,20 @@ struct RobotOutcome {
     int slot = 0;
     KvString file;  // the file name without its folder
     int32_t colour = 0;
-    bool alive = true;
-    double damage = 0;
-    double deathTime = 0;  // battle seconds; meaningful when dead
-    int32_t shots = 0;
-    Vec2 position;
-    double heading = 0;
-    double speed = 0;
+    RobotValues values;  // at the end of the battle
 };
 
 struct BattleOutcome {
     bool ok = false;
     KvString error;  // the set-up message when not ok
     double time = 0;  // simulated seconds run
+    int64_t ticks = 0;  // ticks run; time / ticks is the mean dt
     int winner = -1;  // slot of the only survivor of a battle of two or more, else -1
     std::vector<RobotOutcome> robots;
 };
 
-// Called at every trace sample with the battle time and the living robots' values.
+// Called at every trace sample with the battle time and the living robots' values, on the
+// thread that ticks.
 using TraceSink = std::function<void(double time, int slot, const RobotValues& values)>;
 
 // Runs one battle. It stops after options.time simulated seconds, or, in a battle of two

@@ -11,8 +11,6 @@ namespace kv {
 
 namespace {
 
-constexpr auto kRelaxed = std::memory_order_relaxed;
-
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 bool InsideArena(Vec2 p) {
@@ -46,20 +44,17 @@ int32_t KvGLRobot::Drive(int32_t direction, int32_t speedAsked) {
     const double current = std::trunc(speed);
     accelSign = current < desiredSpeed ? 1.0 : current > desiredSpeed ? -1.0 : 0.0;
     if (speed <= kMaxTurnSpeed) heading = NormalizeDegrees(direction);
-    Publish();
     return 0;
 }
 
 int32_t KvGLRobot::Scan(int32_t direction, int32_t resolution) {
     scanDirection = direction;
-    shown_.scanDirection.store(direction, kRelaxed);
     if (!holder_) return 0;
     return holder_->Scan(*this, NormalizeDegrees(direction), Clamp(resolution, 0, 10));
 }
 
 int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
     cannonDirection = direction;
-    shown_.cannonDirection.store(cannonDirection, kRelaxed);
     if (reloadTimer > 0 || !holder_) return 0;
     const double clamped = Clamp(range, 0, 700);
     reloadTimer = kReloadTime;
@@ -71,17 +66,6 @@ int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
     Publish();
     return 1;
 }
-
-Vec2 KvGLRobot::HeadingVector() const {
-    if (heading != unitHeading_) {
-        const double h = Radians(heading);
-        unit_ = {std::cos(h), std::sin(h)};
-        unitHeading_ = heading;
-    }
-    return unit_;
-}
-
-Vec2 KvGLRobot::NextPosition() const { return position + HeadingVector() * (speed * lastDt); }
 
 void KvGLRobot::SetPosition(Vec2 p) {
     position = p;
@@ -131,35 +115,20 @@ void KvGLRobot::ApplyDamage(int32_t points) {
     Publish();
 }
 
-RobotValues KvGLRobot::Values() const {
+RobotValues KvGLRobot::Snapshot() const {
     RobotValues v;
-    v.position = {shown_.x.load(kRelaxed), shown_.y.load(kRelaxed)};
-    v.heading = shown_.heading.load(kRelaxed);
-    v.speed = shown_.speed.load(kRelaxed);
-    v.damage = shown_.damage.load(kRelaxed);
-    v.reloadTimer = shown_.reloadTimer.load(kRelaxed);
-    v.cannonDirection = shown_.cannonDirection.load(kRelaxed);
-    v.scanDirection = shown_.scanDirection.load(kRelaxed);
-    v.cannonReady = shown_.cannonReady.load(kRelaxed);
-    v.dead = shown_.dead.load(kRelaxed);
-    v.deathTime = shown_.deathTime.load(kRelaxed);
-    v.shots = shown_.shots.load(kRelaxed);
+    v.position = position;
+    v.heading = heading;
+    v.speed = speed;
+    v.damage = damage;
+    v.reloadTimer = reloadTimer;
+    v.cannonDirection = cannonDirection;
+    v.scanDirection = scanDirection;
+    v.cannonReady = cannonReady;
+    v.dead = dead;
+    v.deathTime = deathTime;
+    v.shots = shots;
     return v;
-}
-
-void KvGLRobot::Publish() {
-    shown_.x.store(position.x, kRelaxed);
-    shown_.y.store(position.y, kRelaxed);
-    shown_.heading.store(heading, kRelaxed);
-    shown_.speed.store(speed, kRelaxed);
-    shown_.damage.store(damage, kRelaxed);
-    shown_.reloadTimer.store(reloadTimer, kRelaxed);
-    shown_.cannonDirection.store(cannonDirection, kRelaxed);
-    shown_.scanDirection.store(scanDirection, kRelaxed);
-    shown_.cannonReady.store(cannonReady, kRelaxed);
-    shown_.dead.store(dead, kRelaxed);
-    shown_.deathTime.store(deathTime, kRelaxed);
-    shown_.shots.store(shots, kRelaxed);
 }
 
 }  // namespace kv

@@ -2,16 +2,18 @@
 // The robot's body: the meaning of drive, scan and cannon, its motion, damage and death.
 //
 // Everything here runs on the simulation thread (or on the main thread while the scheduler
-// is paused). The main thread reads a robot only through Values(), which the simulation
-// republishes whenever the values change, each value written whole.
+// is paused). Other threads read a robot only through Values(): one record published whole
+// at the end of every step of the robot, and when it fires, is hit or is placed.
 
-#include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
+#include "core/Angles.h"
 #include "core/KvString.h"
 #include "core/Matrix.h"
 #include "core/Process.h"
+#include "sim/Published.h"
 #include "vm/BaseRobot.h"
 
 namespace kv {
@@ -48,6 +50,23 @@ struct RobotValues {
     bool dead = false;
     double deathTime = 0;  // battle seconds at death
     int32_t shots = 0;
+
+    // Calls f(a.field, b.field) for every field, for copying field by field.
+    template <class A, class B, class F>
+    static void ForEachField(A& a, B& b, F f) {
+        f(a.position.x, b.position.x);
+        f(a.position.y, b.position.y);
+        f(a.heading, b.heading);
+        f(a.speed, b.speed);
+        f(a.damage, b.damage);
+        f(a.reloadTimer, b.reloadTimer);
+        f(a.cannonDirection, b.cannonDirection);
+        f(a.scanDirection, b.scanDirection);
+        f(a.cannonReady, b.cannonReady);
+        f(a.dead, b.dead);
+        f(a.deathTime, b.deathTime);
+        f(a.shots, b.shots);
+    }
 };
 
 // The robot's drawing and engine sound, attached by the game; the simulation never calls it.
@@ -81,16 +100,25 @@ public:
     // Adds damage; at 100 the robot dies and its machine is retired at the end of the tick.
     void ApplyDamage(int32_t points);
     // Where one more step at the current speed and heading would take the robot.
-    Vec2 NextPosition() const;
+    Vec2 NextPosition() const { return position + HeadingVector() * (speed * lastDt); }
     // (cos heading, sin heading), kept until the heading changes.
-    Vec2 HeadingVector() const;
+    Vec2 HeadingVector() const {
+        if (heading != unitHeading_) {
+            const double h = Radians(heading);
+            unit_ = {std::cos(h), std::sin(h)};
+            unitHeading_ = heading;
+        }
+        return unit_;
+    }
     void SetPosition(Vec2 p);
     // The session the robot belongs to (scan, shells, retirement); set by the set-up.
     void SetHolder(KvGameHolder* holder) { holder_ = holder; }
     KvGameHolder* Holder() const { return holder_; }
 
-    // Safe from any thread.
-    RobotValues Values() const;
+    // The values now; on the simulation's thread only.
+    RobotValues Snapshot() const;
+    // The values as last published, all from one moment; safe from any thread.
+    RobotValues Values() const { return shown_.Load(); }
 
     KvString name;  // hides KvObject::name, which holds "Robot"
     int32_t colourIndex;
@@ -115,17 +143,12 @@ public:
     std::unique_ptr<KvRobotLook> look;
 
 private:
-    void Publish();
+    void Publish() { shown_.Store(Snapshot()); }
 
     KvGameHolder* holder_ = nullptr;
     mutable double unitHeading_ = -1;  // the heading unit_ belongs to; never a valid heading
     mutable Vec2 unit_;
-    struct Shown {
-        std::atomic<double> x{0}, y{0}, heading{0}, speed{0}, damage{0}, reloadTimer{0}, cannonDirection{0},
-            deathTime{0};
-        std::atomic<int32_t> scanDirection{0}, shots{0};
-        std::atomic<bool> cannonReady{false}, dead{false};
-    } shown_;
+    Published<RobotValues> shown_;
 };
 
 }  // namespace kv

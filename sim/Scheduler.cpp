@@ -60,14 +60,14 @@ void ProcessScheduler::Tick() {
     currentDt_.store(dt, std::memory_order_relaxed);
     simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
     for (KvProcess* p : active_) p->Step(dt);
-    Flush();
+    if (!pendingAdd_.empty() || !pendingRemove_.empty()) Flush();
 }
 
 void ProcessScheduler::Flush() {
     std::lock_guard guard(mutex_);
     if (!pendingAdd_.empty()) {
         active_.merge(pendingAdd_);
-        pendingAdd_.clear();  // what merge left behind was already active
+        pendingAdd_.clear();
     }
     if (!pendingRemove_.empty()) {
         for (KvProcess* p : pendingRemove_) EraseActive(p);
@@ -76,10 +76,7 @@ void ProcessScheduler::Flush() {
 }
 
 void ProcessScheduler::EraseActive(KvProcess* p) {
-    auto it = active_.find(p);
-    if (it == active_.end()) return;
-    active_.erase(it);
-    if (p->deleteOnRemove) delete p;
+    if (active_.erase(p) && p->deleteOnRemove) delete p;
 }
 
 }  // namespace kv

@@ -10,11 +10,12 @@
 //   run with the same seed and fixed dt repeats exactly.
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
-#include <set>
 
 #include "core/Process.h"
+#include "sim/ProcessSet.h"
 
 namespace kv {
 
@@ -68,14 +69,41 @@ private:
     double dt_;
 };
 
-struct BySequence {
-    bool operator()(const KvProcess* a, const KvProcess* b) const { return a->sequence < b->sequence; }
+// A mutex that the thread holding it may lock again (steps call Add and Remove inside the
+// tick). Locking it again costs no atomic read-modify-write, so a thread that holds it
+// around many ticks pays for the lock once.
+class ReentrantMutex {
+public:
+    void lock() {
+        const uintptr_t self = ThisThread();
+        if (owner_.load(std::memory_order_relaxed) == self) {
+            ++depth_;
+            return;
+        }
+        mutex_.lock();
+        owner_.store(self, std::memory_order_relaxed);
+        depth_ = 1;
+    }
+    void unlock() {
+        if (--depth_ > 0) return;
+        owner_.store(0, std::memory_order_relaxed);
+        mutex_.unlock();
+    }
+
+private:
+    // A thread only ever finds its own mark in owner_ when it stored it itself.
+    static uintptr_t ThisThread() {
+        static thread_local char mark;
+        return reinterpret_cast<uintptr_t>(&mark);
+    }
+
+    std::mutex mutex_;
+    std::atomic<uintptr_t> owner_{0};
+    int depth_ = 0;  // touched only by the owner
 };
 
 class ProcessScheduler {
 public:
-    using ProcessSet = std::set<KvProcess*, BySequence>;
-
     // Without a timer the scheduler measures real time like the game.
     explicit ProcessScheduler(KvTickTimer* timer = nullptr);
     ProcessScheduler(const ProcessScheduler&) = delete;
@@ -100,8 +128,9 @@ public:
     double SimulatedTime() const { return simulatedTime_.load(std::memory_order_relaxed); }
     // The dt of the running or latest tick.
     double CurrentDt() const { return currentDt_.load(std::memory_order_relaxed); }
-    // The scheduler mutex, re-entrant: steps call Add and Remove while the tick holds it.
-    std::recursive_mutex& Mutex() { return mutex_; }
+    // The scheduler mutex, re-entrant: steps call Add and Remove while the tick holds it. A
+    // thread that ticks many times in a row may hold it around all of them.
+    ReentrantMutex& Mutex() { return mutex_; }
 
     // Observers for tests and tools; call them with the mutex held or the scheduler idle.
     const ProcessSet& Active() const { return active_; }
@@ -111,7 +140,7 @@ public:
 private:
     void EraseActive(KvProcess* p);
 
-    std::recursive_mutex mutex_;
+    ReentrantMutex mutex_;
     bool paused_ = false;
     ProcessSet active_, pendingAdd_, pendingRemove_;
     MeasuredTickTimer ownTimer_;

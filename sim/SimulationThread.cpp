@@ -6,12 +6,17 @@
 
 namespace kv {
 
-void SimulationThread::Start(uint32_t seed) {
+void SimulationThread::Start(uint32_t seed, std::function<bool()> afterTick) {
     if (thread_.joinable()) return;
     stop_.store(false);
-    thread_ = std::thread([this, seed] {
+    finished_.store(false);
+    thread_ = std::thread([this, seed, afterTick = std::move(afterTick)] {
         SeedRandom(seed);
-        while (!stop_.load(std::memory_order_acquire)) scheduler_.Tick();
+        while (!stop_.load(std::memory_order_acquire)) {
+            scheduler_.Tick();
+            if (afterTick && !afterTick()) break;
+        }
+        finished_.store(true, std::memory_order_release);
     });
 }
 

@@ -2,7 +2,8 @@
 
 #include <cmath>
 #include <memory>
-#include <numbers>
+
+#include "core/Angles.h"
 
 #include "render/GLContext.h"
 #include "render/Scene.h"
@@ -75,7 +76,7 @@ TEST(Camera, OrbitsTheArenaWithPitchLimitsAndAFarPlaneThatFollowsThePitch) {
     EXPECT_NEAR(c.far, 49.8, 0.01);
     EXPECT_DOUBLE_EQ(c.Orbit(0, 3.0), Camera::kMaxPitch);
     EXPECT_NEAR(c.far, 14.0, 0.01);
-    c.Orbit(std::numbers::pi / 2, 0.7);
+    c.Orbit(kPi / 2, 0.7);
     EXPECT_NEAR(std::hypot(c.eye.x, c.eye.y, c.eye.z), 8, 1e-12);
     EXPECT_NEAR(c.eye.x, 0, 1e-12);
     EXPECT_NEAR(c.target.z, 2 * std::cos(0.7), 1e-12);

@@ -22,8 +22,9 @@ std::string Fingerprint(const BattleOutcome& o) {
     std::string s = std::to_string(o.ok) + " " + std::to_string(o.time) + " " + std::to_string(o.winner);
     char buffer[200];
     for (const RobotOutcome& r : o.robots) {
-        std::snprintf(buffer, sizeof buffer, " [%d %a %a %d %a %a %a %a %d]", r.slot, r.damage, r.deathTime, r.shots,
-                      r.position.x, r.position.y, r.heading, r.speed, r.alive);
+        const RobotValues& v = r.values;
+        std::snprintf(buffer, sizeof buffer, " [%d %a %a %d %a %a %a %a %d]", r.slot, v.damage, v.deathTime, v.shots,
+                      v.position.x, v.position.y, v.heading, v.speed, v.dead);
         s += buffer;
     }
     return s;
@@ -45,7 +46,7 @@ TEST(Battle, HostileProgramsCannotStopTheBattle) {
             RunHeadlessBattle(Battle({"hostile.r", "hostile.r", "hostile.r", "hostile.r"}, seed, 30));
         ASSERT_TRUE(o.ok);
         EXPECT_NEAR(o.time, 30, 1e-9);
-        for (const RobotOutcome& r : o.robots) EXPECT_LE(r.damage, 100);
+        for (const RobotOutcome& r : o.robots) EXPECT_LE(r.values.damage, 100);
     }
 }
 

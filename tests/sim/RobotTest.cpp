@@ -101,6 +101,27 @@ TEST(Robot, DiesAt100DamageAndItsMachineIsRemovedAtTheEndOfTheTick) {
     EXPECT_EQ(arena.holder.robots.size(), 1u);  // still listed, so panels can show it
 }
 
+TEST(Robot, PublishesItsValuesAtTheEndOfEachStepWhenHitAndWhenItFires) {
+    Arena arena(0.01);
+    KvGLRobot* r = arena.Place({100, 100});
+    r->Drive(90, 50);
+    r->Scan(33, 5);
+    EXPECT_EQ(r->Values().heading, 0);  // commands show from the robot's next step
+    r->Step(0.01);
+    RobotValues v = r->Values();
+    EXPECT_EQ(v.heading, 90);
+    EXPECT_EQ(v.scanDirection, 33);
+    EXPECT_EQ(v.position.y, r->position.y);
+    EXPECT_EQ(v.speed, 20);
+    r->ApplyDamage(3);
+    EXPECT_EQ(r->Values().damage, 3);
+    r->reloadTimer = 0;
+    ASSERT_EQ(r->Cannon(45, 100), 1);
+    v = r->Values();
+    EXPECT_EQ(v.shots, 1);
+    EXPECT_EQ(v.reloadTimer, 1.5);
+}
+
 TEST(Robot, FiresOneShellOfAtMost700UnitsPerReloadAndNoneDuringTheFirst) {
     Arena arena(0.01);
     KvGLRobot* r = arena.Place({100, 100});

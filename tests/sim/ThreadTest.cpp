@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -48,6 +49,37 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
     worker.Stop();
     holder.Clear();
     scheduler.Forget(&holder);
+}
+
+// A frame reading a robot while the worker publishes gets one step's values, never x from
+// one step and y from the next.
+TEST(RobotValues, AReaderGetsEveryFieldFromTheSamePublication) {
+    Published<RobotValues> shown;
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int32_t n = 1; !stop.load(std::memory_order_relaxed); ++n) {
+            RobotValues v;
+            v.position = {double(n), -double(n)};
+            v.heading = v.speed = v.damage = v.reloadTimer = v.cannonDirection = v.deathTime = n;
+            v.scanDirection = v.shots = n;
+            v.cannonReady = n % 2 == 0;
+            v.dead = n % 2 == 1;
+            shown.Store(v);
+        }
+    });
+    int mixed = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const RobotValues v = shown.Load();
+        const double n = v.heading;
+        const bool even = static_cast<int64_t>(n) % 2 == 0;
+        if (v.position.x != n || v.position.y != -n || v.speed != n || v.damage != n || v.reloadTimer != n ||
+            v.cannonDirection != n || v.deathTime != n || v.scanDirection != n || v.shots != n ||
+            v.cannonReady != (even && n > 0) || v.dead != !even)
+            ++mixed;
+    }
+    stop.store(true);
+    writer.join();
+    EXPECT_EQ(mixed, 0);
 }
 
 }  // namespace

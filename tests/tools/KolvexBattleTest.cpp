@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -74,6 +76,55 @@ TEST(KolvexBattle, TracesEveryLivingRobotAtTheGivenInterval) {
     EXPECT_EQ(traced, 6);  // three times two robots
     EXPECT_EQ(r.out.find("{\"t\": 1, \"slot\": 0, \"x\": "), 0u) << r.out;
     EXPECT_NE(r.out.find("{\"t\": 3, \"slot\": 1, \"x\": "), std::string::npos) << r.out;
+}
+
+// The times of the trace lines, in order.
+std::vector<double> TraceTimes(const std::string& out) {
+    std::vector<double> times;
+    for (size_t at = out.find("{\"t\": "); at != std::string::npos; at = out.find("{\"t\": ", at + 1))
+        times.push_back(std::strtod(out.c_str() + at + 6, nullptr));
+    return times;
+}
+
+// Regression: the trace came every round(S / dt) ticks, so dt 0.03 with S 0.1 traced at 0.09,
+// 0.18, ... instead of at the first tick reaching each tenth of a second.
+TEST(KolvexBattle, TracesAtTheFirstTickThatReachesEachMultipleOfTheInterval) {
+    const Outcome r = Battle("--seed 2 --dt 0.03 --time 1 --trace 0.1" + Robots({"sitter.r"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> times = TraceTimes(r.out);
+    ASSERT_EQ(times.size(), 10u) << r.out;
+    for (size_t k = 1; k <= times.size(); ++k) {
+        EXPECT_GE(times[k - 1], 0.1 * k - 1e-9) << r.out;
+        EXPECT_LT(times[k - 1] - 0.03, 0.1 * k - 1e-9) << r.out;
+    }
+    EXPECT_EQ(r.out.find("{\"t\": 0.12, \"slot\": 0,"), 0u) << r.out;
+    EXPECT_NE(r.out.find("{\"t\": 0.3, \"slot\": 0,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("{\"t\": 1.02, \"slot\": 0,"), std::string::npos) << r.out;
+
+    // An interval shorter than a tick traces every tick once.
+    const Outcome fine = Battle("--seed 2 --dt 0.03 --time 0.3 --trace 0.01" + Robots({"sitter.r"}));
+    EXPECT_EQ(TraceTimes(fine.out).size(), 10u) << fine.out;
+}
+
+// Regression: --realtime reported the --dt it was given, which the run never used.
+TEST(KolvexBattle, RealTimeBattlesReportTheirDtAsMeasured) {
+    const std::string args = "--realtime --dt 0.01 --seed 3 --time 0.2" + Robots({"sitter.r", "rover.r"});
+    const Outcome json = Battle("--json " + args);
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"dt\": \"measured\", \"mean_dt\": "), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.find("\"dt\": 0.01"), std::string::npos) << json.out;
+
+    const Outcome text = Battle(args);
+    ASSERT_EQ(text.status, 0) << text.err;
+    const std::string mean = "\ndt measured, mean ";
+    const size_t at = text.out.find(mean);
+    ASSERT_NE(at, std::string::npos) << text.out;
+    const double dt = std::strtod(text.out.c_str() + at + mean.size(), nullptr);
+    EXPECT_GT(dt, 0);
+    EXPECT_LE(dt, 0.3);
+
+    const Outcome table = Battle("--matches 2 " + args);
+    EXPECT_NE(table.out.find("  dt measured  "), std::string::npos) << table.out;
 }
 
 TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {

@@ -29,15 +29,23 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
-std::string BattleText(uint32_t seed, double dt, const BattleOutcome& outcome) {
-    std::string out = "seed " + std::to_string(seed) + "\n";
-    out += "dt " + ExactNumber(dt) + "\n";
+namespace {
+
+double MeanDt(const BattleOutcome& outcome) { return outcome.ticks > 0 ? outcome.time / outcome.ticks : 0; }
+
+}  // namespace
+
+std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome) {
+    std::string out = "seed " + std::to_string(options.seed) + "\n";
+    out += options.realtime ? "dt measured, mean " + ExactNumber(MeanDt(outcome)) + "\n"
+                            : "dt " + ExactNumber(options.dt) + "\n";
     out += "time " + ExactNumber(outcome.time) + "\n";
     for (const RobotOutcome& r : outcome.robots) {
+        const RobotValues& v = r.values;
         out += "slot " + std::to_string(r.slot) + "  " + ColourName(r.colour) + "  " + r.file.Std();
-        out += "  damage " + ExactNumber(r.damage);
-        out += r.alive ? "  alive" : "  dead at " + ExactNumber(r.deathTime) + " s";
-        out += "  shots " + std::to_string(r.shots) + "\n";
+        out += "  damage " + ExactNumber(v.damage);
+        out += v.dead ? "  dead at " + ExactNumber(v.deathTime) + " s" : "  alive";
+        out += "  shots " + std::to_string(v.shots) + "\n";
     }
     if (outcome.winner >= 0) {
         for (const RobotOutcome& r : outcome.robots) {
@@ -50,21 +58,23 @@ std::string BattleText(uint32_t seed, double dt, const BattleOutcome& outcome) {
     return out;
 }
 
-std::string BattleJson(uint32_t seed, double dt, const BattleOutcome& outcome) {
-    std::string out = "{\"seed\": " + std::to_string(seed) + ", \"dt\": " + ExactNumber(dt) +
-                      ", \"time\": " + ExactNumber(outcome.time) + ", \"winner\": " +
+std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome& outcome) {
+    const std::string dt = options.realtime ? "\"measured\", \"mean_dt\": " + ExactNumber(MeanDt(outcome))
+                                            : ExactNumber(options.dt);
+    std::string out = "{\"seed\": " + std::to_string(options.seed) + ", \"dt\": " + dt + ", \"time\": " + ExactNumber(outcome.time) + ", \"winner\": " +
                       (outcome.winner >= 0 ? std::to_string(outcome.winner) : "null") + ", \"robots\": [";
     bool first = true;
     for (const RobotOutcome& r : outcome.robots) {
         if (!first) out += ", ";
         first = false;
+        const RobotValues& v = r.values;
         out += "{\"slot\": " + std::to_string(r.slot) + ", \"file\": " + JsonString(r.file.Std()) +
-               ", \"colour\": " + JsonString(ColourName(r.colour)) + ", \"alive\": " + (r.alive ? "true" : "false") +
-               ", \"damage\": " + ExactNumber(r.damage) +
-               ", \"death_time\": " + (r.alive ? "null" : ExactNumber(r.deathTime)) +
-               ", \"shots\": " + std::to_string(r.shots) + ", \"x\": " + ExactNumber(r.position.x) +
-               ", \"y\": " + ExactNumber(r.position.y) + ", \"heading\": " + ExactNumber(r.heading) +
-               ", \"speed\": " + ExactNumber(r.speed) + "}";
+               ", \"colour\": " + JsonString(ColourName(r.colour)) + ", \"alive\": " + (v.dead ? "false" : "true") +
+               ", \"damage\": " + ExactNumber(v.damage) +
+               ", \"death_time\": " + (v.dead ? ExactNumber(v.deathTime) : "null") +
+               ", \"shots\": " + std::to_string(v.shots) + ", \"x\": " + ExactNumber(v.position.x) +
+               ", \"y\": " + ExactNumber(v.position.y) + ", \"heading\": " + ExactNumber(v.heading) +
+               ", \"speed\": " + ExactNumber(v.speed) + "}";
     }
     return out + "]}\n";
 }
@@ -89,17 +99,18 @@ void MatchTable::Count(const BattleOutcome& outcome) {
             row = &rows.back();
         }
         if (outcome.winner == r.slot) ++row->wins;
-        if (r.alive) ++row->survived;
-        row->damage += r.damage;
-        row->shots += r.shots;
+        if (!r.values.dead) ++row->survived;
+        row->damage += r.values.damage;
+        row->shots += r.values.shots;
     }
 }
 
-std::string MatchTable::Text(double dt, double time) const {
+std::string MatchTable::Text(const HeadlessBattleOptions& options) const {
     char line[256];
     std::string out = "seeds " + std::to_string(firstSeed) + ".." + std::to_string(firstSeed + battles - 1) +
-                      "  battles " + std::to_string(battles) + "  dt " + ExactNumber(dt) + "  time " +
-                      ExactNumber(time) + "\n";
+                      "  battles " + std::to_string(battles) + "  dt " +
+                      (options.realtime ? "measured" : ExactNumber(options.dt)) + "  time " +
+                      ExactNumber(options.time) + "\n";
     std::snprintf(line, sizeof line, "%-4s  %-7s  %-24s  %6s  %8s  %10s  %10s\n", "slot", "colour", "file", "wins",
                   "survived", "avg damage", "avg shots");
     out += line;
@@ -113,9 +124,10 @@ std::string MatchTable::Text(double dt, double time) const {
     return out;
 }
 
-std::string MatchTable::Json(double dt, double time) const {
+std::string MatchTable::Json(const HeadlessBattleOptions& options) const {
     std::string out = "{\"seed\": " + std::to_string(firstSeed) + ", \"battles\": " + std::to_string(battles) +
-                      ", \"dt\": " + ExactNumber(dt) + ", \"time\": " + ExactNumber(time) +
+                      ", \"dt\": " + (options.realtime ? "\"measured\"" : ExactNumber(options.dt)) +
+                      ", \"time\": " + ExactNumber(options.time) +
                       ", \"undecided\": " + std::to_string(undecided) + ", \"robots\": [";
     bool first = true;
     for (const Row& r : rows) {

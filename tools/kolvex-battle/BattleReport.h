@@ -13,8 +13,9 @@ namespace kv {
 std::string ExactNumber(double v);
 std::string JsonString(const std::string& s);
 
-std::string BattleText(uint32_t seed, double dt, const BattleOutcome& outcome);
-std::string BattleJson(uint32_t seed, double dt, const BattleOutcome& outcome);
+// A real-time battle's dt was measured tick by tick: it reads "measured", with the mean.
+std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
+std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
 std::string TraceJson(double time, int slot, const RobotValues& values);
 
 struct MatchTable {
@@ -33,8 +34,8 @@ struct MatchTable {
     std::vector<Row> rows;
 
     void Count(const BattleOutcome& outcome);
-    std::string Text(double dt, double time) const;
-    std::string Json(double dt, double time) const;
+    std::string Text(const HeadlessBattleOptions& options) const;
+    std::string Json(const HeadlessBattleOptions& options) const;
 };
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 // One to four robot files take the slots in order (and their colours). The same seed, files
 // and dt give byte-identical output.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,9 +43,11 @@ void Usage(std::FILE* out) {
         "  --dt D         fixed tick in seconds, 0 < D <= 0.3 (default 0.001)\n"
         "  --time T       simulated seconds before stopping (default 600); a battle of two\n"
         "                 or more robots also stops once at most one of them is alive\n"
-        "  --realtime     tick with measured, capped time on the game's worker thread\n"
+        "  --realtime     tick with measured, capped time on the game's worker thread (the\n"
+        "                 report gives dt as measured, with its mean)\n"
         "  --json         print one JSON object instead of text\n"
-        "  --trace S      also print, every S simulated seconds, a JSON line per living robot\n"
+        "  --trace S      also print a JSON line per living robot at the first tick that\n"
+        "                 reaches each multiple of S simulated seconds, with that tick's time\n"
         "  --matches K    run K battles with seeds N, N+1, ... and print a win table\n"
         "  --jobs J       spread the matches over J threads (default 1)\n"
         "  --archive PATH the resource archive (default: Kolvex.kvfs in the current directory,\n"
@@ -156,7 +159,6 @@ std::string FindArchive(const std::string& given, const char* argv0) {
 }
 
 int RunOne(const Options& o) {
-    std::string traceText;
     TraceSink trace;
     if (o.battle.traceEvery > 0) {
         trace = [](double t, int slot, const RobotValues& v) { std::fputs(TraceJson(t, slot, v).c_str(), stdout); };
@@ -166,8 +168,7 @@ int RunOne(const Options& o) {
         std::fprintf(stderr, "%s\n", outcome.error.CStr());
         return kSetupError;
     }
-    const std::string report =
-        o.json ? BattleJson(o.battle.seed, o.battle.dt, outcome) : BattleText(o.battle.seed, o.battle.dt, outcome);
+    const std::string report = o.json ? BattleJson(o.battle, outcome) : BattleText(o.battle, outcome);
     std::fputs(report.c_str(), stdout);
     return 0;
 }
@@ -217,7 +218,7 @@ int RunMatches(const Options& o) {
         }
     }
     for (const BattleOutcome& outcome : outcomes) table.Count(outcome);
-    const std::string report = o.json ? table.Json(o.battle.dt, o.battle.time) : table.Text(o.battle.dt, o.battle.time);
+    const std::string report = o.json ? table.Json(o.battle) : table.Text(o.battle);
     std::fputs(report.c_str(), stdout);
     return 0;
 }
@@ -225,6 +226,10 @@ int RunMatches(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Each battle allocates its machines' stacks anew: keep the memory of the last battle
+    // for the next one rather than returning it to the system and faulting it back in.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
     if (!o.seedGiven) o.battle.seed = static_cast<uint32_t>(std::time(nullptr));
