@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "BattleReport.h"
-#include "Resources.h"
 #include "sim/HeadlessBattle.h"
 
 namespace {

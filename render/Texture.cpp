@@ -1,4 +1,4 @@
-#include "assets/Texture.h"
+#include "render/Texture.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
