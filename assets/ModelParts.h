@@ -20,7 +20,7 @@ namespace kv {
 using KvMeshLookup = std::function<KvMesh*(const KvString& key)>;
 
 struct KvModelPart {
-    KvMesh* mesh = nullptr;             // owned by the resource store
+    KvMesh* mesh = nullptr;            // owned by the resource store
     const char* textureKey = nullptr;  // a resource key (static text); null draws untextured
     TransformNode node;
     KvVec3 lightDirection;  // the light's direction in the part's own frame, for shadow volumes
@@ -48,6 +48,8 @@ public:
         kTurret = 2,
         kTurretTop = 3,
         kScannerHead = 4,
+        kMantlet = 8,
+        kBarrel = 9,
         kWheel1 = 12,
         kWheel4 = 15,
     };

@@ -1,8 +1,8 @@
 #include "sim/RobotGeometry.h"
 
-#include "assets/ResourceStore.h"
-
 #include <cmath>
+
+#include "assets/ResourceStore.h"
 
 namespace kv {
 
@@ -29,8 +29,9 @@ RobotGeometry RobotGeometry::FromParts(const KvModelParts& parts) {
     g.width = 100 * (body.BoxMax().x - body.BoxMin().x);
     g.length = 100 * (body.BoxMax().y - body.BoxMin().y);
     g.turretLocal = parts[KvModelParts::kTurret].node.local;
-    g.muzzleLocal = Product(Product(Product(parts[KvModelParts::kTurretTop].node.local, parts[8].node.local),
-                                    parts[9].node.local),
+    g.muzzleLocal = Product(Product(Product(parts[KvModelParts::kTurretTop].node.local,
+                                            parts[KvModelParts::kMantlet].node.local),
+                                    parts[KvModelParts::kBarrel].node.local),
                             parts[KvModelParts::kShell].node.local);
     return g;
 }

@@ -3,13 +3,14 @@
 // its cannon's muzzle sits, for the launch point of a shell. Filled from the robot model's
 // part table when the resources are loaded; the defaults stand in for tests without them.
 
-#include "assets/ModelParts.h"
 #include "core/KvString.h"
 #include "core/Matrix.h"
 #include "core/Vec2.h"
 #include "sim/HeightField.h"
 
 namespace kv {
+
+class KvModelParts;
 
 struct RobotGeometry {
     // Footprint in arena units: across the heading and along it.

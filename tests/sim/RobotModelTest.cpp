@@ -83,10 +83,10 @@ TEST_F(RobotModel, FiresFromTheShellRestingInTheBarrelTowardsTheCannonDirection)
     EXPECT_NEAR(muzzle.z, shell.z, 1e-9);
     EXPECT_GT(muzzle.x - Origin(robot[KvModelParts::kTurret].node).x, 0.2);
     EXPECT_GT(muzzle.y, 0.15);
-    const KvVec3 inBarrel = TransformPoint(RigidInverse(robot[9].node.GetWorld()), shell);
+    const KvVec3 inBarrel = TransformPoint(RigidInverse(robot[KvModelParts::kBarrel].node.GetWorld()), shell);
     EXPECT_NEAR(inBarrel.x, 0, 1e-6);
     EXPECT_NEAR(inBarrel.z, 0, 1e-6);
-    EXPECT_NEAR(inBarrel.y, robot[9].mesh->BoxMin().y, 1e-6);
+    EXPECT_NEAR(inBarrel.y, robot[KvModelParts::kBarrel].mesh->BoxMin().y, 1e-6);
 
     // Turned, the muzzle lies in the cannon direction from the turret's axis (halfway between
     // two opposite aims), whatever the heading.
