@@ -1,5 +1,5 @@
 # make run   - install what is missing, build, run a battle of the sample robots
-# make test  - install what is missing, build, run every test (plain and under ASan+UBSan)
+# make test  - install what is missing, build, run every test (plain, under ASan+UBSan and under TSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
 # make bench - build and run the benchmarks
 # make tsan  - build and run every test under ThreadSanitizer
@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\#' .ci/packages.txt)
 
-.PHONY: all deps build build-asan run test test-plain test-asan fuzz bench clean tsan
+.PHONY: all deps build build-asan build-tsan run test test-plain test-asan test-tsan fuzz bench clean tsan
 
 all: build
 
@@ -46,7 +46,8 @@ test-plain: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+# The whole suite under ThreadSanitizer adds about four minutes on two cores (build included).
+test: test-plain test-asan test-tsan
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_FUZZ=ON -DKV_TESTS=OFF -DKV_BENCH=OFF >/dev/null
@@ -59,10 +60,14 @@ fuzz: deps
 	  tail -n 12 fuzz-corpus/$$name.log; [ $$rc -eq 0 ] || { echo "$$name failed: see fuzz-corpus/$$name.log"; exit $$rc; }; \
 	done
 
-tsan: deps
+build-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_SANITIZE=thread -DKV_BENCH=OFF >/dev/null
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+test-tsan: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+tsan: test-tsan
 
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x $$b ] && $$b; done

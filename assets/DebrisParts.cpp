@@ -1,7 +1,5 @@
 #include "assets/DebrisParts.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "core/Angles.h"
@@ -41,19 +39,19 @@ void KvDebrisParts::Link() {
     for (KvModelPart& piece : pieces) piece.node.SetParent(&root);
 }
 
-bool KvDebrisParts::Build(const KvMeshLookup& meshes, const KvTextureLookup& textures, KvString& error) {
+bool KvDebrisParts::Build(const KvMeshLookup& meshes, KvString& error) {
     for (int i = 0; i < kPieceCount; ++i) {
         const KvPartInfo& info = kTable[static_cast<std::size_t>(i)];
         KvModelPart& piece = pieces[static_cast<std::size_t>(i)];
-        if (!BindPart(info, meshes, textures, "debris piece", piece, error)) return false;
+        if (!BindPart(info, meshes, "debris piece", piece, error)) return false;
         piece.node.local = piece.mesh->NodeMatrix();
     }
     shown.fill(1);
     return true;
 }
 
-void KvDebrisParts::SetBodyTexture(KvTexture* texture) {
-    for (int i = kFirstBodyPiece; i <= kLastBodyPiece; ++i) pieces[static_cast<std::size_t>(i)].texture = texture;
+void KvDebrisParts::SetBodyTexture(const char* key) {
+    for (int i = kFirstBodyPiece; i <= kLastBodyPiece; ++i) pieces[static_cast<std::size_t>(i)].textureKey = key;
 }
 
 KvMatrix KvDebrisParts::RootMatrix(double x, double y, double z, double headingDegrees) {
@@ -78,22 +76,6 @@ void KvDebrisParts::PlaceAndDetach(const KvMatrix& rootLocal) {
         piece.node.SetParent(&root);
         piece.node.local = piece.node.GetWorld();
         piece.node.SetParent(nullptr);
-    }
-}
-
-}  // namespace kv
-
-namespace kv {
-
-void KvDebrisParts::DrawTextured(const std::function<bool(int)>& visible) {
-    for (int i = 0; i < kPieceCount; ++i) {
-        KvModelPart& piece = pieces[static_cast<std::size_t>(i)];
-        if (!piece.mesh || !shown[static_cast<std::size_t>(i)] || (visible && !visible(i))) continue;
-        BindPartTexture(piece.texture);
-        glPopMatrix();
-        glPushMatrix();
-        glMultMatrixd(piece.node.GetWorld().data());
-        piece.mesh->DrawTextured();
     }
 }
 

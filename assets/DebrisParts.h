@@ -25,9 +25,10 @@ public:
 
     // Fills the template; each piece's local matrix is its mesh's node matrix. Returns
     // false with a message naming the first missing mesh.
-    bool Build(const KvMeshLookup& meshes, const KvTextureLookup& textures, KvString& error);
+    bool Build(const KvMeshLookup& meshes, KvString& error);
 
-    void SetBodyTexture(KvTexture* texture);
+    // Paints pieces 4-6 with a texture key (the robot's body texture).
+    void SetBodyTexture(const char* key);
 
     // The root placement that stands the wreck where a robot at scene point (x, y, z) with
     // the given heading in degrees stood, on level ground: the debris file shares the robot
@@ -37,10 +38,6 @@ public:
     // Sets the root, then stores each piece's world matrix as its local one and detaches it.
     // Once per wreck: a second call would place the already placed pieces again.
     void PlaceAndDetach(const KvMatrix& rootLocal);
-
-    // Draws every shown piece that visible (when given) accepts, like the robot's parts:
-    // the caller has pushed the view's base model-view matrix once.
-    void DrawTextured(const std::function<bool(int piece)>& visible = {});
 
     TransformNode root;
     std::array<KvModelPart, kPieceCount> pieces;

@@ -1,7 +1,7 @@
 #pragma once
 // A model object flattened for OpenGL vertex arrays: positions in the object's own frame in
 // metres, one entry per triangle corner, and a node matrix that places the frame in the
-// Y-up world. Building is free of GL calls; only the two Draw operations touch OpenGL.
+// Y-up world. The mesh is plain data and never touches OpenGL: render/MeshDraw.h draws it.
 
 #include <cstdint>
 #include <vector>
@@ -33,12 +33,6 @@ public:
     bool BuildFrom(const KvModelObject& object);
     // Frees every array; the mesh then draws nothing.
     void Release();
-
-    // Corner positions, texture coordinates and normals as triangles. The caller binds the
-    // texture and sets the matrix.
-    void DrawTextured() const;
-    // Per-vertex positions indexed by the corner vertex indices, for untextured passes.
-    void DrawPlain() const;
 
     const KvMatrix& NodeMatrix() const { return node_; }
     const KvVec3& BoxMin() const { return boxMin_; }

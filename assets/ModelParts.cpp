@@ -1,8 +1,6 @@
 #include "assets/ModelParts.h"
 
-#include <GL/gl.h>
-
-#include "assets/Texture.h"
+#include "assets/ResourceList.h"
 
 namespace kv {
 
@@ -44,22 +42,22 @@ void KvModelParts::Link() {
     }
 }
 
-bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const KvTextureLookup& textures, const char* what,
-              KvModelPart& part, KvString& error) {
+bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const char* what, KvModelPart& part,
+              KvString& error) {
     part = KvModelPart{};
     part.mesh = meshes(info.mesh);
     if (!part.mesh) {
         error.Format("%s \"%s\" has no mesh", what, info.mesh);
         return false;
     }
-    part.texture = info.texture ? textures(info.texture) : nullptr;
+    part.textureKey = info.texture;
     return true;
 }
 
-bool KvModelParts::Bind(const KvMeshLookup& meshes, const KvTextureLookup& textures, KvString& error) {
+bool KvModelParts::Bind(const KvMeshLookup& meshes, KvString& error) {
     for (int i = 0; i < kPartCount; ++i) {
         const KvPartInfo& info = kTable[static_cast<std::size_t>(i)];
-        if (!BindPart(info, meshes, textures, "robot part", parts[static_cast<std::size_t>(i)], error)) return false;
+        if (!BindPart(info, meshes, "robot part", parts[static_cast<std::size_t>(i)], error)) return false;
     }
     for (int i = 0; i < kPartCount; ++i) {
         KvModelPart& part = parts[static_cast<std::size_t>(i)];
@@ -72,37 +70,12 @@ bool KvModelParts::Bind(const KvMeshLookup& meshes, const KvTextureLookup& textu
     return true;
 }
 
-void BindPartTexture(const KvTexture* texture) {
-    if (texture) {
-        texture->Bind();
-    } else {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, 0);
-    }
-}
-
-void KvModelParts::DrawTextured() {
-    for (int i = 0; i < kPartCount; ++i) {
-        KvModelPart& part = parts[static_cast<std::size_t>(i)];
-        if (!part.mesh || (i == kShell && !shellShown)) continue;
-        BindPartTexture(part.texture);
-        glPopMatrix();
-        glPushMatrix();
-        glMultMatrixd(part.node.GetWorld().data());
-        part.mesh->DrawTextured();
-    }
-}
-
-void KvModelParts::DrawPlain() {
-    glDisable(GL_TEXTURE_2D);
-    for (int i = 0; i < kPartCount; ++i) {
-        KvModelPart& part = parts[static_cast<std::size_t>(i)];
-        if (!part.mesh || (i == kShell && !shellShown)) continue;
-        glPopMatrix();
-        glPushMatrix();
-        glMultMatrixd(part.node.GetWorld().data());
-        part.mesh->DrawPlain();
-    }
+void KvModelParts::SetColour(int32_t colourIndex) {
+    const bool known = colourIndex >= 0 && colourIndex < kColourCount;
+    const RobotColour* colour = known ? &kRobotColours[colourIndex] : nullptr;
+    parts[kShell].textureKey = colour ? colour->shellTexture : nullptr;
+    parts[kBody].textureKey = colour ? colour->bodyTexture : nullptr;
+    parts[kScannerHead].textureKey = colour ? colour->bodyTexture : nullptr;
 }
 
 void GrowBox(const KvMesh& mesh, const KvMatrix& world, KvVec3& boxMin, KvVec3& boxMax, bool& first) {
@@ -136,8 +109,7 @@ void KvModelParts::UpdateLightDirections() {
 void KvModelParts::ForEachShadowCaster(const std::function<void(const KvMesh&, const KvMatrix&, const KvVec3&)>& visit) {
     for (int i = 0; i < kPartCount; ++i) {
         KvModelPart& part = parts[static_cast<std::size_t>(i)];
-        if (!part.mesh || (i == kShell && !shellShown)) continue;
-        visit(*part.mesh, part.node.GetWorld(), part.lightDirection);
+        if (IsDrawn(i)) visit(*part.mesh, part.node.GetWorld(), part.lightDirection);
     }
 }
 

@@ -2,6 +2,10 @@
 // The robot's part table: sixteen meshes tied into a fixed hierarchy by their object names,
 // so that each part is drawn at its parent's placement times its own relative placement.
 // The resource store binds one template; every robot draws its own linked copy.
+//
+// Parts name their texture by resource key, never by an OpenGL object: the table is data that
+// the simulation thread may copy and destroy, and the drawing side (render/) turns the key into
+// a texture when it draws.
 
 #include <array>
 #include <cstdint>
@@ -13,14 +17,11 @@
 
 namespace kv {
 
-class KvTexture;
-
 using KvMeshLookup = std::function<KvMesh*(const KvString& key)>;
-using KvTextureLookup = std::function<KvTexture*(const KvString& key)>;
 
 struct KvModelPart {
-    KvMesh* mesh = nullptr;        // owned by the resource store
-    KvTexture* texture = nullptr;  // owned by the resource store; may be null
+    KvMesh* mesh = nullptr;            // owned by the resource store
+    const char* textureKey = nullptr;  // a resource key (static text); null draws untextured
     TransformNode node;
     KvVec3 lightDirection;  // the light's direction in the part's own frame, for shadow volumes
 };
@@ -35,8 +36,8 @@ struct KvPartInfo {
 
 // Fills a part from its table row, fresh; false (with error naming the `what` and the
 // mesh) when the mesh is missing.
-bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const KvTextureLookup& textures, const char* what,
-              KvModelPart& part, KvString& error);
+bool BindPart(const KvPartInfo& info, const KvMeshLookup& meshes, const char* what, KvModelPart& part,
+              KvString& error);
 
 class KvModelParts {
 public:
@@ -47,6 +48,8 @@ public:
         kTurret = 2,
         kTurretTop = 3,
         kScannerHead = 4,
+        kMantlet = 8,
+        kBarrel = 9,
         kWheel1 = 12,
         kWheel4 = 15,
     };
@@ -57,16 +60,19 @@ public:
     KvModelParts(const KvModelParts& other);
     KvModelParts& operator=(const KvModelParts& other);
 
-    // Fills the template from the resource store's meshes and textures. Each local matrix
-    // is inverse(parent's mesh node matrix) x own node matrix; the root keeps its own.
-    // Returns false with a message naming the first missing mesh.
-    bool Bind(const KvMeshLookup& meshes, const KvTextureLookup& textures, KvString& error);
+    // Fills the template from the resource store's meshes and the table's texture keys. Each
+    // local matrix is inverse(parent's mesh node matrix) x own node matrix; the root keeps its
+    // own. Returns false with a message naming the first missing mesh.
+    bool Bind(const KvMeshLookup& meshes, KvString& error);
 
-    // Draws every part with its texture, skipping the shell while it is not shown. The
-    // caller has pushed the robot's base model-view matrix once.
-    void DrawTextured();
-    // The same without textures, for passes that need only depth or stencil.
-    void DrawPlain();
+    // Paints the shell, the body and the scanner head in a robot colour (index into
+    // kRobotColours); an index outside the table leaves them untextured.
+    void SetColour(int32_t colourIndex);
+
+    // Whether a record is drawn: every part with a mesh, the shell only while it is shown.
+    bool IsDrawn(int index) const {
+        return parts[static_cast<std::size_t>(index)].mesh && (index != kShell || shellShown);
+    }
     // Hands every drawn part's mesh, world matrix and light direction to a shadow pass.
     void ForEachShadowCaster(const std::function<void(const KvMesh&, const KvMatrix&, const KvVec3&)>& visit);
 
@@ -87,9 +93,6 @@ private:
 
 // The world direction of the light whose shadows the volumes cast.
 inline constexpr KvVec3 kShadowLightDirection{1, -1, 1};
-
-// Binds texture for a part (enabling 2D texturing); a missing texture binds the default one.
-void BindPartTexture(const KvTexture* texture);
 
 // Box of a mesh's eight box corners taken through world; grows [boxMin, boxMax], which
 // starts at the first corner when first is set.

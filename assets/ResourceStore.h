@@ -1,49 +1,38 @@
 #pragma once
-// The single registry of everything loaded from the resource archive: textures, meshes and
-// sounds by key, plus the templates of the robot's part hierarchy and of its debris.
-// Everything is loaded in one fixed pass at start-up; afterwards the maps are only read
-// (by the main thread and the simulation thread), so they need no lock.
+// The single registry of everything loaded from the resource archive: meshes by key, the
+// templates of the robot's part hierarchy and of its debris, and, until the drawing and sound
+// sides have made their own objects from them, every picture decoded and every sound file read.
+//
+// The store is headless: it needs no OpenGL context and no sound device, so a battle without a
+// window loads the same resources the game does. The seam with the rest of the game is the
+// resource key of kResourceList:
+//   - render/TextureSet.h makes one OpenGL texture per texture key from Image(key);
+//   - sound/SoundBank.h makes one sound buffer per sound key from SoundFiles();
+//   - parts name their texture by key (KvModelPart::textureKey), never by a GL object.
+// The game then calls ReleaseDecoded() to free the pictures and sound files.
+//
+// Everything is loaded in one fixed pass at start-up on the main thread; afterwards the maps
+// are only read (by the main thread and the simulation thread), so they need no lock.
 
-#include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "assets/DebrisParts.h"
+#include "assets/Image.h"
 #include "assets/Mesh.h"
 #include "assets/ModelParts.h"
-#include "assets/Texture.h"
+#include "assets/ResourceList.h"
 #include "core/KvFS.h"
 #include "core/KvString.h"
-#include "sound/SoundSystem.h"
 
 namespace kv {
-
-inline constexpr const char* kArchiveFileName = "Kolvex.kvfs";
-
-enum class ResourceKind {
-    Sound,        // key -> WAV entry
-    Texture,      // key -> TGA or JPEG entry
-    ModelFile,    // the model file the following meshes come from
-    Mesh,         // key = object name in the last model file
-    RobotParts,   // bind the robot's part template from the meshes and textures so far
-    DebrisParts,  // build the debris piece template from the debris meshes
-};
-
-struct ResourceItem {
-    ResourceKind kind;
-    const char* key;    // null for model files and templates
-    const char* entry;  // archive entry name; for meshes the object name
-};
-
-inline constexpr std::size_t kResourceCount = 54;
-// Every resource of the game in load order.
-extern const std::array<ResourceItem, kResourceCount> kResourceList;
 
 class ResourceStore {
 public:
     ResourceStore() = default;
-    ~ResourceStore();
     ResourceStore(const ResourceStore&) = delete;
     ResourceStore& operator=(const ResourceStore&) = delete;
 
@@ -52,45 +41,46 @@ public:
     void Mount(const KvFile& path = kArchiveFileName);
     KvFS* Archive() const { return archive_.get(); }
 
-    // Loads every resource of the list; needs the OpenGL context on this thread. Sounds get
-    // buffers when sound is available, each made under the sound lock (the caller must not
-    // hold it). Closes the archive. False when a model file or one of
-    // its objects is missing or damaged: MissingEntry() names it and LoadError() says why.
-    bool LoadAll(SoundSystem* sound);
-    // The same without OpenGL or a sound device, for battles without a window: meshes and part
-    // templates, and sounds decoded for their facts only (buffer 0) when withSounds is set.
-    bool LoadHeadless(bool withSounds = true);
+    // Loads every resource of the list: meshes and part templates, every picture decoded and
+    // every sound file read whole. Closes the archive. False when a model file or one of its
+    // objects is missing or damaged: MissingEntry() names it and LoadError() says why.
+    bool LoadAll();
+    // Only what a battle without a window needs: the meshes and the part templates.
+    bool LoadGeometry();
 
     const KvString& MissingEntry() const { return missingEntry_; }
     const KvString& LoadError() const { return loadError_; }
-    // Entries the game can run without (sounds, textures) that were absent or undecodable.
+    // Entries the game can run without (sounds, pictures) that were absent or undecodable.
     const std::vector<KvString>& MissingOptional() const { return missingOptional_; }
 
     // Look-ups never insert; null when the key is absent.
-    KvTexture* GetTexture(const KvString& key) const;
     KvMesh* GetMesh(const KvString& key) const;
-    KvSound* GetSound(const KvString& key) const;
+    // The decoded picture of a texture key; null when its entry was missing or undecodable.
+    const KvImage* GetImage(const KvString& key) const;
+    // The whole WAV file of each sound key whose entry was present, by key.
+    const std::map<KvString, std::vector<uint8_t>>& SoundFiles() const { return soundFiles_; }
 
     KvModelParts& RobotParts() { return robotParts_; }
+    const KvModelParts& RobotParts() const { return robotParts_; }
     KvDebrisParts& DebrisParts() { return debrisParts_; }
 
-    // Deletes every texture name and sound buffer (under the sound lock) and empties the maps;
-    // the OpenGL context and the sound system must still be up.
+    // Frees the decoded pictures and sound files, once textures and sound buffers exist.
+    void ReleaseDecoded();
+    // Empties the store; the part templates then hold no meshes.
     void Release();
 
 private:
-    bool Load(SoundSystem* sound, bool withTextures, bool withSounds);
+    bool Load(bool withMedia);
     bool Fail(const KvString& entry, const KvString& why);
-    void LoadSound(SoundSystem* sound, const char* key, const char* entry);
     std::optional<std::vector<uint8_t>> ReadEntry(const char* entry);
+    void LoadPicture(const char* key, const char* entry);
 
     std::unique_ptr<KvFS> archive_;
-    std::map<KvString, std::unique_ptr<KvTexture>> textures_;
     std::map<KvString, std::unique_ptr<KvMesh>> meshes_;
-    std::map<KvString, std::unique_ptr<KvSound>> sounds_;
+    std::map<KvString, KvImage> images_;
+    std::map<KvString, std::vector<uint8_t>> soundFiles_;
     KvModelParts robotParts_;
     KvDebrisParts debrisParts_;
-    SoundSystem* sound_ = nullptr;  // the system that made the sound buffers
     KvString missingEntry_;
     KvString loadError_;
     std::vector<KvString> missingOptional_;

@@ -89,7 +89,14 @@ void BuildFontLists(const FontBitmaps& glyphs, uint32_t base) {
     for (int code = 0; code < kFontCodes; ++code) {
         const GlyphBitmap& g = glyphs[code];
         glNewList(base + static_cast<GLuint>(code), GL_COMPILE);
-        glBitmap(g.width, g.height, g.xorig, g.yorig, g.advance, 0, g.bits.empty() ? nullptr : g.bits.data());
+        if (g.bits.empty()) {
+            // A blank glyph (space, control codes) still advances; an empty bitmap makes the
+            // driver report an allocation failure, so it gets one unset pixel.
+            static const uint8_t kBlank = 0;
+            glBitmap(1, 1, 0, 0, g.advance, 0, &kBlank);
+        } else {
+            glBitmap(g.width, g.height, g.xorig, g.yorig, g.advance, 0, g.bits.data());
+        }
         glEndList();
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "assets/ResourceStore.h"
-#include "assets/Texture.h"
+#include "render/TextureSet.h"
+#include "render/Texture.h"
 
 namespace kv {
 
@@ -77,8 +77,8 @@ void KvGround::HeightsChanged() {
     }
 }
 
-void KvGround::LoadTextures(const ResourceStore& store) {
-    SetTextures(store.GetTexture("dark.grass"), store.GetTexture("grass"));
+void KvGround::LoadTextures(const KvTextureSet& textures) {
+    SetTextures(textures.GetTexture("dark.grass"), textures.GetTexture("grass"));
 }
 
 void KvGround::AttachTree(VisibilityTree& tree) {

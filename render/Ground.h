@@ -20,7 +20,7 @@
 namespace kv {
 
 class KvTexture;
-class ResourceStore;
+class KvTextureSet;
 
 class KvGround : public KvHeightField, public KvDrawObject {
 public:
@@ -57,7 +57,7 @@ public:
     KvGround();
 
     // "dark.grass" and "grass" from the store; a missing one leaves its cells undrawn.
-    void LoadTextures(const ResourceStore& store);
+    void LoadTextures(const KvTextureSet& textures);
     void SetTextures(const KvTexture* dark, const KvTexture* outer) {
         darkTexture_ = dark;
         outerTexture_ = outer;

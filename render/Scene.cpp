@@ -58,12 +58,12 @@ KvScene::KvScene()
 
 KvScene::~KvScene() = default;
 
-void KvScene::Init(GLContext& context, KvGround* ground, const ResourceStore* store) {
+void KvScene::Init(GLContext& context, KvGround* ground, const KvTextureSet* textures) {
     context_ = &context;
     ground_ = ground;
     if (ground_) {
         ground_->AttachTree(groundTree_);
-        if (store) ground_->LoadTextures(*store);
+        if (textures) ground_->LoadTextures(*textures);
     }
     context_->MakeCurrent();
 }

@@ -31,7 +31,7 @@
 namespace kv {
 
 class KvGround;
-class ResourceStore;
+class KvTextureSet;
 
 // The sky behind everything and the fog colour: (68, 209, 255) / 255.
 inline constexpr Rgba kSkyColour{68 / 255.0f, 209 / 255.0f, 1.0f, 1.0f};
@@ -49,7 +49,7 @@ public:
     // Keeps the context and the ground (which may be null), puts the ground's patches into
     // the ground tree, lets it take its textures from store (may be null) and makes the
     // context current. The frame draws the ground itself: it is not added as an object.
-    void Init(GLContext& context, KvGround* ground, const ResourceStore* store);
+    void Init(GLContext& context, KvGround* ground, const KvTextureSet* textures);
     // The choices the frame reads; the scene keeps the pointer. Defaults until set.
     void SetSettings(const RenderSettings* settings) { settings_ = settings ? settings : &defaultSettings_; }
     const RenderSettings& Settings() const { return *settings_; }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "assets/Texture.h"
+#include "render/Texture.h"
 #include "render/Scene.h"
 #include "sim/GameHolder.h"
 #include "sim/HeightField.h"

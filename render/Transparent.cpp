@@ -2,7 +2,7 @@
 
 #include <epoxy/gl.h>
 
-#include "assets/Texture.h"
+#include "render/Texture.h"
 
 namespace kv {
 

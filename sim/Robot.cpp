@@ -28,7 +28,7 @@ int32_t NormalizeDegrees(int32_t v) {
 }
 
 const char* ColourName(int32_t colourIndex) {
-    return colourIndex >= 0 && colourIndex < 4 ? RobotColourTable[colourIndex].name : "unknown";
+    return colourIndex >= 0 && colourIndex < kColourCount ? kRobotColours[colourIndex].name : "unknown";
 }
 
 KvGLRobot::KvGLRobot(KvString name, int32_t colourIndex)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "assets/ResourceList.h"
 #include "core/Angles.h"
 #include "core/KvString.h"
 #include "core/Matrix.h"
@@ -23,17 +24,6 @@ class KvGameHolder;
 // Folds a direction for drive and scan: above 360 into 1..360, below 0 into 0..359.
 int32_t NormalizeDegrees(int32_t v);
 
-struct RobotColour {
-    const char* name;
-    const char* shellTexture;
-    const char* bodyTexture;
-};
-inline constexpr RobotColour RobotColourTable[4] = {
-    {"red", "red_rocket", "body_red"},
-    {"green", "green_rocket", "body_green"},
-    {"blue", "blue_rocket", "body_blue"},
-    {"magenta", "magenta_rocket", "body_magenta"},
-};
 // The colour's name, or "unknown" for an index outside the table.
 const char* ColourName(int32_t colourIndex);
 

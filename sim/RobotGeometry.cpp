@@ -2,20 +2,36 @@
 
 #include <cmath>
 
+#include "assets/ResourceStore.h"
 #include "core/Angles.h"
+
 namespace kv {
 
-RobotGeometry RobotGeometry::FromModel(const KvVec3& bodyMin, const KvVec3& bodyMax, const KvMatrix& turret,
-                                       const KvMatrix& turretTop, const KvMatrix& barrel, const KvMatrix& barrelEnd,
-                                       const KvMatrix& shell) {
+RobotGeometry RobotGeometry::FromParts(const KvModelParts& parts) {
     RobotGeometry g;
+    const KvMesh& body = *parts[KvModelParts::kBody].mesh;
     // The body's local y axis runs along the heading and x across it; 100 arena units make
     // one scene unit.
-    g.width = 100 * (bodyMax.x - bodyMin.x);
-    g.length = 100 * (bodyMax.y - bodyMin.y);
-    g.turretLocal = turret;
-    g.muzzleLocal = Product(Product(Product(turretTop, barrel), barrelEnd), shell);
+    g.width = 100 * (body.BoxMax().x - body.BoxMin().x);
+    g.length = 100 * (body.BoxMax().y - body.BoxMin().y);
+    g.turretLocal = parts[KvModelParts::kTurret].node.local;
+    g.muzzleLocal = Product(Product(Product(parts[KvModelParts::kTurretTop].node.local,
+                                            parts[KvModelParts::kMantlet].node.local),
+                                    parts[KvModelParts::kBarrel].node.local),
+                            parts[KvModelParts::kShell].node.local);
     return g;
+}
+
+bool LoadRobotGeometry(const KvFile& path, RobotGeometry& geometry, KvString& error) {
+    ResourceStore store;
+    store.Mount(path);
+    if (!store.LoadGeometry()) {
+        error.Format("cannot load '%s' from %s: %s", store.MissingEntry().CStr(), path.CStr(),
+                     store.LoadError().CStr());
+        return false;
+    }
+    geometry = RobotGeometry::FromParts(store.RobotParts());
+    return true;
 }
 
 KvMatrix RobotGeometry::BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees) {

@@ -3,11 +3,14 @@
 // its cannon's muzzle sits, for the launch point of a shell. Filled from the robot model's
 // part table when the resources are loaded; the defaults stand in for tests without them.
 
+#include "core/KvString.h"
 #include "core/Matrix.h"
 #include "core/Vec2.h"
 #include "sim/HeightField.h"
 
 namespace kv {
+
+class KvModelParts;
 
 struct RobotGeometry {
     // Footprint in arena units: across the heading and along it.
@@ -18,12 +21,10 @@ struct RobotGeometry {
     // The shell resting in the barrel, relative to the turret (the barrel parts chained).
     KvMatrix muzzleLocal = Identity();
 
-    // From the robot model: the "Body" mesh's box (mesh-local, scene units) and the local
-    // matrices of the part table's turret (part 2), the parts between it and the shell (3, 8
+    // From the robot's bound part template: the "Body" mesh's box (mesh-local, scene units)
+    // and the local matrices of the turret (part 2), the parts between it and the shell (3, 8
     // and 9) and the shell resting in the barrel (part 0).
-    static RobotGeometry FromModel(const KvVec3& bodyMin, const KvVec3& bodyMax, const KvMatrix& turret,
-                                   const KvMatrix& turretTop, const KvMatrix& barrel, const KvMatrix& barrelEnd,
-                                   const KvMatrix& shell);
+    static RobotGeometry FromParts(const KvModelParts& parts);
 
     // The body frame of a robot standing on the ground at an arena point: its local y axis
     // points backwards along the heading, x to the side, z up along the ground's normal.
@@ -34,5 +35,9 @@ struct RobotGeometry {
     KvVec3 MuzzlePoint(const KvHeightField& ground, Vec2 position, double headingDegrees,
                        double cannonDegrees) const;
 };
+
+// Loads the robot model from the archive at path, without any window, GL context or sound
+// device, and fills geometry from its part table. False with a message on failure.
+bool LoadRobotGeometry(const KvFile& path, RobotGeometry& geometry, KvString& error);
 
 }  // namespace kv

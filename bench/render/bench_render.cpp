@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "assets/ResourceStore.h"
+#include "render/TextureSet.h"
 #include "core/Random.h"
 #include "render/Ground.h"
 #include "render/OffscreenContext.h"
@@ -18,11 +19,13 @@ namespace {
 struct Setting {
     kv::OffscreenContext context;
     kv::ResourceStore store;
+    kv::KvTextureSet textures;
     bool ready = false;
     Setting() {
         if (!context.Create(950, 600)) return;
         store.Mount(KV_GAME_ARCHIVE);
-        ready = store.LoadAll(nullptr);
+        ready = store.LoadAll();
+        if (ready) textures.Create(store);
     }
 };
 
@@ -44,7 +47,7 @@ void DrawFrames(benchmark::State& state, int robotViews) {
     kv::RenderSettings settings;
     settings.oneViewActive = 0;
     scene.SetSettings(&settings);
-    scene.Init(s.context, &ground, &s.store);
+    scene.Init(s.context, &ground, &s.textures);
     scene.Panels().ShowFrameRate(true);
     kv::View main(kv::ViewKind::Main);
     main.SetWindow(&s.context);

@@ -32,16 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto it = meshes.find(key.Std());
         return it == meshes.end() ? nullptr : it->second.get();
     };
-    auto noTexture = [](const kv::KvString&) -> kv::KvTexture* { return nullptr; };
     kv::KvModelParts parts;
-    if (parts.Bind(lookup, noTexture, error)) {
+    if (parts.Bind(lookup, error)) {
         kv::KvModelParts robot = parts;
         kv::KvVec3 lo, hi;
         robot.BoundingBox(lo, hi);
         robot.UpdateLightDirections();
     }
     kv::KvDebrisParts debris;
-    if (debris.Build(lookup, noTexture, error)) {
+    if (debris.Build(lookup, error)) {
         kv::KvDebrisParts wreck = debris;
         wreck.PlaceAndDetach(kv::KvDebrisParts::RootMatrix(1, 2, 3, 45));
     }

@@ -22,7 +22,7 @@ void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
 }
 
 // Hands out one small mesh per part name, each placed at its own position so that relative
-// placements differ, and a distinct texture per name; the mesh named missing_ does not exist.
+// placements differ; the mesh named missing_ does not exist.
 class PartStore : public ::testing::Test {
 protected:
     KvMesh* Mesh(const KvString& key) {
@@ -40,15 +40,11 @@ protected:
         mesh->BuildFrom(o);
         return (meshes_[key.Std()] = std::move(mesh)).get();
     }
-    KvTexture* Texture(const KvString& key) { return reinterpret_cast<KvTexture*>(&textures_[key.Std()]); }
-
     bool Bind(KvModelParts& parts) {
-        return parts.Bind([this](const KvString& k) { return Mesh(k); },
-                          [this](const KvString& k) { return Texture(k); }, error_);
+        return parts.Bind([this](const KvString& k) { return Mesh(k); }, error_);
     }
     bool Build(KvDebrisParts& debris) {
-        return debris.Build([this](const KvString& k) { return Mesh(k); },
-                            [this](const KvString& k) { return Texture(k); }, error_);
+        return debris.Build([this](const KvString& k) { return Mesh(k); }, error_);
     }
 
     std::string missing_;
@@ -56,7 +52,6 @@ protected:
 
 private:
     std::map<std::string, std::unique_ptr<KvMesh>> meshes_;
-    std::map<std::string, int> textures_;
 };
 using ModelParts = PartStore;
 using DebrisParts = PartStore;
@@ -80,9 +75,9 @@ TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
     EXPECT_TRUE(parts.shellShown);
     // The shell, the body and the scanner head are painted per robot, not from the table.
     for (int part : {KvModelParts::kShell, KvModelParts::kBody, KvModelParts::kScannerHead})
-        EXPECT_EQ(parts[part].texture, nullptr) << "part " << part;
-    EXPECT_EQ(parts[12].texture, Texture("wheel"));
-    EXPECT_EQ(parts[10].texture, Texture("detal.03"));
+        EXPECT_EQ(parts[part].textureKey, nullptr) << "part " << part;
+    EXPECT_STREQ(parts[12].textureKey, "wheel");
+    EXPECT_STREQ(parts[10].textureKey, "detal.03");
     // The template stays unlinked; a copy links each node to its parent copy, and then every
     // part lands exactly where its own object was placed.
     for (const KvModelPart& p : parts.parts) EXPECT_EQ(p.node.parent, nullptr);
@@ -96,6 +91,20 @@ TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
     KvModelParts assigned;
     assigned = copy;
     EXPECT_EQ(assigned[9].node.parent, &assigned[8].node);
+}
+
+TEST_F(ModelParts, ARobotColourPaintsTheShellBodyAndScannerHead) {
+    KvModelParts parts;
+    ASSERT_TRUE(Bind(parts));
+    KvModelParts robot = parts;
+    robot.SetColour(3);
+    EXPECT_STREQ(robot[KvModelParts::kShell].textureKey, "magenta_rocket");
+    EXPECT_STREQ(robot[KvModelParts::kBody].textureKey, "body_magenta");
+    EXPECT_STREQ(robot[KvModelParts::kScannerHead].textureKey, "body_magenta");
+    EXPECT_STREQ(robot[KvModelParts::kTurret].textureKey, "detal.02");
+    EXPECT_EQ(parts[KvModelParts::kBody].textureKey, nullptr) << "the template stays unpainted";
+    robot.SetColour(4);
+    EXPECT_EQ(robot[KvModelParts::kBody].textureKey, nullptr);
 }
 
 TEST_F(ModelParts, BindingNamesAMissingMesh) {
@@ -135,6 +144,9 @@ TEST_F(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
     int shadowCasters = 0;
     robot.ForEachShadowCaster([&](const KvMesh&, const KvMatrix&, const KvVec3&) { ++shadowCasters; });
     EXPECT_EQ(shadowCasters, 15);
+    EXPECT_FALSE(robot.IsDrawn(KvModelParts::kShell));
+    robot.shellShown = true;
+    EXPECT_TRUE(robot.IsDrawn(KvModelParts::kShell));
 }
 
 TEST_F(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
@@ -143,12 +155,11 @@ TEST_F(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
     EXPECT_EQ(debris.shown[10], 1);
     KvDebrisParts wreck = debris;
     for (const KvModelPart& p : wreck.pieces) EXPECT_EQ(p.node.parent, &wreck.root);
-    KvTexture* green = Texture("body_green");
-    wreck.SetBodyTexture(green);
-    EXPECT_EQ(wreck.pieces[4].texture, green);
-    EXPECT_EQ(wreck.pieces[6].texture, green);
-    EXPECT_EQ(wreck.pieces[3].texture, Texture("detal.04"));
-    EXPECT_EQ(wreck.pieces[7].texture, Texture("wheel"));
+    wreck.SetBodyTexture("body_green");
+    EXPECT_STREQ(wreck.pieces[4].textureKey, "body_green");
+    EXPECT_STREQ(wreck.pieces[6].textureKey, "body_green");
+    EXPECT_STREQ(wreck.pieces[3].textureKey, "detal.04");
+    EXPECT_STREQ(wreck.pieces[7].textureKey, "wheel");
 
     const KvMatrix root = KvDebrisParts::RootMatrix(1, 0.5, -2, 30);
     wreck.PlaceAndDetach(root);

@@ -3,12 +3,10 @@
 #include <cstdlib>
 #include <map>
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <jpeglib.h>
 
 #include "assets/ModelWriter.h"
-#include "assets/ResourceStore.h"
+#include "assets/ResourceList.h"
 
 namespace kv::test {
 
@@ -107,27 +105,6 @@ std::vector<KvFSWriteEntry> GameEntries(const std::set<std::string>& leaveOut) {
         }
     }
     return entries;
-}
-
-OffscreenGl::OffscreenGl() {
-    auto getDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getDisplay) return;
-    EGLDisplay display = getDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return;
-    display_ = display;
-    if (!eglBindAPI(EGL_OPENGL_API)) return;
-    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) return;
-    context_ = context;
-    ready_ = eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) == EGL_TRUE;
-}
-
-OffscreenGl::~OffscreenGl() {
-    if (!display_) return;
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (context_) eglDestroyContext(display_, context_);
-    // The display stays initialised: terminating it unloads the driver, whose internal
-    // allocations then look like leaks to the leak checker.
 }
 
 }  // namespace kv::test

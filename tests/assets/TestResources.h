@@ -23,17 +23,4 @@ std::vector<uint8_t> ModelWithObjects(const std::vector<std::string>& names);
 // (model objects are left out as "robot.3d: NAME" or "debris.3d: NAME").
 std::vector<KvFSWriteEntry> GameEntries(const std::set<std::string>& leaveOut = {});
 
-// A current OpenGL context without a window, or nothing on a machine that cannot make one.
-class OffscreenGl {
-public:
-    OffscreenGl();
-    ~OffscreenGl();
-    bool IsReady() const { return ready_; }
-
-private:
-    void* display_ = nullptr;
-    void* context_ = nullptr;
-    bool ready_ = false;
-};
-
 }  // namespace kv::test

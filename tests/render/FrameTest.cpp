@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "assets/ResourceStore.h"
-#include "assets/Texture.h"
+#include "render/Texture.h"
+#include "render/TextureSet.h"
 #include "core/Random.h"
 #include "render/Ground.h"
 #include "render/OffscreenContext.h"
@@ -27,18 +28,20 @@ namespace {
 
 constexpr int32_t kWidth = 950, kHeight = 600;
 
-// One context and one set of textures for the whole run; the store goes first at exit,
+// One context and one set of textures for the whole run; the textures go first at exit,
 // while its context still exists.
 struct Gpu {
     OffscreenContext context;
     bool ready = false;
     ResourceStore store;
+    KvTextureSet textures;
     bool loaded = false;
     Gpu() {
         ready = context.Create(kWidth, kHeight);
         if (!ready) return;
         store.Mount(KV_GAME_ARCHIVE);
-        loaded = store.LoadAll(nullptr);
+        loaded = store.LoadAll();
+        if (loaded) textures.Create(store);
     }
 };
 
@@ -77,7 +80,7 @@ protected:
         ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
         ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
         ASSERT_TRUE(gpu.context.Resize(kWidth, kHeight));
-        scene.Init(gpu.context, &ground, &gpu.store);
+        scene.Init(gpu.context, &ground, &gpu.textures);
         scene.SetSettings(&settings);
         scene.Panels().ShowFrameRate(false);
         mainView.SetWindow(&gpu.context);
@@ -206,7 +209,7 @@ TEST_F(Frame, LaysAScorchMarkOnTheGround) {
         return Around(p, x, y);
     }();
     KvTrack mark(ground, centre.x, centre.z, 0.4, 3.0);
-    mark.SetTexture(TheGpu().store.GetTexture("mark"));
+    mark.SetTexture(TheGpu().textures.GetTexture("mark"));
     scene.AddTrack(mark, true);
     const Picture p = Draw();
     const auto [x, y] = OnScreen(centre);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Angles.h"
 #include "render/BitmapFont.h"
 #include "render/StatusPanel.h"
 
@@ -15,7 +16,7 @@ TEST(StatusPanel, DialsAreARingOfTwentyQuadsAndADart) {
         EXPECT_NEAR(std::hypot(g.ring[2 * k].x, g.ring[2 * k].y), 0.2, 1e-12);
         EXPECT_NEAR(std::hypot(g.ring[2 * k + 1].x, g.ring[2 * k + 1].y), 0.24, 1e-12);
     }
-    EXPECT_NEAR(g.ring[2].y, 0.2 * std::sin(2 * M_PI / 20), 1e-12);
+    EXPECT_NEAR(g.ring[2].y, 0.2 * std::sin(2 * kPi / 20), 1e-12);
     EXPECT_EQ((std::array<uint32_t, 4>{g.ringIndices[0], g.ringIndices[1], g.ringIndices[2], g.ringIndices[3]}),
               (std::array<uint32_t, 4>{0, 1, 3, 2}));
     EXPECT_EQ((std::array<uint32_t, 4>{g.ringIndices[76], g.ringIndices[77], g.ringIndices[78], g.ringIndices[79]}),

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "BattleReport.h"
-#include "Resources.h"
 #include "sim/HeadlessBattle.h"
 
 namespace {

@@ -3,8 +3,10 @@
 #include <map>
 #include <memory>
 
+#include "assets/Image.h"
 #include "assets/Mesh.h"
 #include "assets/ModelWriter.h"
+#include "assets/ResourceList.h"
 #include "tools/kvassets/RobotModel.h"
 #include "tools/kvassets/Sounds.h"
 #include "tools/kvassets/Textures.h"
@@ -15,28 +17,14 @@ namespace {
 
 constexpr int kJpegQuality = 90;
 
-// Texture keys and their archive entries, in the game's load order.
-const std::pair<const char*, const char*> kTextureEntries[] = {
-    {"flame", "flame.tga"},
-    {"smoke", "smoke.tga"},
-    {"mark", "mark.tga"},
-    {"grass", "GRASS2.jpg"},
-    {"dark.grass", "dark.grass.jpg"},
-    {"red_rocket", "red_rocket.jpg"},
-    {"green_rocket", "green_rocket.jpg"},
-    {"blue_rocket", "blue_rocket.jpg"},
-    {"magenta_rocket", "magenta_rocket.jpg"},
-    {"body_blue", "body_blue.jpg"},
-    {"body_red", "body_red.jpg"},
-    {"body_green", "body_green.jpg"},
-    {"body_magenta", "body_magenta.jpg"},
-    {"detal.02", "detal.02.jpg"},
-    {"detal.03", "detal.03.jpg"},
-    {"detal.04", "detal.04.jpg"},
-    {"wheel", "wheel.jpg"},
+// What each sound key sounds like.
+const std::pair<const char*, Sound (*)()> kSoundMakers[] = {
+    {"motor", EngineLoop},       {"SmallExplosion", SmallExplosion}, {"rocket", RocketFlight},
+    {"GreatExplosion", GreatExplosion}, {"hit", DebrisHit},           {"collision", Collision},
 };
 
-const Rgba kPaints[4] = {{0.72f, 0.12f, 0.08f, 1}, {0.2f, 0.55f, 0.14f, 1}, {0.12f, 0.28f, 0.7f, 1}, {0.66f, 0.12f, 0.6f, 1}};
+// The paint of each robot colour, by colour index.
+const Rgba kPaints[kColourCount] = {{0.72f, 0.12f, 0.08f, 1}, {0.2f, 0.55f, 0.14f, 1}, {0.12f, 0.28f, 0.7f, 1}, {0.66f, 0.12f, 0.6f, 1}};
 
 std::vector<uint8_t> ModelBytes(const std::vector<KvModelObject>& objects, const std::vector<const char*>& textureNames) {
     std::vector<KvModelMaterial> materials;
@@ -64,10 +52,9 @@ TextureSet AllTextures() {
     t.emplace("mark", MarkSprite());
     t.emplace("grass", GrassTexture(false));
     t.emplace("dark.grass", GrassTexture(true));
-    const char* colours[] = {"red", "green", "blue", "magenta"};
-    for (int i = 0; i < 4; ++i) {
-        t.emplace(std::string(colours[i]) + "_rocket", ShellTexture(kPaints[i]));
-        t.emplace(std::string("body_") + colours[i], BodyTexture(kPaints[i], 300u + static_cast<uint32_t>(i)));
+    for (int i = 0; i < kColourCount; ++i) {
+        t.emplace(kRobotColours[i].shellTexture, ShellTexture(kPaints[i]));
+        t.emplace(kRobotColours[i].bodyTexture, BodyTexture(kPaints[i], 300u + static_cast<uint32_t>(i)));
     }
     t.emplace("detal.02", GunmetalTexture());
     t.emplace("detal.03", PodTexture());
@@ -82,23 +69,27 @@ std::vector<uint8_t> DebrisModelFile() { return ModelBytes(DebrisObjects(), {"bo
 
 std::vector<Entry> AllEntries() {
     std::vector<Entry> entries;
-    entries.push_back({"motor1.wav", EncodeWav(EngineLoop())});
-    entries.push_back({"SmallExplosion.wav", EncodeWav(SmallExplosion())});
-    entries.push_back({"rocket2.wav", EncodeWav(RocketFlight())});
-    entries.push_back({"GreatExplosion.wav", EncodeWav(GreatExplosion())});
-    entries.push_back({"hit.wav", EncodeWav(DebrisHit())});
-    entries.push_back({"collision.wav", EncodeWav(Collision())});
-
     const TextureSet textures = AllTextures();
-    for (const auto& [key, file] : kTextureEntries) {
-        const Image& img = textures.at(key);
-        const std::string name = file;
-        const bool tga = name.size() > 4 && name.compare(name.size() - 4, 4, ".tga") == 0;
-        entries.push_back({name, tga ? EncodeTga(img) : EncodeJpeg(img, kJpegQuality)});
+    for (const ResourceItem& item : kResourceList) {
+        const std::string name = item.entry ? item.entry : "";
+        switch (item.kind) {
+            case ResourceKind::Sound:
+                for (const auto& [key, make] : kSoundMakers)
+                    if (KvString(key) == item.key) entries.push_back({name, EncodeWav(make())});
+                break;
+            case ResourceKind::Texture: {
+                const Image& img = textures.at(item.key);
+                const bool tga = ImageFormatOf(item.entry) == ImageFormat::Tga;
+                entries.push_back({name, tga ? EncodeTga(img) : EncodeJpeg(img, kJpegQuality)});
+                break;
+            }
+            case ResourceKind::ModelFile:
+                entries.push_back({name, name == "robot.3d" ? RobotModelFile() : DebrisModelFile()});
+                break;
+            default: break;
+        }
     }
-    entries.push_back({"robot.3d", RobotModelFile()});
-    entries.push_back({"debris.3d", DebrisModelFile()});
-    entries.push_back({"splash.jpg", {}});
+    entries.push_back({kSplashEntry, {}});
     return entries;
 }
 

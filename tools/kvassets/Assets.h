@@ -20,7 +20,8 @@ TextureSet AllTextures();
 // The robot's model file and the wreck's.
 std::vector<uint8_t> RobotModelFile();
 std::vector<uint8_t> DebrisModelFile();
-// The 26 archive entries, in the order of the game's resource list, then "splash.jpg".
+// Every archive entry of the game's resource list in its order, then the splash picture
+// (left empty: main.cpp paints it from the loaded models).
 std::vector<Entry> AllEntries();
 
 }  // namespace kv::gen

@@ -1,12 +1,12 @@
 #include "tools/kvassets/Splash.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "assets/ResourceList.h"
 #include "core/Angles.h"
 #include "tools/kvassets/Render.h"
-
-#include <algorithm>
 
 namespace kv::gen {
 
@@ -75,9 +75,6 @@ KvMatrix RotationZ(double angle) {
     r[5] = std::cos(angle);
     return r;
 }
-
-const char* const kBodyKeys[] = {"body_red", "body_green", "body_blue", "body_magenta"};
-const char* const kShellKeys[] = {"red_rocket", "green_rocket", "blue_rocket", "magenta_rocket"};
 
 const Image* Find(const TextureSet& textures, const char* key) {
     auto it = textures.find(key ? key : "");
@@ -189,6 +186,7 @@ void DrawOutlinedText(Image& img, int x, int y, const char* text, int scale, Rgb
 
 void AddRobot(std::vector<RenderTri>& tris, const KvModelParts& tmpl, const TextureSet& textures, const RobotPose& pose) {
     KvModelParts parts = tmpl;
+    parts.SetColour(pose.colour);
     const double h = Radians(pose.headingDegrees);
     const KvVec3 f{std::cos(h), 0, std::sin(h)}, s{-f.z, 0, f.x};
     KvMatrix body = Identity();
@@ -200,12 +198,8 @@ void AddRobot(std::vector<RenderTri>& tris, const KvModelParts& tmpl, const Text
     parts[KvModelParts::kTurret].node.local = Product(parts[KvModelParts::kTurret].node.local, RotationZ(Radians(pose.turretDegrees)));
     parts[KvModelParts::kScannerHead].node.local =
         Product(parts[KvModelParts::kScannerHead].node.local, RotationZ(Radians(pose.scanDegrees)));
-    for (int i = 0; i < KvModelParts::kPartCount; ++i) {
-        const char* key = KvModelParts::kTable[static_cast<std::size_t>(i)].texture;
-        if (i == KvModelParts::kShell) key = kShellKeys[pose.colour];
-        if (i == KvModelParts::kBody || i == KvModelParts::kScannerHead) key = kBodyKeys[pose.colour];
-        Rasteriser::AddMesh(tris, *parts[i].mesh, parts[i].node.GetWorld(), Find(textures, key));
-    }
+    for (KvModelPart& part : parts.parts)
+        Rasteriser::AddMesh(tris, *part.mesh, part.node.GetWorld(), Find(textures, part.textureKey));
 }
 
 Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
@@ -269,12 +263,10 @@ Image ModelPreview(const KvModelParts& parts, const KvDebrisParts& debris, const
         std::vector<RenderTri> tris;
         AddRobot(tris, parts, textures, {0, 0, 0, 0, 0, 0});
         KvDebrisParts wreck = debris;
+        wreck.SetBodyTexture(kRobotColours[0].bodyTexture);
         wreck.PlaceAndDetach(KvDebrisParts::RootMatrix(0.6, 0, 0, 0));
-        for (int i = 0; i < KvDebrisParts::kPieceCount; ++i) {
-            const char* key = KvDebrisParts::kTable[static_cast<std::size_t>(i)].texture;
-            Rasteriser::AddMesh(tris, *wreck.pieces[static_cast<std::size_t>(i)].mesh,
-                                wreck.pieces[static_cast<std::size_t>(i)].node.GetWorld(), Find(textures, key ? key : "body_red"));
-        }
+        for (KvModelPart& piece : wreck.pieces)
+            Rasteriser::AddMesh(tris, *piece.mesh, piece.node.GetWorld(), Find(textures, piece.textureKey));
         r.Draw(tris);
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 400; ++x) img.At(v * 400 + x, 200 + y) = tile.At(x, y);

@@ -16,7 +16,7 @@ using TextureSet = std::map<std::string, Image>;
 
 struct RobotPose {
     double x, z, headingDegrees, turretDegrees, scanDegrees;
-    int colour;  // 0 red, 1 green, 2 blue, 3 magenta
+    int colour;  // index into kRobotColours
 };
 
 // Draws the robot of parts (a bound template) in pose into tris.

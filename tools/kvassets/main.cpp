@@ -1,5 +1,5 @@
 // kvassets: writes every resource of the game archive into a folder.
-//   kvassets OUTDIR            the 26 archive entries
+//   kvassets OUTDIR            every archive entry
 //   kvassets OUTDIR --preview  also model-preview.tga, the robot and its wreck rendered
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@
 
 #include "assets/DebrisParts.h"
 #include "assets/Mesh.h"
+#include "assets/ResourceList.h"
 #include "core/Stream.h"
 #include "tools/kvassets/Assets.h"
 
@@ -60,16 +61,15 @@ int main(int argc, char** argv) {
         auto it = meshes.find(key.Std());
         return it == meshes.end() ? nullptr : it->second.get();
     };
-    auto noTexture = [](const kv::KvString&) -> kv::KvTexture* { return nullptr; };
     kv::KvModelParts parts;
     kv::KvDebrisParts debris;
     kv::KvString error;
-    if (!parts.Bind(meshLookup, noTexture, error) || !debris.Build(meshLookup, noTexture, error)) {
+    if (!parts.Bind(meshLookup, error) || !debris.Build(meshLookup, error)) {
         std::fprintf(stderr, "kvassets: %s\n", error.CStr());
         return 1;
     }
     for (kv::gen::Entry& e : entries)
-        if (e.name == "splash.jpg") e.bytes = kv::gen::EncodeJpeg(kv::gen::SplashPicture(parts, textures), 92);
+        if (e.name == kv::kSplashEntry) e.bytes = kv::gen::EncodeJpeg(kv::gen::SplashPicture(parts, textures), 92);
 
     for (const kv::gen::Entry& e : entries)
         if (!WriteFile(dir / e.name, e.bytes)) {

@@ -1,6 +1,6 @@
-#include "assets/Texture.h"
+#include "render/Texture.h"
 
-#include <GL/gl.h>
+#include <epoxy/gl.h>
 #include <GL/glu.h>
 
 namespace kv {

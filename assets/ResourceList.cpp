@@ -1,0 +1,66 @@
+#include "assets/ResourceList.h"
+
+namespace kv {
+
+namespace {
+using K = ResourceKind;
+}  // namespace
+
+const std::array<ResourceItem, kResourceCount> kResourceList = {{
+    {K::Sound, "motor", "motor1.wav"},
+    {K::Sound, "SmallExplosion", "SmallExplosion.wav"},
+    {K::Sound, "rocket", "rocket2.wav"},
+    {K::Sound, "GreatExplosion", "GreatExplosion.wav"},
+    {K::Sound, "hit", "hit.wav"},
+    {K::Sound, "collision", "collision.wav"},
+    {K::Texture, "flame", "flame.tga"},
+    {K::Texture, "smoke", "smoke.tga"},
+    {K::Texture, "mark", "mark.tga"},
+    {K::Texture, "grass", "GRASS2.jpg"},
+    {K::Texture, "dark.grass", "dark.grass.jpg"},
+    {K::Texture, "red_rocket", "red_rocket.jpg"},
+    {K::Texture, "green_rocket", "green_rocket.jpg"},
+    {K::Texture, "blue_rocket", "blue_rocket.jpg"},
+    {K::Texture, "magenta_rocket", "magenta_rocket.jpg"},
+    {K::Texture, "body_blue", "body_blue.jpg"},
+    {K::Texture, "body_red", "body_red.jpg"},
+    {K::Texture, "body_green", "body_green.jpg"},
+    {K::Texture, "body_magenta", "body_magenta.jpg"},
+    {K::Texture, "detal.02", "detal.02.jpg"},
+    {K::Texture, "detal.03", "detal.03.jpg"},
+    {K::Texture, "detal.04", "detal.04.jpg"},
+    {K::Texture, "wheel", "wheel.jpg"},
+    {K::ModelFile, nullptr, "robot.3d"},
+    {K::Mesh, "Rocket", "Rocket"},
+    {K::Mesh, "wheel.01", "wheel.01"},
+    {K::Mesh, "wheel.02", "wheel.02"},
+    {K::Mesh, "wheel.03", "wheel.03"},
+    {K::Mesh, "wheel.04", "wheel.04"},
+    {K::Mesh, "Body", "Body"},
+    {K::Mesh, "Body.01", "Body.01"},
+    {K::Mesh, "detal.02", "detal.02"},
+    {K::Mesh, "detal.02.01", "detal.02.01"},
+    {K::Mesh, "detal.02.02", "detal.02.02"},
+    {K::Mesh, "detal.02.03", "detal.02.03"},
+    {K::Mesh, "detal.03", "detal.03"},
+    {K::Mesh, "detal.03.01", "detal.03.01"},
+    {K::Mesh, "detal.04", "detal.04"},
+    {K::Mesh, "detal.04.01", "detal.04.01"},
+    {K::Mesh, "detal.04.02", "detal.04.02"},
+    {K::RobotParts, nullptr, nullptr},
+    {K::ModelFile, nullptr, "debris.3d"},
+    {K::Mesh, "debris.01", "debris.01"},
+    {K::Mesh, "debris.02", "debris.02"},
+    {K::Mesh, "debris.03", "debris.03"},
+    {K::Mesh, "debris.04", "debris.04"},
+    {K::Mesh, "debris.05", "debris.05"},
+    {K::Mesh, "debris.06", "debris.06"},
+    {K::Mesh, "debris.07", "debris.07"},
+    {K::Mesh, "debris.wheel.01", "debris.wheel.01"},
+    {K::Mesh, "debris.wheel.02", "debris.wheel.02"},
+    {K::Mesh, "debris.wheel.03", "debris.wheel.03"},
+    {K::Mesh, "debris.wheel.04", "debris.wheel.04"},
+    {K::DebrisParts, nullptr, nullptr},
+}};
+
+}  // namespace kv
