@@ -1,5 +1,7 @@
 #include "sim/GameHolder.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 
 #include "core/Angles.h"
@@ -7,6 +9,7 @@
 #include "core/Stream.h"
 #include "lang/RobotCompiler.h"
 #include "sim/Collision.h"
+#include "sim/Rocket.h"
 #include "vm/VMachine.h"
 
 namespace kv {
@@ -28,6 +31,7 @@ void KvGameHolder::Fail(const KvString& message) {
 }
 
 bool KvGameHolder::SetupBattle() {
+    assert(!scheduler_.InTick() && scheduler_.OwnsSimulation() && "battle set up inside a tick or while ticks run");
     robotCooldown.fill(0);
     collided.fill(false);
     battleTime_.store(0, std::memory_order_relaxed);
@@ -96,9 +100,8 @@ bool KvGameHolder::SetupBattle() {
 }
 
 void KvGameHolder::Clear() {
-    if (presenter_) {
-        for (KvGLRobot* robot : robots) presenter_->RobotCleared(*robot);
-    }
+    assert(!scheduler_.InTick() && scheduler_.OwnsSimulation() && "battle cleared inside a tick or while ticks run");
+    if (presenter_) ClearedHooks();
     for (KvProcess* p : retired) {
         scheduler_.Forget(p);
         delete p;
@@ -115,6 +118,29 @@ void KvGameHolder::Clear() {
         delete p;
     }
     objects.clear();
+}
+
+void KvGameHolder::ClearedHooks() {
+    for (KvGLRobot* robot : robots) presenter_->RobotCleared(*robot);
+    // Only shells in flight are left: an exploded one was deleted at the end of its tick.
+    for (KvProcess* p : objects) {
+        if (auto* rocket = dynamic_cast<KvRocket*>(p)) presenter_->ShellCleared(*rocket);
+    }
+    auto ownProcess = [&](KvProcess* p) {
+        const bool robot = std::find(robots.begin(), robots.end(), p) != robots.end();
+        const bool machine = std::find(machines.begin(), machines.end(), p) != machines.end();
+        return robot || machine || dynamic_cast<KvRocket*>(p);
+    };
+    for (const ProcessSet* set : {&retired, &objects}) {
+        for (KvProcess* p : *set) {
+            if (!ownProcess(p)) presenter_->ProcessCleared(*p);
+        }
+    }
+}
+
+KvBattlePresenter* KvGameHolder::Presenter() const {
+    assert(scheduler_.OwnsSimulation() && "tick hook called while the worker may be ticking");
+    return presenter_;
 }
 
 void KvGameHolder::Add(KvProcess* process) {
@@ -165,7 +191,7 @@ void KvGameHolder::Explode(Vec2 point) {
     // The mark's rotation is drawn with or without a scene, so a battle's random numbers do
     // not depend on what is shown.
     const double rotation = NextRandom() * 2 * kPi / 32767;
-    if (presenter_) presenter_->Explosion(scenePoint, rotation);
+    if (KvBattlePresenter* presenter = Presenter()) presenter->Explosion(scenePoint, rotation);
     for (KvGLRobot* robot : robots) {
         if (robot->dead) continue;
         const double d = Distance(robot->position, point);
@@ -214,7 +240,7 @@ void KvGameHolder::Step(double dt) {
             r.speed = r.desiredSpeed = r.accelSign = 0;
             r.canMove = 0.0;
             if (robotCooldown[i] <= 0) {
-                if (presenter_) presenter_->Collision(r, ScenePoint(r.position));
+                if (KvBattlePresenter* presenter = Presenter()) presenter->Collision(r, ScenePoint(r.position));
                 r.ApplyDamage(KvGLRobot::kCollisionDamage);
                 robotCooldown[i] = KvGLRobot::kCollisionCooldown;
             }

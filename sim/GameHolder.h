@@ -6,7 +6,8 @@
 //
 // Ownership: `objects` owns every live process of the battle, `retired` the dead robots
 // taken off the scheduler; `robots` and `machines` only point into them. SetupBattle and
-// Clear run with the scheduler paused; everything else runs inside a tick.
+// Clear run with the scheduler paused; everything else runs inside a tick. Debug builds
+// assert both, and so the thread of every presenter hook (see BattlePresenter.h).
 
 #include <array>
 #include <atomic>
@@ -48,7 +49,10 @@ public:
     // choice, placed by the calling thread's generator. On a set-up problem shows its
     // message, builds nothing and returns false. Call after Clear, with the scheduler paused.
     bool SetupBattle();
-    // Destroys the current battle. Call with the scheduler paused or stopped.
+    // Destroys the current battle. Call with the scheduler paused or stopped. First every
+    // hook, while every object still exists: RobotCleared for each robot in creation order,
+    // ShellCleared for each shell in flight, ProcessCleared for each other process, retired or
+    // live, that is neither a robot nor a machine; then the deletions.
     void Clear();
     // Registers a process of the battle with the scheduler (at the end of the tick).
     void Add(KvProcess* process);
@@ -77,7 +81,9 @@ public:
     const RobotGeometry& Geometry() const { return geometry_; }
     KvHeightField& Ground() const { return ground_; }
     ProcessScheduler& Scheduler() const { return scheduler_; }
-    KvBattlePresenter* Presenter() const { return presenter_; }
+    // The presenter for a tick hook: asserts (in debug builds) that the caller may touch
+    // the simulation, i.e. runs the tick or no tick can run.
+    KvBattlePresenter* Presenter() const;
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
 
     std::array<RobotChoice, kMaxRobots> choices;
@@ -93,6 +99,7 @@ public:
 private:
     struct Abandon {};
     void Fail(const KvString& message);
+    void ClearedHooks();
 
     ProcessScheduler& scheduler_;
     KvHeightField& ground_;

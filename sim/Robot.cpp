@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "assets/ResourceList.h"
 #include "core/Angles.h"
 #include "sim/GameHolder.h"
 #include "sim/Rocket.h"

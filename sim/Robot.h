@@ -7,9 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 
-#include "assets/ResourceList.h"
 #include "core/Angles.h"
 #include "core/KvString.h"
 #include "core/Matrix.h"
@@ -57,12 +55,6 @@ struct RobotValues {
         f(a.deathTime, b.deathTime);
         f(a.shots, b.shots);
     }
-};
-
-// The robot's drawing and engine sound, attached by the game; the simulation never calls it.
-class KvRobotLook {
-public:
-    virtual ~KvRobotLook() = default;
 };
 
 class KvGLRobot : public KvBaseRobot, public KvProcess {
@@ -125,12 +117,6 @@ public:
     bool dead = false;
     int32_t shots = 0;
     double deathTime = 0;
-
-    // Engine sound state, kept by the game's presentation.
-    int32_t motorChannel = -1;
-    bool engineStarted = false;
-    double motorLengthMs = 0;
-    std::unique_ptr<KvRobotLook> look;
 
 private:
     void Publish() { shown_.Store(Snapshot()); }

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 
 #include "core/Matrix.h"
 #include "core/Process.h"
@@ -14,12 +13,6 @@
 namespace kv {
 
 class KvGameHolder;
-
-// The shell's drawing, trail and sound, attached by the game; the simulation never calls it.
-class KvRocketLook {
-public:
-    virtual ~KvRocketLook() = default;
-};
 
 class KvRocket : public KvProcess {
 public:
@@ -53,11 +46,6 @@ public:
     double arcA = 0, arcB = 0, arcC = 0;
     double height = 0;
     bool exploded = false;
-
-    // Sound state, kept by the game's presentation.
-    int32_t rocketChannel = -1;
-    bool soundStarted = false;
-    std::unique_ptr<KvRocketLook> look;
 
 private:
     KvGameHolder& holder_;

@@ -46,6 +46,37 @@ void ProcessScheduler::Forget(KvProcess* p) {
 void ProcessScheduler::SetPaused(bool value) {
     std::lock_guard guard(mutex_);
     paused_ = value;
+    {
+        std::lock_guard waiting(pauseMutex_);
+        pauseShown_.store(value, std::memory_order_relaxed);
+    }
+    if (!value) pauseChanged_.notify_all();
+}
+
+void ProcessScheduler::WaitWhilePaused(const std::atomic<bool>& stop) {
+    if (!pauseShown_.load(std::memory_order_relaxed)) return;
+    std::unique_lock waiting(pauseMutex_);
+    pauseChanged_.wait(waiting, [&] {
+        return !pauseShown_.load(std::memory_order_relaxed) || stop.load(std::memory_order_acquire);
+    });
+}
+
+void ProcessScheduler::Wake() {
+    { std::lock_guard waiting(pauseMutex_); }  // a waiter checking its stop flag now sees it set
+    pauseChanged_.notify_all();
+}
+
+bool ProcessScheduler::InTick() const {
+#ifdef NDEBUG
+    return true;
+#else
+    return tickThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+#endif
+}
+
+bool ProcessScheduler::OwnsSimulation() const {
+    return InTick() || pauseShown_.load(std::memory_order_relaxed) ||
+           !workerRunning_.load(std::memory_order_acquire);
 }
 
 bool ProcessScheduler::Paused() {
@@ -56,11 +87,17 @@ bool ProcessScheduler::Paused() {
 void ProcessScheduler::Tick() {
     std::lock_guard guard(mutex_);
     if (paused_) return;
+#ifndef NDEBUG
+    const std::thread::id outer = tickThread_.exchange(std::this_thread::get_id(), std::memory_order_relaxed);
+#endif
     const double dt = timer_->NextDt();
     currentDt_.store(dt, std::memory_order_relaxed);
     simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
     for (KvProcess* p : active_) p->Step(dt);
     if (!pendingAdd_.empty() || !pendingRemove_.empty()) Flush();
+#ifndef NDEBUG
+    tickThread_.store(outer, std::memory_order_relaxed);
+#endif
 }
 
 void ProcessScheduler::Flush() {

@@ -10,9 +10,11 @@
 //   run with the same seed and fixed dt repeats exactly.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "core/Process.h"
 #include "sim/ProcessSet.h"
@@ -117,10 +119,18 @@ public:
     // Takes p out of every set without deleting it: for owners that are about to delete a
     // process that may still be pending (a battle cleared before its first tick).
     void Forget(KvProcess* p);
+    // Waits for the running tick to end, then sets paused; resuming wakes a waiting worker.
     void SetPaused(bool value);
     bool Paused();
     // One tick: unless paused, steps every active process with the timer's dt, then flushes.
+    // While paused it returns at once without reading the clock, so the first tick after a
+    // pause measures the whole pause (and the timer caps it).
     void Tick();
+    // For the worker between ticks: blocks while paused, until resumed or Wake is called
+    // with stop set. Takes no lock the tick needs, so the main thread pauses freely.
+    void WaitWhilePaused(const std::atomic<bool>& stop);
+    // Wakes WaitWhilePaused so that it sees its stop flag.
+    void Wake();
     // Applies the pending additions, then the pending removals.
     void Flush();
 
@@ -132,6 +142,15 @@ public:
     // thread that ticks many times in a row may hold it around all of them.
     ReentrantMutex& Mutex() { return mutex_; }
 
+    // The thread contract, for debug assertions. A worker thread registers itself while it
+    // runs. Only debug builds record which thread is ticking; release builds answer true.
+    void SetWorkerRunning(bool running) { workerRunning_.store(running, std::memory_order_release); }
+    // The calling thread is inside Tick, holding the mutex.
+    bool InTick() const;
+    // The calling thread may touch the simulation: it is inside Tick, or no tick can run
+    // on another thread (the scheduler is paused or no worker thread runs).
+    bool OwnsSimulation() const;
+
     // Observers for tests and tools; call them with the mutex held or the scheduler idle.
     const ProcessSet& Active() const { return active_; }
     const ProcessSet& PendingAdd() const { return pendingAdd_; }
@@ -142,6 +161,12 @@ private:
 
     ReentrantMutex mutex_;
     bool paused_ = false;
+    // paused_ as the waiting worker sees it: changed under both locks, waited on under pauseMutex_.
+    std::atomic<bool> pauseShown_{false};
+    std::mutex pauseMutex_;
+    std::condition_variable pauseChanged_;
+    std::atomic<bool> workerRunning_{false};
+    std::atomic<std::thread::id> tickThread_{};  // recorded in debug builds only
     ProcessSet active_, pendingAdd_, pendingRemove_;
     MeasuredTickTimer ownTimer_;
     KvTickTimer* timer_;

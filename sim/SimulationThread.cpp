@@ -10,9 +10,11 @@ void SimulationThread::Start(uint32_t seed, std::function<bool()> afterTick) {
     if (thread_.joinable()) return;
     stop_.store(false);
     finished_.store(false);
+    scheduler_.SetWorkerRunning(true);
     thread_ = std::thread([this, seed, afterTick = std::move(afterTick)] {
         SeedRandom(seed);
         while (!stop_.load(std::memory_order_acquire)) {
+            scheduler_.WaitWhilePaused(stop_);
             scheduler_.Tick();
             if (afterTick && !afterTick()) break;
         }
@@ -25,7 +27,9 @@ void SimulationThread::Start() { Start(static_cast<uint32_t>(std::time(nullptr))
 void SimulationThread::Stop() {
     if (!thread_.joinable()) return;
     stop_.store(true, std::memory_order_release);
+    scheduler_.Wake();
     thread_.join();
+    scheduler_.SetWorkerRunning(false);
 }
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #pragma once
 // The worker thread of the game: seeds its own random generator, then ticks the scheduler
-// over and over, without sleeping, until it is stopped.
+// over and over, without sleeping, until it is stopped. While the scheduler is paused it
+// waits to be woken instead of ticking.
 
 #include <atomic>
 #include <cstdint>

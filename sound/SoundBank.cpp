@@ -4,18 +4,6 @@ namespace kv {
 
 namespace {
 
-// Holds the sound lock: the main loop calls into the sound library under it.
-class SoundLockHold {
-public:
-    explicit SoundLockHold(SoundSystem& sound) : sound_(sound) { sound_.Lock(); }
-    ~SoundLockHold() { sound_.Unlock(); }
-    SoundLockHold(const SoundLockHold&) = delete;
-    SoundLockHold& operator=(const SoundLockHold&) = delete;
-
-private:
-    SoundSystem& sound_;
-};
-
 // A sound that keeps only what decoding tells about it, for a game without a sound device.
 std::unique_ptr<KvSound> FactsOnly(const std::vector<uint8_t>& file) {
     std::optional<PcmSound> pcm = DecodeWav(file.data(), file.size());
@@ -37,7 +25,6 @@ void KvSoundBank::Create(SoundSystem* system, const std::map<KvString, std::vect
     for (const auto& [key, file] : files) {
         std::unique_ptr<KvSound> sound;
         if (system_) {
-            SoundLockHold hold(*system_);
             sound = system_->CreateSound(file.data(), file.size());
         } else {
             sound = FactsOnly(file);
@@ -56,8 +43,7 @@ KvSound* KvSoundBank::GetSound(const KvString& key) const {
 }
 
 void KvSoundBank::Release() {
-    if (system_ && !sounds_.empty()) {
-        SoundLockHold hold(*system_);
+    if (system_) {
         for (auto& [key, sound] : sounds_) system_->ReleaseSound(*sound);
     }
     sounds_.clear();

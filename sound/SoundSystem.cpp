@@ -91,7 +91,8 @@ std::optional<PcmSound> DecodeWav(const void* data, size_t size) {
 SoundSystem::~SoundSystem() { Close(); }
 
 bool SoundSystem::Init() {
-    if (IsAvailable()) return true;
+    std::lock_guard guard(lock_);
+    if (Available()) return true;
     device_ = alcOpenDevice(nullptr);
     if (!device_) return false;
     context_ = alcCreateContext(device_, nullptr);
@@ -104,6 +105,7 @@ bool SoundSystem::Init() {
 }
 
 void SoundSystem::Close() {
+    std::lock_guard guard(lock_);
     if (context_) {
         for (Slot& slot : channels_) {
             ALuint source = slot.source;
@@ -124,14 +126,15 @@ void SoundSystem::Close() {
 }
 
 std::unique_ptr<KvSound> SoundSystem::CreateSound(const void* data, size_t size) {
-    if (!IsAvailable()) return nullptr;
+    if (!IsAvailable()) return nullptr;  // decoding needs no lock
     std::optional<PcmSound> pcm = DecodeWav(data, size);
     if (!pcm) return nullptr;
     return CreateSound(*pcm);
 }
 
 std::unique_ptr<KvSound> SoundSystem::CreateSound(const PcmSound& pcm) {
-    if (!IsAvailable() || pcm.channels <= 0 || pcm.sampleRate <= 0 || pcm.samples.empty()) return nullptr;
+    std::lock_guard guard(lock_);
+    if (!Available() || pcm.channels <= 0 || pcm.sampleRate <= 0 || pcm.samples.empty()) return nullptr;
     std::vector<int16_t> mono = Downmix(pcm);
     alGetError();
     ALuint buffer = 0;
@@ -152,7 +155,8 @@ std::unique_ptr<KvSound> SoundSystem::CreateSound(const PcmSound& pcm) {
 }
 
 void SoundSystem::ReleaseSound(KvSound& sound) {
-    if (IsAvailable() && sound.buffer != 0) {
+    std::lock_guard guard(lock_);
+    if (Available() && sound.buffer != 0) {
         ALuint buffer = sound.buffer;
         alDeleteBuffers(1, &buffer);
     }
@@ -192,7 +196,7 @@ SoundSystem::Slot* SoundSystem::Find(int32_t channel) {
 }
 
 const SoundSystem::Slot* SoundSystem::Find(int32_t channel) const {
-    if (!IsAvailable() || channel < 0) return nullptr;
+    if (!Available() || channel < 0) return nullptr;
     const auto index = static_cast<size_t>(channel % kChannelCount);
     if (index >= channels_.size()) return nullptr;
     const Slot& slot = channels_[index];
@@ -228,7 +232,8 @@ void SoundSystem::Release(Slot& slot) {
 }
 
 int32_t SoundSystem::PlaySound(const KvSound* sound, bool paused) {
-    if (!IsAvailable() || !sound || sound->buffer == 0) return kNoChannel;
+    std::lock_guard guard(lock_);
+    if (!Available() || !sound || sound->buffer == 0) return kNoChannel;
     for (size_t i = 0; i < channels_.size(); ++i) {
         Slot& slot = channels_[i];
         if (slot.taken) continue;
@@ -253,6 +258,7 @@ int32_t SoundSystem::PlaySound(const KvSound* sound, bool paused) {
 }
 
 void SoundSystem::SetChannelPaused(int32_t channel, bool paused) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->paused = paused;
         Apply(*slot);
@@ -260,6 +266,7 @@ void SoundSystem::SetChannelPaused(int32_t channel, bool paused) {
 }
 
 void SoundSystem::SetChannelMute(int32_t channel, bool mute) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->muted = mute;
         Apply(*slot);
@@ -267,6 +274,7 @@ void SoundSystem::SetChannelMute(int32_t channel, bool mute) {
 }
 
 void SoundSystem::SetChannelVolume(int32_t channel, float volume) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->volume = volume < 0 ? 0 : volume > 1 ? 1 : volume;
         Apply(*slot);
@@ -274,6 +282,7 @@ void SoundSystem::SetChannelVolume(int32_t channel, float volume) {
 }
 
 void SoundSystem::SetChannelFrequency(int32_t channel, float frequency) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->frequency = frequency;
         Apply(*slot);
@@ -281,6 +290,7 @@ void SoundSystem::SetChannelFrequency(int32_t channel, float frequency) {
 }
 
 void SoundSystem::SetChannelLoop(int32_t channel, bool loop) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->looping = loop;
         Apply(*slot);
@@ -288,10 +298,12 @@ void SoundSystem::SetChannelLoop(int32_t channel, bool loop) {
 }
 
 void SoundSystem::SetChannelPosition(int32_t channel, uint32_t ms) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) alSourcef(slot->source, AL_SEC_OFFSET, static_cast<float>(ms) / 1000.0f);
 }
 
 void SoundSystem::SetChannel3DAttributes(int32_t channel, const KvVec3& position, const KvVec3* velocity) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) {
         slot->position = position;
         SetSourcePosition(slot->source, AL_POSITION, position);
@@ -300,10 +312,12 @@ void SoundSystem::SetChannel3DAttributes(int32_t channel, const KvVec3& position
 }
 
 void SoundSystem::StopChannel(int32_t channel) {
+    std::lock_guard guard(lock_);
     if (Slot* slot = Find(channel)) Release(*slot);
 }
 
 SoundSystem::ChannelInfo SoundSystem::Channel(int32_t channel) const {
+    std::lock_guard guard(lock_);
     ChannelInfo info;
     const Slot* slot = Find(channel);
     if (!slot) return info;
@@ -322,13 +336,15 @@ SoundSystem::ChannelInfo SoundSystem::Channel(int32_t channel) const {
 }
 
 int SoundSystem::FreeChannels() const {
+    std::lock_guard guard(lock_);
     int free = 0;
     for (const Slot& slot : channels_) free += slot.taken ? 0 : 1;
     return free;
 }
 
 void SoundSystem::Update() {
-    if (!IsAvailable()) return;
+    std::lock_guard guard(lock_);
+    if (!Available()) return;
     for (Slot& slot : channels_) {
         if (!slot.taken || !slot.started || slot.paused || slot.frequency <= 0) continue;
         ALint state = AL_PLAYING;
@@ -338,13 +354,15 @@ void SoundSystem::Update() {
 }
 
 void SoundSystem::SetMute(bool mute) {
-    if (!IsAvailable()) return;
+    std::lock_guard guard(lock_);
+    if (!Available()) return;
     masterMute_ = mute;
     alListenerf(AL_GAIN, mute ? 0.0f : 1.0f);
 }
 
 void SoundSystem::SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity) {
-    if (!IsAvailable()) return;
+    std::lock_guard guard(lock_);
+    if (!Available()) return;
     alListener3f(AL_POSITION, static_cast<float>(position.x), static_cast<float>(position.y),
                  static_cast<float>(position.z));
     alListener3f(AL_VELOCITY, static_cast<float>(velocity.x), static_cast<float>(velocity.y),
@@ -397,9 +415,14 @@ void SoundSystem::SteerShell(int32_t channel, const KvVec3& position, bool& star
     }
 }
 
-void SoundSystem::StopChannelLocked(int32_t channel) {
+bool SoundSystem::IsAvailable() const {
     std::lock_guard guard(lock_);
-    StopChannel(channel);
+    return Available();
+}
+
+int SoundSystem::ChannelCount() const {
+    std::lock_guard guard(lock_);
+    return static_cast<int>(channels_.size());
 }
 
 }  // namespace kv

@@ -45,10 +45,11 @@ struct KvSound {
 // (seen by Update), anything else when stopped. A channel handle names one use of a channel:
 // once the channel is given back and taken again, the old handle steers nothing.
 //
-// Locking: the sound lock (Lock/Unlock) guards every library call and the channel table.
-// The channel operations and Update, SetMute and SetListener expect the caller to hold it;
-// the protocol helpers (PlayOneShot, StartPaused, SteerEngine, SteerShell, StopChannelLocked) take it
-// themselves. The lock comes after the scheduler mutex and the scene lock, never before.
+// Locking: the sound lock guards every library call and the channel table. Every public call
+// takes it itself, so callers on either thread need not. It is recursive: a caller that groups
+// calls between Lock and Unlock (so that no other thread's call comes between them) may make
+// any call meanwhile without deadlocking. It comes after the scheduler mutex and the scene
+// lock, never before: whoever holds it waits for neither.
 class SoundSystem {
 public:
     static constexpr int kChannelCount = 100;
@@ -64,8 +65,9 @@ public:
     bool Init();
     // Stops every channel and closes the device; every sound must have been released before.
     void Close();
-    bool IsAvailable() const { return context_ != nullptr; }
+    bool IsAvailable() const;
 
+    // For callers that group several calls; each call also takes the lock itself.
     void Lock() { lock_.lock(); }
     void Unlock() { lock_.unlock(); }
 
@@ -105,7 +107,7 @@ public:
     };
     ChannelInfo Channel(int32_t channel) const;
     int FreeChannels() const;
-    int ChannelCount() const { return static_cast<int>(channels_.size()); }
+    int ChannelCount() const;
 
     // One-shot event: a sound at a point, muted unless sound is on; its channel returns by
     // itself when the sound ends.
@@ -122,8 +124,6 @@ public:
     void SteerShell(int32_t channel, const KvVec3& position, bool& started);
     // Engine frequency for a robot speed in units per second.
     static float EngineFrequency(double speed) { return static_cast<float>(speed * 220.5); }
-    // Stops a channel under the lock (a robot's death, a shell's explosion).
-    void StopChannelLocked(int32_t channel);
 
     // Decodes WAV bytes and uploads them as a buffer; null when the system is unavailable or
     // the bytes are not a WAV it can decode.
@@ -146,6 +146,7 @@ private:
         int32_t sampleRate = 0;
         KvVec3 position;
     };
+    bool Available() const { return context_ != nullptr; }
     Slot* Find(int32_t channel);
     const Slot* Find(int32_t channel) const;
     void Apply(Slot& slot);
@@ -154,7 +155,7 @@ private:
 
     ALCdevice* device_ = nullptr;
     ALCcontext* context_ = nullptr;
-    std::mutex lock_;
+    mutable std::recursive_mutex lock_;
     std::vector<Slot> channels_;
     bool masterMute_ = false;
 };

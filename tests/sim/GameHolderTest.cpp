@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <set>
 
 #include "Arena.h"
 #include "core/Random.h"
@@ -93,6 +94,104 @@ TEST(GameHolder, ClearsAllItBuiltAndRecompilesTheFilesAsTheyAreNowForTheNextBatt
         arena.holder.Clear();
     }
     std::remove(file.c_str());
+}
+
+// Hands the session a process for every shell (its trail), explosion (a flash that ends by
+// itself and a mark that stays) and death (debris), as the game's presenter does, and checks
+// that every shell and every such process is let go exactly once.
+struct LifecyclePresenter : KvBattlePresenter {
+    struct Record {
+        bool endedItself = false;
+        int cleared = 0;
+        bool deleted = false;
+    };
+    struct Effect : KvProcess {
+        Effect(LifecyclePresenter& owner, double life) : KvProcess(false), owner(owner), id(owner.effects.size()), life(life) {
+            owner.effects.emplace_back();
+        }
+        ~Effect() override { owner.effects[id].deleted = true; }
+        void Step(double dt) override {
+            age += dt;
+            if (life > 0 && age >= life && !owner.effects[id].endedItself) {
+                owner.effects[id].endedItself = true;
+                owner.holder->Remove(this, true);
+            }
+        }
+        LifecyclePresenter& owner;
+        size_t id;
+        double life, age = 0;
+    };
+    void Hand(double life) { holder->Add(new Effect(*this, life)); }
+
+    void RobotAdded(KvGLRobot&) override { ++robots; }
+    void RobotCleared(KvGLRobot&) override { --robots; }
+    void ShellFired(KvRocket& rocket) override {
+        EXPECT_TRUE(inFlight.insert(&rocket).second);
+        Hand(0);
+    }
+    void ShellExploded(KvRocket& rocket) override {
+        EXPECT_EQ(inFlight.erase(&rocket), 1u);
+        ++exploded;
+    }
+    void ShellCleared(KvRocket& rocket) override {
+        EXPECT_EQ(inFlight.erase(&rocket), 1u);
+        EXPECT_FALSE(rocket.exploded);
+        ++shellsCleared;
+    }
+    void Explosion(const KvVec3&, double) override {
+        Hand(0.05);
+        Hand(0);
+    }
+    void RobotDied(KvGLRobot&) override { Hand(0); }
+    void ProcessCleared(KvProcess& process) override {
+        auto* effect = dynamic_cast<Effect*>(&process);
+        ASSERT_NE(effect, nullptr) << "only what the presenter handed over is its to clear";
+        Record& record = effects[effect->id];
+        EXPECT_FALSE(record.deleted);
+        EXPECT_FALSE(record.endedItself);
+        ++record.cleared;
+        EXPECT_TRUE(inFlight.empty()) << "shells are cleared before the processes";
+    }
+
+    KvGameHolder* holder = nullptr;
+    std::set<KvRocket*> inFlight;
+    std::vector<Record> effects;
+    int robots = 0, exploded = 0, shellsCleared = 0;
+};
+
+TEST(GameHolder, LetsThePresenterGoOfEveryShellAndEveryProcessItHandedOverExactlyOnce) {
+    Arena arena(0.01);
+    LifecyclePresenter presenter;
+    presenter.holder = &arena.holder;
+    arena.holder.SetPresenter(&presenter);
+    arena.Choose(0, "selfharm.r");
+    for (int slot = 1; slot < 4; ++slot) arena.Choose(slot, "shooter.r");
+    SeedRandom(5);
+    ASSERT_TRUE(arena.holder.SetupBattle());
+    EXPECT_EQ(presenter.robots, 4);
+    // On until the self-harmer has died and shells are in flight.
+    for (int tick = 0; tick < 6000; ++tick) {
+        arena.scheduler.Tick();
+        if (arena.holder.AliveCount() < 4 && !presenter.inFlight.empty()) break;
+    }
+    ASSERT_LT(arena.holder.AliveCount(), 4);
+    ASSERT_FALSE(presenter.inFlight.empty());
+    const size_t flying = presenter.inFlight.size();
+
+    arena.scheduler.SetPaused(true);
+    arena.holder.Clear();
+    EXPECT_EQ(presenter.robots, 0);
+    EXPECT_TRUE(presenter.inFlight.empty());
+    EXPECT_EQ(presenter.shellsCleared, static_cast<int>(flying));
+    EXPECT_GT(presenter.exploded, 0);
+    int endedThemselves = 0;
+    for (const LifecyclePresenter::Record& record : presenter.effects) {
+        EXPECT_TRUE(record.deleted);
+        EXPECT_EQ(record.cleared, record.endedItself ? 0 : 1);
+        endedThemselves += record.endedItself ? 1 : 0;
+    }
+    EXPECT_GT(endedThemselves, 0);
+    arena.holder.SetPresenter(nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "core/Random.h"
 #include "sim/GameHolder.h"
@@ -49,6 +50,51 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
     worker.Stop();
     holder.Clear();
     scheduler.Forget(&holder);
+}
+
+// The worker waits out a pause instead of ticking through it; the first tick after the pause
+// measures all of it, capped; and a worker stopped while paused leaves its loop.
+TEST(SimulationThread, WaitsWhilePausedAndMeasuresThePauseInTheFirstTickAfterIt) {
+    std::atomic<double> now{100};
+    MeasuredTickTimer timer([&] { return now.load(); });
+    ProcessScheduler scheduler(&timer);
+    struct Recorder : KvProcess {
+        Recorder() : KvProcess(false) {}
+        void Step(double dt) override { dts.push_back(dt); }
+        std::vector<double> dts;  // under the scheduler mutex
+    } recorder;
+    scheduler.Add(&recorder, true, true);
+    auto steps = [&] {
+        std::lock_guard held(scheduler.Mutex());
+        return recorder.dts.size();
+    };
+
+    std::atomic<int64_t> ticks{0};
+    SimulationThread worker(scheduler);
+    worker.Start(1, [&] {
+        ticks.fetch_add(1);
+        return true;
+    });
+    while (steps() < 3) std::this_thread::yield();
+
+    scheduler.SetPaused(true);
+    const size_t before = steps();
+    const int64_t ticksAtPause = ticks.load();
+    now = now + 5;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The tick running when the pause came, and one that found it paused, at most.
+    EXPECT_LE(ticks.load() - ticksAtPause, 2);
+    EXPECT_EQ(steps(), before);
+
+    scheduler.SetPaused(false);
+    while (steps() < before + 2) std::this_thread::yield();
+    scheduler.SetPaused(true);
+    worker.Stop();
+    EXPECT_FALSE(worker.Running());
+    ASSERT_GE(recorder.dts.size(), before + 2);
+    EXPECT_EQ(recorder.dts[before], MeasuredTickTimer::kMaxDt);
+    EXPECT_EQ(recorder.dts[before + 1], 0);
+    scheduler.Forget(&recorder);
 }
 
 // A frame reading a robot while the worker publishes gets one step's values, never x from

@@ -133,7 +133,7 @@ TEST_F(Playback, TheEngineLoopsWithItsSpeedAsPitchAndAShellPlaysOnceAt44100Hz) {
     EXPECT_TRUE(info.audible);
     EXPECT_FLOAT_EQ(info.frequency, 22050);
     EXPECT_FLOAT_EQ(info.pitch, 0.5f);
-    sound.StopChannelLocked(channel);
+    sound.StopChannel(channel);
     EXPECT_EQ(sound.FreeChannels(), SoundSystem::kChannelCount);
 
     // A shell's sound plays once at 44100 Hz from its first frame on.
@@ -185,18 +185,28 @@ TEST_F(Playback, WritesAOneShotToTheDeviceUnlessSoundIsOffOrMuted) {
     }
 }
 
-TEST_F(Playback, TheSimulationAndTheMainLoopShareTheSoundLock) {
+// Every call takes the lock itself; a caller grouping calls under the lock may make any of
+// them, and the other thread's calls wait for the group to end.
+TEST_F(Playback, TheSimulationAndTheMainLoopShareTheSoundLockWithoutDeadlock) {
     std::thread worker([&] {
         for (int i = 0; i < 300; ++i) {
             const int32_t channel = sound.PlayOneShot(tone.get(), {double(i % 7), 0, 0}, true);
-            if (i % 3 == 0) sound.StopChannelLocked(channel);
+            bool started = false;
+            sound.SteerShell(channel, {0, 0, 0}, started);
+            if (i % 3 == 0) sound.StopChannel(channel);
         }
     });
     for (int i = 0; i < 300; ++i) {
         sound.Lock();
         sound.Update();
         sound.SetListener({0, 1, 0}, {0, 0, -1}, {0, 1, 0}, {0, 0, 0});
+        const int32_t channel = sound.StartPaused(tone.get(), 0.7f, true);
+        bool started = false;
+        sound.SteerEngine(channel, {0, 0, 0}, SoundSystem::EngineFrequency(50), started, 0);
+        EXPECT_GE(sound.FreeChannels(), 0);
+        sound.StopChannel(channel);
         sound.Unlock();
+        sound.SetMute(false);
     }
     worker.join();
 }

@@ -23,7 +23,7 @@ TEST(SoundWithoutDevice, IsUnavailableAndEveryCallDoesNothing) {
     EXPECT_EQ(engine, SoundSystem::kNoChannel);
     sound.SteerEngine(engine, {0, 0, 0}, 22050, started, 0);
     sound.SteerShell(engine, {0, 0, 0}, started);
-    sound.StopChannelLocked(engine);
+    sound.StopChannel(engine);
     sound.Lock();
     sound.Update();
     sound.SetMute(true);
