@@ -6,6 +6,7 @@
 
 #include "Arena.h"
 #include "core/Random.h"
+#include "sim/SimulationThread.h"
 
 namespace kv {
 namespace {
@@ -193,6 +194,35 @@ TEST(GameHolder, LetsThePresenterGoOfEveryShellAndEveryProcessItHandedOverExactl
     EXPECT_GT(endedThemselves, 0);
     arena.holder.SetPresenter(nullptr);
 }
+
+#ifndef NDEBUG
+// Debug builds stop a battle torn down inside a tick, and a tick hook called from the main
+// thread while the worker ticks.
+TEST(GameHolderDeathTest, AssertsWhichThreadRunsEachHook) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct ClearInStep : KvProcess {
+        explicit ClearInStep(KvGameHolder& holder) : KvProcess(false), holder(holder) {}
+        void Step(double) override { holder.Clear(); }
+        KvGameHolder& holder;
+    };
+    EXPECT_DEATH(
+        {
+            Arena arena;
+            ClearInStep clearer(arena.holder);
+            arena.scheduler.Add(&clearer, true, true);
+            arena.scheduler.Tick();
+        },
+        "battle cleared inside a tick");
+    EXPECT_DEATH(
+        {
+            Arena arena;
+            SimulationThread worker(arena.scheduler);
+            worker.Start(1);
+            arena.holder.Explode({500, 500});
+        },
+        "tick hook called while the worker may be ticking");
+}
+#endif
 
 }  // namespace
 }  // namespace kv
