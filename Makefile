@@ -65,7 +65,8 @@ build-tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 
 test-tsan: build-tsan
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/.ci/tsan.supp" LP_NUM_THREADS=0 \
+	  ctest --output-on-failure -j $(JOBS)
 
 tsan: test-tsan
 
