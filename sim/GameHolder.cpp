@@ -213,6 +213,7 @@ void KvGameHolder::Step(double dt) {
         if (collided[i]) {
             r.speed = r.desiredSpeed = r.accelSign = 0;
             r.canMove = 0.0;
+            r.Wake();
             if (robotCooldown[i] <= 0) {
                 if (presenter_) presenter_->Collision(r, ScenePoint(r.position));
                 r.ApplyDamage(KvGLRobot::kCollisionDamage);

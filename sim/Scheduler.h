@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <mutex>
 
 #include "core/Process.h"
@@ -147,6 +148,7 @@ private:
     KvTickTimer* timer_;
     std::atomic<double> simulatedTime_{0};
     std::atomic<double> currentDt_{0};
+    double steadyDt_ = std::numeric_limits<double>::quiet_NaN();  // the dt of the latest tick
 };
 
 }  // namespace kv

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <limits>
 
 #include "core/Angles.h"
@@ -33,8 +35,18 @@ const char* VmStatusName(VmStatus status) {
     return "Unknown";
 }
 
+// calloc, not new[](): fresh pages come zeroed from the system, so a machine pays only for
+// the pages its program touches.
+KvVMachine::Stack KvVMachine::NewStack(int32_t size) {
+    auto* p = static_cast<int32_t*>(std::calloc(static_cast<std::size_t>(size), sizeof(int32_t)));
+    if (!p) throw std::bad_alloc();
+    return Stack(p);
+}
+
+void KvVMachine::FreeStack::operator()(int32_t* p) const { std::free(p); }
+
 KvVMachine::KvVMachine()
-    : KvProcess(false), stack_(new int32_t[kStackSize]()), callStack_(new int32_t[kCallStackSize]()) {}
+    : KvProcess(false), stack_(NewStack(kStackSize)), callStack_(NewStack(kCallStackSize)) {}
 
 void KvVMachine::Load(RobotProgram program) {
     code_ = std::move(program.code);
@@ -44,6 +56,8 @@ void KvVMachine::Load(RobotProgram program) {
     csp_ = -1;
     time_ = 0;
     status_ = VmStatus::Ok;
+    idleRun_ = 0;
+    idleTicks = 0;
 }
 
 void KvVMachine::AttachRobot(KvBaseRobot* robot) {
@@ -59,23 +73,67 @@ void KvVMachine::Restart() {
     status_ = VmStatus::Ok;
 }
 
+double KvVMachine::CostOfNext() const {
+    const int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
+    return CostTable(op) * kSecondsPerCostUnit;
+}
+
+double KvVMachine::Time() const {
+    const uint32_t skipped = idleRun_ - std::min(idleTicks, idleRun_);
+    if (skipped == idleRun_ && skipped > 0) return idleTime_;
+    double t = time_;
+    for (uint32_t i = 0; i < skipped; ++i) t = std::min(t + idleDt_, kMaxStepSeconds);
+    return t;
+}
+
+void KvVMachine::CatchUp() {
+    if (idleRun_ > 0) time_ = Time();
+    idleRun_ = 0;
+    idleTicks = 0;
+}
+
+void KvVMachine::PlanIdle(double dt) {
+    idleRun_ = 0;
+    idleTicks = 0;
+    if (!(dt > 0)) return;
+    // The same additions, in the same order, that the skipped steps would make.
+    const double q = CostOfNext();
+    double t = time_;
+    uint32_t n = 0;
+    for (; n < kMaxIdleRun; ++n) {
+        const double next = std::min(t + dt, kMaxStepSeconds);
+        if (q < next) break;
+        t = next;
+    }
+    idleRun_ = idleTicks = n;
+    idleDt_ = dt;
+    idleTime_ = t;
+}
+
 void KvVMachine::Step(double dt) {
-    if (status_ == VmStatus::Finished) return;
+    if (status_ == VmStatus::Finished) {
+        idleTicks = kIdleForever;
+        return;
+    }
+    CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
-    int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
-    const double q = CostTable(op) * kSecondsPerCostUnit;
+    const double q = CostOfNext();
     while (q < time_) {
-        status_ = Execute();
+        status_ = Run();
         if (observer_) observer_->OnExecuted(status_);
-        if (status_ == VmStatus::Finished) return;
+        if (status_ == VmStatus::Finished) {
+            idleTicks = kIdleForever;
+            return;
+        }
         if (status_ != VmStatus::Ok) {
             if (observer_) observer_->OnRestart(status_);
             Restart();
-            return;
+            break;
         }
         time_ -= q;
     }
+    PlanIdle(dt);
 }
 
 // Inserts a zero at sp + 1 + k, moving what lies above it up by one.
@@ -176,6 +234,11 @@ VmStatus KvVMachine::ReadRobot(int32_t op) {
 }
 
 VmStatus KvVMachine::Execute() {
+    CatchUp();
+    return Run();
+}
+
+VmStatus KvVMachine::Run() {
     const auto length = static_cast<int32_t>(code_.size());
     if (pc_ < 0 || pc_ >= length) return VmStatus::Ok;
     const Instruction in = code_[pc_];
