@@ -201,6 +201,7 @@ void KvGameHolder::Step(double dt) {
             if (b.dead) continue;
             const Vec2 gap = a.position - b.position;
             if (std::fabs(gap.x) + std::fabs(gap.y) >= kBroadTest) continue;
+            if (FarApart(a.NextPosition(), size, b.NextPosition(), size)) continue;  // as RectOverlap would find
             const Footprint fa(a), fb(b);
             if (RectOverlap(fa.next, fa.heading, size, fb.next, fb.heading, size) &&
                 RectOverlap(fa.ahead, fa.heading, size, fb.ahead, fb.heading, size)) {
