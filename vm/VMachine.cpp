@@ -58,6 +58,7 @@ void KvVMachine::Load(RobotProgram program) {
     status_ = VmStatus::Ok;
     idleRun_ = 0;
     idleTicks = 0;
+    plannedCost_ = -1;
 }
 
 void KvVMachine::AttachRobot(KvBaseRobot* robot) {
@@ -95,9 +96,10 @@ void KvVMachine::CatchUp() {
 void KvVMachine::PlanIdle(double dt) {
     idleRun_ = 0;
     idleTicks = 0;
+    plannedCost_ = -1;
     if (!(dt > 0)) return;
     // The same additions, in the same order, that the skipped steps would make.
-    const double q = CostOfNext();
+    const double q = plannedCost_ = CostOfNext();
     double t = time_;
     uint32_t n = 0;
     if (t + 4 * dt < kMaxStepSeconds / 2) {
@@ -105,8 +107,11 @@ void KvVMachine::PlanIdle(double dt) {
         // the usual wait of a cheap instruction.
         const double t1 = t + dt, t2 = t1 + dt, t3 = t2 + dt, t4 = t3 + dt;
         n = (t1 <= q) + (t2 <= q) + (t3 <= q) + (t4 <= q);
-        const double ts[5] = {t, t1, t2, t3, t4};
-        t = ts[n];
+        // The sums grow, so the last one within q is the n-th.
+        t = t1 <= q ? t1 : t;
+        t = t2 <= q ? t2 : t;
+        t = t3 <= q ? t3 : t;
+        t = t4 <= q ? t4 : t;
     }
     if (n == 4) {
         for (; n < kMaxIdleRun; ++n) {
@@ -128,7 +133,8 @@ void KvVMachine::Step(double dt) {
     CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
-    const double q = CostOfNext();
+    const double q = plannedCost_ >= 0 ? plannedCost_ : CostOfNext();
+    plannedCost_ = -1;
     while (q < time_) {
         status_ = Run();
         if (observer_) observer_->OnExecuted(status_);
@@ -245,6 +251,7 @@ VmStatus KvVMachine::ReadRobot(int32_t op) {
 
 VmStatus KvVMachine::Execute() {
     CatchUp();
+    plannedCost_ = -1;
     return Run();
 }
 

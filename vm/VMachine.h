@@ -64,6 +64,7 @@ public:
     // Register access for tools and tests that drive Execute by hand.
     void SetPc(int32_t pc) {
         CatchUp();
+        plannedCost_ = -1;
         pc_ = pc;
     }
     void SetA(int32_t a) { a_ = a; }
@@ -111,6 +112,8 @@ private:
     uint32_t idleRun_ = 0;
     double idleDt_ = 0;
     double idleTime_ = 0;
+    // The cost of the instruction at pc as the plan found it; negative when not known.
+    double plannedCost_ = -1;
 };
 
 }  // namespace kv
