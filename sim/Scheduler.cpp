@@ -60,11 +60,14 @@ void ProcessScheduler::Tick() {
     currentDt_.store(dt, std::memory_order_relaxed);
     simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
     // A process may only be skipped while dt stays what it was at its latest step.
-    const bool steady = dt == steadyDt_;
-    steadyDt_ = dt;
-    for (KvProcess* p : active_) {
-        if (steady && p->idleTicks > 0) --p->idleTicks;
-        else p->Step(dt);
+    if (dt == steadyDt_) {
+        for (KvProcess* p : active_) {
+            if (p->idleTicks > 0) --p->idleTicks;
+            else p->Step(dt);
+        }
+    } else {
+        steadyDt_ = dt;
+        for (KvProcess* p : active_) p->Step(dt);
     }
     if (!pendingAdd_.empty() || !pendingRemove_.empty()) Flush();
 }
