@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <limits>
+#include <new>
 
 #include "core/Angles.h"
 #include "core/Random.h"
@@ -49,6 +49,7 @@ KvVMachine::KvVMachine()
     : KvProcess(false), stack_(NewStack(kStackSize)), callStack_(NewStack(kCallStackSize)) {}
 
 void KvVMachine::Load(RobotProgram program) {
+    CatchUp();
     code_ = std::move(program.code);
     entry_ = program.entry;
     pc_ = entry_;
@@ -56,9 +57,6 @@ void KvVMachine::Load(RobotProgram program) {
     csp_ = -1;
     time_ = 0;
     status_ = VmStatus::Ok;
-    idleRun_ = 0;
-    idleTicks = 0;
-    plannedCost_ = -1;
 }
 
 void KvVMachine::AttachRobot(KvBaseRobot* robot) {
@@ -91,12 +89,10 @@ void KvVMachine::CatchUp() {
     if (idleRun_ > 0) time_ = Time();
     idleRun_ = 0;
     idleTicks = 0;
+    plannedCost_ = -1;
 }
 
 void KvVMachine::PlanIdle(double dt) {
-    idleRun_ = 0;
-    idleTicks = 0;
-    plannedCost_ = -1;
     if (!(dt > 0)) return;
     // The same additions, in the same order, that the skipped steps would make.
     const double q = plannedCost_ = CostOfNext();
@@ -127,14 +123,14 @@ void KvVMachine::PlanIdle(double dt) {
 
 void KvVMachine::Step(double dt) {
     if (status_ == VmStatus::Finished) {
-        idleTicks = kIdleForever;
+        idleTicks = kIdleForever;  // a finished program never runs again
         return;
     }
+    const double planned = plannedCost_;
     CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
-    const double q = plannedCost_ >= 0 ? plannedCost_ : CostOfNext();
-    plannedCost_ = -1;
+    const double q = planned >= 0 ? planned : CostOfNext();
     while (q < time_) {
         status_ = Run();
         if (observer_) observer_->OnExecuted(status_);
@@ -251,7 +247,6 @@ VmStatus KvVMachine::ReadRobot(int32_t op) {
 
 VmStatus KvVMachine::Execute() {
     CatchUp();
-    plannedCost_ = -1;
     return Run();
 }
 

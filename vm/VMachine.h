@@ -64,7 +64,6 @@ public:
     // Register access for tools and tests that drive Execute by hand.
     void SetPc(int32_t pc) {
         CatchUp();
-        plannedCost_ = -1;
         pc_ = pc;
     }
     void SetA(int32_t a) { a_ = a; }
