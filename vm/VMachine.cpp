@@ -23,6 +23,14 @@ int32_t TruncToInt(double v) {
 
 bool ValidIndex(int64_t i) { return i >= 0 && i < KvVMachine::kStackSize; }
 
+// The opcodes whose effect depends on or reaches beyond the machine: the robot's commands
+// and values, and the thread's random numbers, shared by every machine of the battle.
+bool TouchesWorld(int32_t op) { return (op >= SCAN && op <= LOCY) || op == RAND; }
+
+// How far one step may run ahead: ticks, and instructions in all of them.
+constexpr uint32_t kMaxAheadTicks = 4096;
+constexpr int kMaxAheadInstructions = 4096;
+
 }  // namespace
 
 const char* VmStatusName(VmStatus status) {
@@ -126,6 +134,10 @@ void KvVMachine::Step(double dt) {
         idleTicks = kIdleForever;  // a finished program never runs again
         return;
     }
+    if (runAhead_ && !observer_) {
+        StepAhead(dt);
+        return;
+    }
     const double planned = plannedCost_;
     CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
@@ -146,6 +158,72 @@ void KvVMachine::Step(double dt) {
         time_ -= q;
     }
     PlanIdle(dt);
+}
+
+KvVMachine::StepEnd KvVMachine::RunStep(double q, bool ahead, int& executed) {
+    while (q < time_) {
+        if (ahead && pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) && TouchesWorld(code_[pc_].opcode))
+            return StepEnd::Due;
+        ++executed;
+        status_ = Run();
+        if (status_ == VmStatus::Finished) return StepEnd::Finished;
+        if (status_ != VmStatus::Ok) {
+            Restart();
+            return StepEnd::Done;
+        }
+        time_ -= q;
+    }
+    return StepEnd::Done;
+}
+
+void KvVMachine::StepAhead(double dt) {
+    // This tick's step: the rest of one that running ahead stopped in, or a whole one.
+    double q = dueCost_;
+    dueCost_ = -1;
+    if (q < 0) {
+        if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
+        q = CostOfNext();
+    }
+    int executed = 0;
+    if (RunStep(q, false, executed) == StepEnd::Finished) {
+        idleTicks = kIdleForever;
+        return;
+    }
+    // The steps of the ticks after it, each as it would run in its own tick, up to the
+    // first instruction that must wait for its tick.
+    uint32_t ticks = 0;
+    if (!(dt > 0)) {
+        idleTicks = 0;
+        return;
+    }
+    // Far below the cap, where min() changes nothing, the budget takes plain additions.
+    const bool capped = !(time_ + (kMaxAheadTicks + 1.0) * dt < kMaxStepSeconds / 2);
+    auto add = [&](double t) { return capped ? std::min(t + dt, kMaxStepSeconds) : t + dt; };
+    const int32_t length = static_cast<int32_t>(code_.size());
+    while (ticks < kMaxAheadTicks && executed < kMaxAheadInstructions) {
+        q = CostOfNext();
+        // The ticks in which the instruction at pc cannot be paid for only add to the budget.
+        double t = time_, next = add(t);
+        while (!(q < next) && ticks < kMaxAheadTicks) {
+            t = next;
+            next = add(t);
+            ++ticks;
+        }
+        time_ = t;
+        if (ticks == kMaxAheadTicks || (pc_ >= 0 && pc_ < length && TouchesWorld(code_[pc_].opcode))) break;
+        time_ = next;
+        const StepEnd end = RunStep(q, true, executed);
+        if (end == StepEnd::Finished) {
+            idleTicks = kIdleForever;
+            return;
+        }
+        if (end == StepEnd::Due) {
+            dueCost_ = q;
+            break;
+        }
+        ++ticks;
+    }
+    idleTicks = ticks;
 }
 
 // Inserts a zero at sp + 1 + k, moving what lies above it up by one.

@@ -36,6 +36,13 @@ public:
     // of the same dt would only add to the budget, and lets the scheduler skip them
     // (idleTicks); the next step adds their dt first, one by one as they would have been.
     void Step(double dt) override;
+    // Promises that every later Step gets the same dt, as the scheduler of a fixed-tick
+    // battle gives it. The machine then executes the instructions that touch neither its
+    // robot nor the random numbers ahead of their tick, as soon as it can, and is stepped
+    // only in the ticks where one that does is due: what the robot and the battle see
+    // happens in the same ticks, in the same order. Time, pc and the stacks run ahead of
+    // the battle; a machine with an observer never runs ahead.
+    void RunAhead() { runAhead_ = true; }
     // Executes the instruction at pc. Anything but Ok leaves pc unchanged.
     VmStatus Execute();
 
@@ -87,6 +94,13 @@ private:
     void CatchUp();
     // Counts the steps of dt after this one that would execute nothing.
     void PlanIdle(double dt);
+    enum class StepEnd { Done, Finished, Due };
+    // The loop of a step charging q per instruction. Ahead, it stops (Due) before an
+    // instruction that touches the robot or the random numbers.
+    StepEnd RunStep(double q, bool ahead, int& executed);
+    // Steps of the ticks after this one, as far as nothing is due in them; the scheduler
+    // skips them.
+    void StepAhead(double dt);
     void Restart();
     VmStatus CallRobot(int32_t op);
     VmStatus ReadRobot(int32_t op);
@@ -113,6 +127,9 @@ private:
     double idleTime_ = 0;
     // The cost of the instruction at pc as the plan found it; negative when not known.
     double plannedCost_ = -1;
+    bool runAhead_ = false;
+    // Running ahead stopped in the middle of a step charging this; negative when not.
+    double dueCost_ = -1;
 };
 
 }  // namespace kv
