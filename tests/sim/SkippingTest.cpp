@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "Arena.h"
@@ -68,6 +69,53 @@ TEST(Skipping, AMachineDrivenByHandBetweenTicksStartsFromWhereItWasLeft) {
     scheduler.Tick();
     EXPECT_NE(vm.Pc(), 1);
     scheduler.Forget(&vm);
+}
+
+// A body whose values change every tick and which logs every command with its tick.
+struct LoggingBody : KvBaseRobot {
+    int32_t Drive(int32_t d, int32_t s) override { return Log(DRIVE, d, s); }
+    int32_t Scan(int32_t d, int32_t r) override { return Log(SCAN, d, r); }
+    int32_t Cannon(int32_t d, int32_t r) override { return Log(CANNON, d, r); }
+    int32_t Log(int32_t op, int32_t a, int32_t b) {
+        log.push_back({tick, op, a, b});
+        return tick % 7;
+    }
+    int tick = 0;
+    std::vector<std::array<int, 4>> log;
+};
+
+TEST(Skipping, AMachineRunningAheadCommandsAndReadsItsRobotInTheSameTicks) {
+    // Reads the tick (x), drives on two ticks of three, takes a square root, divides by
+    // zero on even ticks (a restart), scans, loops.
+    const std::vector<Instruction> code = {
+        {LOCX},     {PUSHC, 3}, {MOD},      {JZ, 8},    {PUSHC, 45}, {PUSHC, 7},  {DRIVE},
+        {POPA},     {PUSHC, 1}, {SQRT},     {POPA},     {PUSHC, 5},  {LOCX},      {PUSHC, 2},
+        {MOD},      {DIV},      {POPA},     {PUSHC, 90}, {PUSHC, 3}, {SCAN},      {POPA},
+        {JMP, 0}};
+    for (double dt : {0.001, 0.01, 0.3}) {
+        SCOPED_TRACE(dt);
+        KvVMachine ahead, byHand;
+        LoggingBody aheadBody, handBody;
+        for (auto [vm, body] : {std::pair{&ahead, &aheadBody}, {&byHand, &handBody}}) {
+            vm->Load(RobotProgram{code, 0});
+            vm->AttachRobot(body);
+        }
+        ahead.RunAhead();
+        FixedTickTimer timer(dt);
+        ProcessScheduler scheduler(&timer);
+        scheduler.Add(&ahead, true, true);
+        for (int tick = 1; tick <= 20000; ++tick) {
+            for (LoggingBody* body : {&aheadBody, &handBody}) {
+                body->tick = tick;
+                body->position.x = tick;
+            }
+            scheduler.Tick();
+            byHand.Step(dt);
+        }
+        EXPECT_GT(handBody.log.size(), 100u);
+        EXPECT_EQ(aheadBody.log, handBody.log);
+        scheduler.Forget(&ahead);
+    }
 }
 
 TEST(Skipping, AStandingRobotMovesAndPublishesAsSoonAsItIsToldTo) {
