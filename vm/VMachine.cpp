@@ -160,10 +160,13 @@ void KvVMachine::Step(double dt) {
     PlanIdle(dt);
 }
 
+bool KvVMachine::NextTouchesWorld() const {
+    return pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) && TouchesWorld(code_[pc_].opcode);
+}
+
 KvVMachine::StepEnd KvVMachine::RunStep(double q, bool ahead, int& executed) {
     while (q < time_) {
-        if (ahead && pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) && TouchesWorld(code_[pc_].opcode))
-            return StepEnd::Due;
+        if (ahead && NextTouchesWorld()) return StepEnd::Due;
         ++executed;
         status_ = Run();
         if (status_ == VmStatus::Finished) return StepEnd::Finished;
@@ -185,21 +188,18 @@ void KvVMachine::StepAhead(double dt) {
         q = CostOfNext();
     }
     int executed = 0;
+    idleTicks = 0;
     if (RunStep(q, false, executed) == StepEnd::Finished) {
         idleTicks = kIdleForever;
         return;
     }
+    if (!(dt > 0)) return;
     // The steps of the ticks after it, each as it would run in its own tick, up to the
-    // first instruction that must wait for its tick.
-    uint32_t ticks = 0;
-    if (!(dt > 0)) {
-        idleTicks = 0;
-        return;
-    }
-    // Far below the cap, where min() changes nothing, the budget takes plain additions.
+    // first instruction that must wait for its tick. Far below the cap, where min()
+    // changes nothing, the budget takes plain additions.
     const bool capped = !(time_ + (kMaxAheadTicks + 1.0) * dt < kMaxStepSeconds / 2);
     auto add = [&](double t) { return capped ? std::min(t + dt, kMaxStepSeconds) : t + dt; };
-    const int32_t length = static_cast<int32_t>(code_.size());
+    uint32_t ticks = 0;
     while (ticks < kMaxAheadTicks && executed < kMaxAheadInstructions) {
         q = CostOfNext();
         // The ticks in which the instruction at pc cannot be paid for only add to the budget.
@@ -210,7 +210,7 @@ void KvVMachine::StepAhead(double dt) {
             ++ticks;
         }
         time_ = t;
-        if (ticks == kMaxAheadTicks || (pc_ >= 0 && pc_ < length && TouchesWorld(code_[pc_].opcode))) break;
+        if (ticks == kMaxAheadTicks || NextTouchesWorld()) break;
         time_ = next;
         const StepEnd end = RunStep(q, true, executed);
         if (end == StepEnd::Finished) {

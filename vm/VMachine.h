@@ -94,6 +94,7 @@ private:
     void CatchUp();
     // Counts the steps of dt after this one that would execute nothing.
     void PlanIdle(double dt);
+    bool NextTouchesWorld() const;
     enum class StepEnd { Done, Finished, Due };
     // The loop of a step charging q per instruction. Ahead, it stops (Due) before an
     // instruction that touches the robot or the random numbers.
