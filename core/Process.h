@@ -24,6 +24,13 @@ public:
     // Creation order, unique over the run. The scheduler steps processes in this order, so a
     // battle with the same seed and time steps replays exactly (addresses would not).
     const uint64_t sequence;
+    // Coming ticks that a scheduler whose dt has not changed since this process's latest
+    // Step may skip without calling it: the process has worked out that those steps would
+    // change nothing it cannot replay when it is next stepped. Set by the process in Step,
+    // counted down only by the scheduler that steps it.
+    uint32_t idleTicks = 0;
+    // idleTicks of a process whose steps would change nothing until something wakes it.
+    static constexpr uint32_t kIdleForever = 0xffffffffu;
 
 private:
     static uint64_t NextSequence() {

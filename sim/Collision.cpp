@@ -27,11 +27,7 @@ struct Rect {
 }  // namespace
 
 bool RectOverlap(Vec2 centreA, Vec2 headingA, Vec2 sizeA, Vec2 centreB, Vec2 headingB, Vec2 sizeB) {
-    // Every corner lies within half a diagonal of its centre: centres farther apart than
-    // the two half diagonals (with room for rounding) cannot overlap.
-    const double reach = (sizeA.Length() + sizeB.Length()) / 2 * (1 + 1e-9) + 1e-9;
-    const Vec2 gap = centreA - centreB;
-    if (gap.Dot(gap) > reach * reach) return false;
+    if (FarApart(centreA, sizeA, centreB, sizeB)) return false;
     const Rect a(centreA, headingA, sizeA), b(centreB, headingB, sizeB);
     for (int k = 0; k < 4; ++k) {
         if (a.Holds(b.Corner(k))) return true;

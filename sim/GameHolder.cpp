@@ -34,6 +34,9 @@ bool KvGameHolder::SetupBattle() {
     assert(!scheduler_.InTick() && scheduler_.OwnsSimulation() && "battle set up inside a tick or while ticks run");
     robotCooldown.fill(0);
     collided.fill(false);
+    apartSlack_ = -1;
+    lastDt_ = 0;
+    holding_ = true;
     battleTime_.store(0, std::memory_order_relaxed);
     battleTimeCarry_ = 0;
     ground_.GenerateHills();
@@ -208,6 +211,18 @@ void KvGameHolder::Step(double dt) {
     battleTimeCarry_ = (after - before) - y;
     battleTime_.store(after, std::memory_order_relaxed);
 
+    collided.fill(false);
+    // While every pair was far enough apart at the last look, none can have come within the
+    // broad test since: robots move only in their steps, each by at most the top speed times
+    // the dt of its tick (this one's or, stepped before the session, the last one's).
+    apartSlack_ -= kMaxClosing * std::max(dt, lastDt_);
+    lastDt_ = dt;
+    bool touching = false;
+    if (apartSlack_ < 0 || robots.size() != checkedRobots_) touching = CheckPairs();
+    if (touching || holding_) Hold(dt);
+}
+
+bool KvGameHolder::CheckPairs() {
     // Only robots closer than the broad test need their footprints: where each is, will be
     // after one more step at its last dt and would be after two, turned to its heading.
     struct Footprint {
@@ -217,8 +232,10 @@ void KvGameHolder::Step(double dt) {
         }
     };
     const size_t n = robots.size();
-    collided.fill(false);
+    checkedRobots_ = n;
     const Vec2 size{geometry_.width, geometry_.length};
+    double nearest = kFarAway;
+    bool touching = false;
     for (size_t i = 0; i < n; ++i) {
         const KvGLRobot& a = *robots[i];
         if (a.dead) continue;
@@ -226,19 +243,31 @@ void KvGameHolder::Step(double dt) {
             const KvGLRobot& b = *robots[j];
             if (b.dead) continue;
             const Vec2 gap = a.position - b.position;
-            if (std::fabs(gap.x) + std::fabs(gap.y) >= kBroadTest) continue;
+            const double manhattan = std::fabs(gap.x) + std::fabs(gap.y);
+            nearest = std::min(nearest, manhattan);
+            if (manhattan >= kBroadTest) continue;
+            if (FarApart(a.NextPosition(), size, b.NextPosition(), size)) continue;  // as RectOverlap would find
             const Footprint fa(a), fb(b);
             if (RectOverlap(fa.next, fa.heading, size, fb.next, fb.heading, size) &&
                 RectOverlap(fa.ahead, fa.heading, size, fb.ahead, fb.heading, size)) {
                 collided[i] = collided[j] = true;
+                touching = true;
             }
         }
     }
-    for (size_t i = 0; i < n; ++i) {
+    // A margin far above the rounding of positions below 1000.
+    apartSlack_ = nearest - kBroadTest - 1e-6;
+    return touching;
+}
+
+void KvGameHolder::Hold(double dt) {
+    holding_ = false;
+    for (size_t i = 0; i < robots.size(); ++i) {
         KvGLRobot& r = *robots[i];
         if (collided[i]) {
             r.speed = r.desiredSpeed = r.accelSign = 0;
             r.canMove = 0.0;
+            r.Wake();
             if (robotCooldown[i] <= 0) {
                 if (KvBattlePresenter* presenter = Presenter()) presenter->Collision(r, ScenePoint(r.position));
                 r.ApplyDamage(KvGLRobot::kCollisionDamage);
@@ -248,6 +277,7 @@ void KvGameHolder::Step(double dt) {
             r.canMove = 1.0;
         }
         if (robotCooldown[i] > 0) robotCooldown[i] -= dt;
+        holding_ = holding_ || collided[i] || robotCooldown[i] > 0;
     }
 }
 

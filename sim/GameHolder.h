@@ -97,9 +97,19 @@ public:
     std::array<double, kMaxRobots> robotCooldown{};
 
 private:
+    // The most two robots can close their Manhattan distance per second: both at the top
+    // speed of 100, diagonally (2 x 100 x sqrt 2, rounded up).
+    static constexpr double kMaxClosing = 300;
+    static constexpr double kFarAway = 1e9;
+
     struct Abandon {};
     void Fail(const KvString& message);
     void ClearedHooks();
+    // Marks the living pairs whose footprints meet; keeps how far the nearest pair is
+    // from the broad test. True when some pair touches.
+    bool CheckPairs();
+    // Stops the robots that touch, with their damage; frees the others.
+    void Hold(double dt);
 
     ProcessScheduler& scheduler_;
     KvHeightField& ground_;
@@ -108,6 +118,12 @@ private:
     std::atomic<double> battleTime_{0};
     std::atomic<int> deaths_{0};  // robots retired since the battle was set up
     double battleTimeCarry_ = 0;  // compensation of the running sum of dt
+    // How much closer the nearest living pair may come before it is looked at again.
+    double apartSlack_ = -1;
+    size_t checkedRobots_ = 0;  // the number of robots at the last look
+    double lastDt_ = 0;
+    // Some robot is stopped or cooling down; when not, Hold would change nothing.
+    bool holding_ = true;
 };
 
 }  // namespace kv

@@ -7,6 +7,7 @@
 #include "core/Random.h"
 #include "sim/GameHolder.h"
 #include "sim/SimulationThread.h"
+#include "vm/VMachine.h"
 
 namespace kv {
 
@@ -104,6 +105,8 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
         return !Decided(holder);
     };
     if (!options.realtime) {
+        // Every tick has the same dt, so the machines may run ahead of the battle.
+        for (KvVMachine* machine : holder.machines) machine->RunAhead();
         SeedRandom(options.seed);
         const auto last = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
         std::lock_guard ticking(scheduler.Mutex());  // once, not once per tick

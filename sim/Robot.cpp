@@ -40,6 +40,7 @@ KvGLRobot::KvGLRobot(KvString name, int32_t colourIndex)
 }
 
 int32_t KvGLRobot::Drive(int32_t direction, int32_t speedAsked) {
+    Wake();
     desiredSpeed = Clamp(speedAsked, 0, 100);
     // The truncated speed decides, so 27.4 asked for 27 stays at 27.4.
     const double current = std::trunc(speed);
@@ -49,14 +50,17 @@ int32_t KvGLRobot::Drive(int32_t direction, int32_t speedAsked) {
 }
 
 int32_t KvGLRobot::Scan(int32_t direction, int32_t resolution) {
+    if (direction != scanDirection) Wake();  // to publish it
     scanDirection = direction;
     if (!holder_) return 0;
     return holder_->Scan(*this, NormalizeDegrees(direction), Clamp(resolution, 0, 10));
 }
 
 int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
+    if (direction != cannonDirection) Wake();
     cannonDirection = direction;
     if (reloadTimer > 0 || !holder_) return 0;
+    Wake();
     const double clamped = Clamp(range, 0, 700);
     reloadTimer = kReloadTime;
     const KvVec3 launch = holder_->Geometry().MuzzlePoint(holder_->Ground(), position, heading, cannonDirection);
@@ -69,6 +73,7 @@ int32_t KvGLRobot::Cannon(int32_t direction, int32_t range) {
 }
 
 void KvGLRobot::SetPosition(Vec2 p) {
+    Wake();
     position = p;
     Publish();
 }
@@ -99,10 +104,20 @@ void KvGLRobot::Step(double dt) {
     }
     if (wallCooldown > 0) wallCooldown -= dt;
     Publish();
+    idleTicks = Resting() ? kIdleForever : 0;
+}
+
+bool KvGLRobot::Resting() const {
+    // A speed of +0 stays +0 whatever accelSign when the speed asked for is 0 too, and then
+    // adding the zero move leaves the position as it is (a -0 would turn into +0).
+    const bool still = speed == 0 && !std::signbit(speed) && (accelSign == 0 || desiredSpeed == 0);
+    return still && reloadTimer <= 0 && wallCooldown <= 0 && InsideArena(position) &&
+           !std::signbit(position.x) && !std::signbit(position.y);
 }
 
 void KvGLRobot::ApplyDamage(int32_t points) {
     if (dead) return;  // callers never hit a dead robot; a second death would retire it twice
+    Wake();
     damage += points;
     if (damage >= 100) {
         damage = 100;

@@ -77,8 +77,12 @@ public:
     // Fires a shell unless the cannon is reloading. Returns 1 when a shell was fired.
     int32_t Cannon(int32_t direction, int32_t range) override;
 
-    // One tick: reload, accelerate, then move or hit a wall. A dead robot does nothing.
+    // One tick: reload, accelerate, then move or hit a wall. A dead robot does nothing. A
+    // robot left standing with nothing to count down lets the scheduler skip its steps
+    // (idleTicks) until something wakes it: steps of the same dt would change nothing.
     void Step(double dt) override;
+    // Ends a standing robot's rest; whoever changes its fields from outside calls it.
+    void Wake() { idleTicks = 0; }
     // Adds damage; at 100 the robot dies and its machine is retired at the end of the tick.
     void ApplyDamage(int32_t points);
     // Where one more step at the current speed and heading would take the robot.
@@ -120,6 +124,8 @@ public:
 
 private:
     void Publish() { shown_.Store(Snapshot()); }
+    // True when another step of dt would leave every field as it is.
+    bool Resting() const;
 
     KvGameHolder* holder_ = nullptr;
     mutable double unitHeading_ = -1;  // the heading unit_ belongs to; never a valid heading

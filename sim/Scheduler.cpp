@@ -93,7 +93,16 @@ void ProcessScheduler::Tick() {
     const double dt = timer_->NextDt();
     currentDt_.store(dt, std::memory_order_relaxed);
     simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
-    for (KvProcess* p : active_) p->Step(dt);
+    // A process may only be skipped while dt stays what it was at its latest step.
+    if (dt == steadyDt_) {
+        for (KvProcess* p : active_) {
+            if (p->idleTicks > 0) --p->idleTicks;
+            else p->Step(dt);
+        }
+    } else {
+        steadyDt_ = dt;
+        for (KvProcess* p : active_) p->Step(dt);
+    }
     if (!pendingAdd_.empty() || !pendingRemove_.empty()) Flush();
 #ifndef NDEBUG
     tickThread_.store(outer, std::memory_order_relaxed);

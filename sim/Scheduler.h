@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -172,6 +173,7 @@ private:
     KvTickTimer* timer_;
     std::atomic<double> simulatedTime_{0};
     std::atomic<double> currentDt_{0};
+    double steadyDt_ = std::numeric_limits<double>::quiet_NaN();  // the dt of the latest tick
 };
 
 }  // namespace kv

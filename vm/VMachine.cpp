@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "core/Angles.h"
 #include "core/Random.h"
@@ -21,6 +23,14 @@ int32_t TruncToInt(double v) {
 
 bool ValidIndex(int64_t i) { return i >= 0 && i < KvVMachine::kStackSize; }
 
+// The opcodes whose effect depends on or reaches beyond the machine: the robot's commands
+// and values, and the thread's random numbers, shared by every machine of the battle.
+bool TouchesWorld(int32_t op) { return (op >= SCAN && op <= LOCY) || op == RAND; }
+
+// How far one step may run ahead: ticks, and instructions in all of them.
+constexpr uint32_t kMaxAheadTicks = 4096;
+constexpr int kMaxAheadInstructions = 4096;
+
 }  // namespace
 
 const char* VmStatusName(VmStatus status) {
@@ -33,10 +43,21 @@ const char* VmStatusName(VmStatus status) {
     return "Unknown";
 }
 
+// calloc, not new[](): fresh pages come zeroed from the system, so a machine pays only for
+// the pages its program touches.
+KvVMachine::Stack KvVMachine::NewStack(int32_t size) {
+    auto* p = static_cast<int32_t*>(std::calloc(static_cast<std::size_t>(size), sizeof(int32_t)));
+    if (!p) throw std::bad_alloc();
+    return Stack(p);
+}
+
+void KvVMachine::FreeStack::operator()(int32_t* p) const { std::free(p); }
+
 KvVMachine::KvVMachine()
-    : KvProcess(false), stack_(new int32_t[kStackSize]()), callStack_(new int32_t[kCallStackSize]()) {}
+    : KvProcess(false), stack_(NewStack(kStackSize)), callStack_(NewStack(kCallStackSize)) {}
 
 void KvVMachine::Load(RobotProgram program) {
+    CatchUp();
     code_ = std::move(program.code);
     entry_ = program.entry;
     pc_ = entry_;
@@ -59,23 +80,150 @@ void KvVMachine::Restart() {
     status_ = VmStatus::Ok;
 }
 
+double KvVMachine::CostOfNext() const {
+    const int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
+    return CostTable(op) * kSecondsPerCostUnit;
+}
+
+double KvVMachine::Time() const {
+    const uint32_t skipped = idleRun_ - std::min(idleTicks, idleRun_);
+    if (skipped == idleRun_ && skipped > 0) return idleTime_;
+    double t = time_;
+    for (uint32_t i = 0; i < skipped; ++i) t = std::min(t + idleDt_, kMaxStepSeconds);
+    return t;
+}
+
+void KvVMachine::CatchUp() {
+    if (idleRun_ > 0) time_ = Time();
+    idleRun_ = 0;
+    idleTicks = 0;
+    plannedCost_ = -1;
+}
+
+void KvVMachine::PlanIdle(double dt) {
+    if (!(dt > 0)) return;
+    // The same additions, in the same order, that the skipped steps would make.
+    const double q = plannedCost_ = CostOfNext();
+    double t = time_;
+    uint32_t n = 0;
+    if (t + 4 * dt < kMaxStepSeconds / 2) {
+        // Far below the cap, where min() changes nothing: four steps without a branch cover
+        // the usual wait of a cheap instruction.
+        const double t1 = t + dt, t2 = t1 + dt, t3 = t2 + dt, t4 = t3 + dt;
+        n = (t1 <= q) + (t2 <= q) + (t3 <= q) + (t4 <= q);
+        // The sums grow, so the last one within q is the n-th.
+        t = t1 <= q ? t1 : t;
+        t = t2 <= q ? t2 : t;
+        t = t3 <= q ? t3 : t;
+        t = t4 <= q ? t4 : t;
+    }
+    if (n == 4) {
+        for (; n < kMaxIdleRun; ++n) {
+            const double next = std::min(t + dt, kMaxStepSeconds);
+            if (q < next) break;
+            t = next;
+        }
+    }
+    idleRun_ = idleTicks = n;
+    idleDt_ = dt;
+    idleTime_ = t;
+}
+
 void KvVMachine::Step(double dt) {
-    if (status_ == VmStatus::Finished) return;
+    if (status_ == VmStatus::Finished) {
+        idleTicks = kIdleForever;  // a finished program never runs again
+        return;
+    }
+    if (runAhead_ && !observer_) {
+        StepAhead(dt);
+        return;
+    }
+    const double planned = plannedCost_;
+    CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
-    int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
-    const double q = CostTable(op) * kSecondsPerCostUnit;
+    const double q = planned >= 0 ? planned : CostOfNext();
     while (q < time_) {
-        status_ = Execute();
+        status_ = Run();
         if (observer_) observer_->OnExecuted(status_);
-        if (status_ == VmStatus::Finished) return;
+        if (status_ == VmStatus::Finished) {
+            idleTicks = kIdleForever;
+            return;
+        }
         if (status_ != VmStatus::Ok) {
             if (observer_) observer_->OnRestart(status_);
             Restart();
-            return;
+            break;
         }
         time_ -= q;
     }
+    PlanIdle(dt);
+}
+
+bool KvVMachine::NextTouchesWorld() const {
+    return pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) && TouchesWorld(code_[pc_].opcode);
+}
+
+KvVMachine::StepEnd KvVMachine::RunStep(double q, bool ahead, int& executed) {
+    while (q < time_) {
+        if (ahead && NextTouchesWorld()) return StepEnd::Due;
+        ++executed;
+        status_ = Run();
+        if (status_ == VmStatus::Finished) return StepEnd::Finished;
+        if (status_ != VmStatus::Ok) {
+            Restart();
+            return StepEnd::Done;
+        }
+        time_ -= q;
+    }
+    return StepEnd::Done;
+}
+
+void KvVMachine::StepAhead(double dt) {
+    // This tick's step: the rest of one that running ahead stopped in, or a whole one.
+    double q = dueCost_;
+    dueCost_ = -1;
+    if (q < 0) {
+        if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
+        q = CostOfNext();
+    }
+    int executed = 0;
+    idleTicks = 0;
+    if (RunStep(q, false, executed) == StepEnd::Finished) {
+        idleTicks = kIdleForever;
+        return;
+    }
+    if (!(dt > 0)) return;
+    // The steps of the ticks after it, each as it would run in its own tick, up to the
+    // first instruction that must wait for its tick. Far below the cap, where min()
+    // changes nothing, the budget takes plain additions.
+    const bool capped = !(time_ + (kMaxAheadTicks + 1.0) * dt < kMaxStepSeconds / 2);
+    auto add = [&](double t) { return capped ? std::min(t + dt, kMaxStepSeconds) : t + dt; };
+    uint32_t ticks = 0;
+    while (ticks < kMaxAheadTicks && executed < kMaxAheadInstructions) {
+        q = CostOfNext();
+        // The ticks in which the instruction at pc cannot be paid for only add to the budget.
+        double t = time_, next = add(t);
+        while (!(q < next) && ticks < kMaxAheadTicks) {
+            t = next;
+            next = add(t);
+            ++ticks;
+        }
+        time_ = t;
+        if (ticks == kMaxAheadTicks || NextTouchesWorld()) break;
+        time_ = next;
+        const StepEnd end = RunStep(q, true, executed);
+        if (end == StepEnd::Finished) {
+            idleTicks = kIdleForever;
+            return;
+        }
+        if (end == StepEnd::Due) {
+            dueCost_ = q;
+            break;
+        }
+        ++ticks;
+    }
+    idleTicks = ticks;
 }
 
 // Inserts a zero at sp + 1 + k, moving what lies above it up by one.
@@ -176,6 +324,11 @@ VmStatus KvVMachine::ReadRobot(int32_t op) {
 }
 
 VmStatus KvVMachine::Execute() {
+    CatchUp();
+    return Run();
+}
+
+VmStatus KvVMachine::Run() {
     const auto length = static_cast<int32_t>(code_.size());
     if (pc_ < 0 || pc_ >= length) return VmStatus::Ok;
     const Instruction in = code_[pc_];

@@ -32,8 +32,17 @@ public:
 
     // Adds dt to the time budget and executes while the cost of the instruction the
     // step began at fits strictly into it. A negative or NaN dt adds nothing; the
-    // budget is capped at kMaxStepSeconds.
+    // budget is capped at kMaxStepSeconds. Afterwards it works out how many more steps
+    // of the same dt would only add to the budget, and lets the scheduler skip them
+    // (idleTicks); the next step adds their dt first, one by one as they would have been.
     void Step(double dt) override;
+    // Promises that every later Step gets the same dt, as the scheduler of a fixed-tick
+    // battle gives it. The machine then executes the instructions that touch neither its
+    // robot nor the random numbers ahead of their tick, as soon as it can, and is stepped
+    // only in the ticks where one that does is due: what the robot and the battle see
+    // happens in the same ticks, in the same order. Time, pc and the stacks run ahead of
+    // the battle; a machine with an observer never runs ahead.
+    void RunAhead() { runAhead_ = true; }
     // Executes the instruction at pc. Anything but Ok leaves pc unchanged.
     VmStatus Execute();
 
@@ -51,7 +60,8 @@ public:
     int32_t Sp() const { return sp_; }
     int32_t Csp() const { return csp_; }
     int32_t A() const { return a_; }
-    double Time() const { return time_; }
+    // The budget as if every step the scheduler skipped had run.
+    double Time() const;
     VmStatus GetStatus() const { return status_; }
     bool Finished() const { return status_ == VmStatus::Finished; }
     KvBaseRobot* Robot() const { return robot_; }
@@ -59,13 +69,39 @@ public:
     int32_t StackValue(int32_t index) const { return index >= 0 && index < kStackSize ? stack_[index] : 0; }
 
     // Register access for tools and tests that drive Execute by hand.
-    void SetPc(int32_t pc) { pc_ = pc; }
+    void SetPc(int32_t pc) {
+        CatchUp();
+        pc_ = pc;
+    }
     void SetA(int32_t a) { a_ = a; }
     void Push(int32_t v) {
         if (sp_ + 1 < kStackSize) stack_[++sp_] = v;
     }
 
 private:
+    // The most steps one plan lets the scheduler skip; a longer wait is planned in parts.
+    static constexpr uint32_t kMaxIdleRun = 4096;
+
+    struct FreeStack {
+        void operator()(int32_t* p) const;
+    };
+    using Stack = std::unique_ptr<int32_t[], FreeStack>;
+    static Stack NewStack(int32_t size);
+
+    VmStatus Run();
+    double CostOfNext() const;
+    // Adds the dt of the steps the scheduler skipped, and forgets the plan.
+    void CatchUp();
+    // Counts the steps of dt after this one that would execute nothing.
+    void PlanIdle(double dt);
+    bool NextTouchesWorld() const;
+    enum class StepEnd { Done, Finished, Due };
+    // The loop of a step charging q per instruction. Ahead, it stops (Due) before an
+    // instruction that touches the robot or the random numbers.
+    StepEnd RunStep(double q, bool ahead, int& executed);
+    // Steps of the ticks after this one, as far as nothing is due in them; the scheduler
+    // skips them.
+    void StepAhead(double dt);
     void Restart();
     VmStatus CallRobot(int32_t op);
     VmStatus ReadRobot(int32_t op);
@@ -75,9 +111,9 @@ private:
 
     std::vector<Instruction> code_;
     int32_t entry_ = 0;
-    std::unique_ptr<int32_t[]> stack_;
+    Stack stack_;
     int32_t sp_ = -1;
-    std::unique_ptr<int32_t[]> callStack_;
+    Stack callStack_;
     int32_t csp_ = -1;
     int32_t pc_ = 0;
     double time_ = 0;
@@ -85,6 +121,16 @@ private:
     KvBaseRobot* robot_ = nullptr;
     VmStatus status_ = VmStatus::Ok;
     Observer* observer_ = nullptr;
+    // The plan of the latest step: idleRun_ steps of idleDt_ that only add to the budget,
+    // which is idleTime_ after all of them.
+    uint32_t idleRun_ = 0;
+    double idleDt_ = 0;
+    double idleTime_ = 0;
+    // The cost of the instruction at pc as the plan found it; negative when not known.
+    double plannedCost_ = -1;
+    bool runAhead_ = false;
+    // Running ahead stopped in the middle of a step charging this; negative when not.
+    double dueCost_ = -1;
 };
 
 }  // namespace kv

@@ -66,6 +66,22 @@ TEST(Collision, RobotsInContactLoseTwoPointsEachAtFirstAndAgainAfterEachCooldown
     }
 }
 
+TEST(Collision, RobotsRacingTogetherFromFarApartStopAtFirstContact) {
+    // The pairs are looked at only when they may have come close: from 600 apart at top
+    // speed, they must still stop nose to nose (40 apart along their length), not inside
+    // each other.
+    Arena arena(0.01);
+    KvGLRobot* a = arena.Place({200, 500}, 0);
+    KvGLRobot* b = arena.Place({800, 500}, 180);
+    a->Drive(0, 100);
+    b->Drive(180, 100);
+    arena.Run(4);
+    EXPECT_EQ(a->damage, 2);
+    EXPECT_EQ(b->damage, 2);
+    EXPECT_GE(b->position.x - a->position.x, 40 - 1e-9);
+    EXPECT_LE(b->position.x - a->position.x, 44);
+}
+
 TEST(Collision, RobotsMovingApartAreFreeToMove) {
     Arena arena(0.01);
     // Overlapping by 0.5 and parting at 0.4 per tick: the next positions still overlap,
