@@ -15,6 +15,7 @@
 namespace kv {
 
 class KvGLRobot;
+class KvProcess;
 class KvRocket;
 
 class KvBattlePresenter {
@@ -40,6 +41,12 @@ public:
     // The shell has reached its end: its sound stops, its trail stops following it and it
     // leaves the scene. The session removes and deletes it at the end of the tick.
     virtual void ShellExploded(KvRocket& rocket) {}
+    // The battle is cleared while the shell flies: it leaves the scene. The shell is deleted
+    // right after (main thread).
+    virtual void ShellCleared(KvRocket& rocket) {}
+    // Clear is about to delete an effect, mark or debris the presenter handed to the session
+    // with Add.
+    virtual void ProcessCleared(KvProcess& process) {}
     // An explosion at a scene point: the flash and the ground mark with its rotation in
     // radians (both handed to the session with Add).
     virtual void Explosion(const KvVec3& scenePoint, double markRotation) {}

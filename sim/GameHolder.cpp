@@ -7,6 +7,7 @@
 #include "core/Stream.h"
 #include "lang/RobotCompiler.h"
 #include "sim/Collision.h"
+#include "sim/Rocket.h"
 #include "vm/VMachine.h"
 
 namespace kv {
@@ -23,6 +24,7 @@ KvGameHolder::KvGameHolder(ProcessScheduler& scheduler, KvHeightField& ground, K
 KvGameHolder::~KvGameHolder() { Clear(); }
 
 void KvGameHolder::Fail(const KvString& message) {
+    setupError_ = message;
     if (presenter_) presenter_->ShowSetupError(message);
     throw Abandon{};
 }
@@ -37,10 +39,12 @@ bool KvGameHolder::SetupBattle() {
     int enabled = 0;
     for (const RobotChoice& choice : choices) enabled += choice.enabled ? 1 : 0;
     if (enabled < 1) {
-        if (presenter_) presenter_->ShowSetupError("Too few robots for battle");
+        setupError_ = "Too few robots for battle";
+        if (presenter_) presenter_->ShowSetupError(setupError_);
         return false;
     }
 
+    setupError_ = KvString();
     try {
         for (int slot = 0; slot < kMaxRobots; ++slot) {
             const RobotChoice& choice = choices[slot];
@@ -112,6 +116,11 @@ void KvGameHolder::Clear() {
     // the pending sets, where a battle cleared before its first tick still waits.
     for (KvProcess* p : objects) {
         scheduler_.Forget(p);
+        if (presenter_) {
+            // Robots and machines are told above or need no presentation.
+            if (auto* rocket = dynamic_cast<KvRocket*>(p)) presenter_->ShellCleared(*rocket);
+            else if (!dynamic_cast<KvGLRobot*>(p) && !dynamic_cast<KvVMachine*>(p)) presenter_->ProcessCleared(*p);
+        }
         delete p;
     }
     objects.clear();

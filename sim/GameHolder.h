@@ -78,6 +78,8 @@ public:
     KvHeightField& Ground() const { return ground_; }
     ProcessScheduler& Scheduler() const { return scheduler_; }
     KvBattlePresenter* Presenter() const { return presenter_; }
+    // The message of the last set-up that failed (also shown through the presenter).
+    const KvString& SetupError() const { return setupError_; }
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
 
     std::array<RobotChoice, kMaxRobots> choices;
@@ -98,6 +100,7 @@ private:
     KvHeightField& ground_;
     KvBattlePresenter* presenter_;
     RobotGeometry geometry_;
+    KvString setupError_;
     std::atomic<double> battleTime_{0};
     std::atomic<int> deaths_{0};  // robots retired since the battle was set up
     double battleTimeCarry_ = 0;  // compensation of the running sum of dt
