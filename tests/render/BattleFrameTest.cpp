@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "OffscreenGl.h"
 #include "assets/ResourceStore.h"
 #include "core/Random.h"
 #include "render/BattleShot.h"
@@ -27,27 +28,8 @@ constexpr int32_t kWidth = 950, kHeight = 600, kViewSize = 150;
 const std::string kRobots = KV_TEST_ROBOTS;
 const std::string kSampleRobots = KV_SAMPLE_ROBOTS;
 
-// One context and one set of textures for the whole run; the textures go first at exit,
-// while the context still exists.
-struct Gpu {
-    OffscreenContext context;
-    bool ready = false;
-    ResourceStore store;
-    KvTextureSet textures;
-    bool loaded = false;
-    Gpu() {
-        ready = context.Create(kWidth, kHeight);
-        if (!ready) return;
-        store.Mount(KV_GAME_ARCHIVE);
-        loaded = store.LoadAll();
-        if (loaded) textures.Create(store);
-    }
-};
-
-Gpu& TheGpu() {
-    static Gpu gpu;
-    return gpu;
-}
+using Gpu = test::GameGpu;
+Gpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
 
 struct Rgb {
     int r, g, b;
