@@ -34,8 +34,8 @@ struct EngineSound {
 
 class KvRobotDrawable : public KvDrawObject, public KvVisObject {
 public:
-    // A linked copy of the part template painted in the robot's colour. now: the clock's
-    // reading when the robot joins, from which the first frame's wheel spin is measured.
+    // A linked copy of the part template painted in the robot's colour. clock gives seconds
+    // (real time in the game); the first frame's wheel spin is measured from its reading now.
     KvRobotDrawable(const KvGLRobot& robot, const KvModelParts& partTemplate, const KvHeightField& ground,
                     const KvTextureSet* textures, std::function<double()> clock);
 
