@@ -12,7 +12,6 @@
 #include "sim/Robot.h"
 #include "sim/RobotGeometry.h"
 #include "sim/Scheduler.h"
-#include "sim/SimulationThread.h"
 
 namespace kv {
 
