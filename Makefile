@@ -2,6 +2,7 @@
 # make test  - install what is missing, build, run every test (plain, under ASan+UBSan and under TSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
 # make bench - build and run the benchmarks
+# make docs  - draw the pictures under docs/ with kolvex-shot
 # make tsan  - build and run every test under ThreadSanitizer
 
 BUILD      ?= build
@@ -13,7 +14,7 @@ FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\#' .ci/packages.txt)
 
-.PHONY: all deps build build-asan build-tsan run test test-plain test-asan test-tsan fuzz bench clean tsan
+.PHONY: all deps build build-asan build-tsan run test test-plain test-asan test-tsan fuzz bench clean tsan docs
 
 all: build
 
@@ -39,6 +40,13 @@ SAMPLE_ROBOTS := robots/sentinel.r robots/hunter.r robots/spiral.r robots/pendul
 run: build
 	@$(BUILD)/tools/kolvexc/kolvexc robots/*.r && echo "All sample robots compile."
 	$(BUILD)/tools/kolvex-battle/kolvex-battle --archive $(BUILD)/Kolvex.kvfs $(SAMPLE_ROBOTS)
+
+SHOT = $(BUILD)/tools/kolvex-shot/kolvex-shot --archive $(BUILD)/Kolvex.kvfs --no-fps
+
+# The pictures are committed as this target draws them: same seed, same bytes.
+docs: build
+	$(SHOT) --seed 7 --at 8 --pitch 0.9 $(SAMPLE_ROBOTS) -o docs/battle.png
+	$(SHOT) --seed 7 --at 30 --yaw 2.4 --pitch 1.47 $(SAMPLE_ROBOTS) -o docs/overhead.png
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -42,13 +42,7 @@ Polygon ClipBy(const Polygon& in, Side side) {
     return out;
 }
 
-// The piece of the square inside the unit cell from (x0, z0), without repeated points.
-Polygon PieceInCell(const Polygon& square, double x0, double z0) {
-    Polygon p = square;
-    p = ClipBy(p, [&](const Vec2& v) { return v.x - x0; });
-    p = ClipBy(p, [&](const Vec2& v) { return x0 + 1 - v.x; });
-    p = ClipBy(p, [&](const Vec2& v) { return v.y - z0; });
-    p = ClipBy(p, [&](const Vec2& v) { return z0 + 1 - v.y; });
+Polygon WithoutRepeats(const Polygon& p) {
     constexpr double kSame = 1e-12;
     Polygon unique;
     for (const Vec2& v : p) {
@@ -58,7 +52,54 @@ Polygon PieceInCell(const Polygon& square, double x0, double z0) {
     return unique;
 }
 
+// The piece of the square inside the unit cell from (x0, z0), without repeated points.
+Polygon PieceInCell(const Polygon& square, double x0, double z0) {
+    Polygon p = square;
+    p = ClipBy(p, [&](const Vec2& v) { return v.x - x0; });
+    p = ClipBy(p, [&](const Vec2& v) { return x0 + 1 - v.x; });
+    p = ClipBy(p, [&](const Vec2& v) { return v.y - z0; });
+    p = ClipBy(p, [&](const Vec2& v) { return z0 + 1 - v.y; });
+    return WithoutRepeats(p);
+}
+
+// The heights at the corners of the ground cell from (x0, z0): hxz.
+struct CellCorners {
+    double h00, h10, h01, h11;
+    CellCorners(const KvHeightField& ground, double x0, double z0)
+        : h00(ground.HeightAt(x0, z0)),
+          h10(ground.HeightAt(x0 + 1, z0)),
+          h01(ground.HeightAt(x0, z0 + 1)),
+          h11(ground.HeightAt(x0 + 1, z0 + 1)) {}
+    // A flat cell: whichever diagonal the ground's quad is split along, it is one plane.
+    bool Planar() const { return std::fabs(h00 + h11 - h10 - h01) < 1e-12; }
+};
+
+// Cuts a piece of a curved cell along both diagonals, so that each part lies within one
+// triangle of the ground's quad however it is split.
+std::vector<Polygon> SplitAlongDiagonals(const Polygon& piece, double x0, double z0) {
+    std::vector<Polygon> parts;
+    for (double s1 : {-1.0, 1.0}) {
+        for (double s2 : {-1.0, 1.0}) {
+            Polygon q = ClipBy(piece, [&](const Vec2& v) { return s1 * ((v.x - x0) - (v.y - z0)); });
+            q = WithoutRepeats(ClipBy(q, [&](const Vec2& v) { return s2 * ((v.x - x0) + (v.y - z0) - 1); }));
+            if (q.size() >= 3) parts.push_back(q);
+        }
+    }
+    return parts;
+}
+
 }  // namespace
+
+double MarkHeightAt(const KvHeightField& ground, double x, double z) {
+    const double x0 = std::floor(x), z0 = std::floor(z), tx = x - x0, tz = z - z0;
+    const CellCorners c(ground, x0, z0);
+    // Split along the diagonal from (0, 0) to (1, 1), and along the other one.
+    const double alongMain = tx >= tz ? c.h00 + tx * (c.h10 - c.h00) + tz * (c.h11 - c.h10)
+                                      : c.h00 + tz * (c.h01 - c.h00) + tx * (c.h11 - c.h01);
+    const double alongOther = tx + tz <= 1 ? c.h00 + tx * (c.h10 - c.h00) + tz * (c.h01 - c.h00)
+                                           : c.h11 + (1 - tx) * (c.h01 - c.h11) + (1 - tz) * (c.h10 - c.h11);
+    return std::max(alongMain, alongOther) + KvTrack::kLift;
+}
 
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners) {
     GroundMesh mesh;
@@ -75,16 +116,22 @@ GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2,
     }
     for (double z0 = std::floor(minZ); z0 <= maxZ; ++z0) {
         for (double x0 = std::floor(minX); x0 <= maxX; ++x0) {
-            Polygon piece = PieceInCell(square, x0, z0);
-            const double area2 = SignedArea2(piece);
-            if (piece.size() < 3 || std::fabs(area2) < 1e-12) continue;
-            if (area2 > 0) std::reverse(piece.begin(), piece.end());
-            const auto first = static_cast<uint32_t>(mesh.vertices.size());
-            for (const Vec2& p : piece) {
-                mesh.vertices.push_back({p.x, ground.HeightAt(p.x, p.y) + KvTrack::kLift, p.y});
-                mesh.texCoords.push_back({(p - corners[0]).Dot(u1) / l1, (p - corners[0]).Dot(u2) / l2});
+            const Polygon piece = PieceInCell(square, x0, z0);
+            const std::vector<Polygon> parts = CellCorners(ground, x0, z0).Planar()
+                                                   ? std::vector<Polygon>{piece}
+                                                   : SplitAlongDiagonals(piece, x0, z0);
+            for (Polygon part : parts) {
+                const double area2 = SignedArea2(part);
+                if (part.size() < 3 || std::fabs(area2) < 1e-12) continue;
+                if (area2 > 0) std::reverse(part.begin(), part.end());
+                const auto first = static_cast<uint32_t>(mesh.vertices.size());
+                for (const Vec2& p : part) {
+                    mesh.vertices.push_back({p.x, MarkHeightAt(ground, p.x, p.y), p.y});
+                    mesh.texCoords.push_back({(p - corners[0]).Dot(u1) / l1, (p - corners[0]).Dot(u2) / l2});
+                }
+                for (uint32_t k = 1; k + 1 < part.size(); ++k)
+                    mesh.indices.insert(mesh.indices.end(), {first, first + k, first + k + 1});
             }
-            for (uint32_t k = 1; k + 1 < piece.size(); ++k) mesh.indices.insert(mesh.indices.end(), {first, first + k, first + k + 1});
         }
     }
     return mesh;

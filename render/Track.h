@@ -20,8 +20,8 @@ class KvHeightField;
 class KvTexture;
 class KvGameHolder;
 
-// A square cut along the ground's unit cells and lifted 0.03 above the ground: triangles
-// facing up, texture coordinates 0..1 along the edges from the first corner to the second
+// A square cut along the ground's unit cells and lifted 0.03 above the ground as drawn:
+// triangles facing up, texture coordinates 0..1 along the edges from the first corner to the second
 // and to the fourth.
 struct GroundMesh {
     std::vector<KvVec3> vertices;
@@ -31,8 +31,12 @@ struct GroundMesh {
 
 // corners[0..3] are (X, Z) scene points going round the square. Cells are visited row by row
 // in Z and left to right in X; each cell's piece is one convex polygon fanned from its first
-// point.
+// point, cut along both diagonals of a cell that is not flat.
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners);
+// The height of a mark at (x, z): 0.03 above the higher of the two planes a curved ground
+// cell may be drawn with (its quad split along either diagonal). Bilinear heights would
+// sink the middle of a mark's triangle below a hump of the drawn ground.
+double MarkHeightAt(const KvHeightField& ground, double x, double z);
 
 // A mark in the scene's track list; its box is a static member of the object tree.
 class KvBaseTrack : public KvBaseTransparent, public KvVisObject {

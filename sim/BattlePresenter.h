@@ -37,6 +37,7 @@
 namespace kv {
 
 class KvGLRobot;
+class KvProcess;
 class KvRocket;
 class KvProcess;
 

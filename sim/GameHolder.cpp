@@ -26,6 +26,7 @@ KvGameHolder::KvGameHolder(ProcessScheduler& scheduler, KvHeightField& ground, K
 KvGameHolder::~KvGameHolder() { Clear(); }
 
 void KvGameHolder::Fail(const KvString& message) {
+    setupError_ = message;
     if (presenter_) presenter_->ShowSetupError(message);
     throw Abandon{};
 }
@@ -44,10 +45,12 @@ bool KvGameHolder::SetupBattle() {
     int enabled = 0;
     for (const RobotChoice& choice : choices) enabled += choice.enabled ? 1 : 0;
     if (enabled < 1) {
-        if (presenter_) presenter_->ShowSetupError("Too few robots for battle");
+        setupError_ = "Too few robots for battle";
+        if (presenter_) presenter_->ShowSetupError(setupError_);
         return false;
     }
 
+    setupError_ = KvString();
     try {
         for (int slot = 0; slot < kMaxRobots; ++slot) {
             const RobotChoice& choice = choices[slot];

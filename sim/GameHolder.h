@@ -84,6 +84,8 @@ public:
     // The presenter for a tick hook: asserts (in debug builds) that the caller may touch
     // the simulation, i.e. runs the tick or no tick can run.
     KvBattlePresenter* Presenter() const;
+    // The message of the last set-up that failed (also shown through the presenter).
+    const KvString& SetupError() const { return setupError_; }
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
 
     std::array<RobotChoice, kMaxRobots> choices;
@@ -115,6 +117,7 @@ private:
     KvHeightField& ground_;
     KvBattlePresenter* presenter_;
     RobotGeometry geometry_;
+    KvString setupError_;
     std::atomic<double> battleTime_{0};
     std::atomic<int> deaths_{0};  // robots retired since the battle was set up
     double battleTimeCarry_ = 0;  // compensation of the running sum of dt

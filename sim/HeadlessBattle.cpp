@@ -13,13 +13,6 @@ namespace kv {
 
 namespace {
 
-// Keeps the set-up message instead of showing it.
-class SetupErrors : public KvBattlePresenter {
-public:
-    void ShowSetupError(const KvString& message) override { error = message; }
-    KvString error;
-};
-
 void Sample(const KvGameHolder& holder, const TraceSink& trace) {
     const double t = holder.BattleTime();
     for (size_t k = 0; k < holder.robots.size(); ++k) {
@@ -49,6 +42,15 @@ private:
 
 bool Decided(const KvGameHolder& holder) { return holder.robots.size() >= 2 && holder.AliveCount() <= 1; }
 
+void Choose(KvGameHolder& holder, const HeadlessBattleOptions& options) {
+    holder.SetGeometry(options.geometry);
+    for (size_t k = 0; k < options.files.size() && k < KvGameHolder::kMaxRobots; ++k) {
+        holder.choices[k].enabled = true;
+        holder.choices[k].colour = static_cast<int32_t>(k);
+        holder.choices[k].path = options.files[k];
+    }
+}
+
 BattleOutcome Collect(const KvGameHolder& holder) {
     BattleOutcome outcome;
     outcome.ok = true;
@@ -69,58 +71,89 @@ BattleOutcome Collect(const KvGameHolder& holder) {
 
 }  // namespace
 
+HeadlessBattle::HeadlessBattle(const HeadlessBattleOptions& options, KvHeightField& ground,
+                               KvBattlePresenter* presenter)
+    : options_(options), timer_(options.dt), scheduler_(&timer_), holder_(scheduler_, ground, presenter) {
+    Choose(holder_, options_);
+}
+
+HeadlessBattle::~HeadlessBattle() {
+    holder_.Clear();
+    scheduler_.Forget(&holder_);
+}
+
+bool HeadlessBattle::SetUp() {
+    // The set-up draws hills and start points, the robots' programs draw later; both start
+    // from the seed.
+    SeedRandom(options_.seed);
+    scheduler_.Add(&holder_, true, true);
+    if (!holder_.SetupBattle()) return false;
+    // Every tick has the same dt, so the machines may run ahead of the battle.
+    for (KvVMachine* machine : holder_.machines) machine->RunAhead();
+    SeedRandom(options_.seed);
+    return true;
+}
+
+bool HeadlessBattle::RunUntil(double time, const std::function<void()>& afterTick) {
+    const auto last = static_cast<int64_t>(std::ceil(time / options_.dt - 1e-9));
+    std::lock_guard ticking(scheduler_.Mutex());  // once, not once per tick
+    while (ticks_ < last && !Decided()) {
+        scheduler_.Tick();
+        ++ticks_;
+        if (afterTick) afterTick();
+    }
+    return !Decided();
+}
+
+bool HeadlessBattle::Decided() const { return kv::Decided(holder_); }
+
+BattleOutcome HeadlessBattle::Outcome() const {
+    BattleOutcome outcome = Collect(holder_);
+    outcome.ticks = ticks_;
+    return outcome;
+}
+
 BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const TraceSink& trace) {
-    FixedTickTimer fixed(options.dt);
-    // Declared before the session, which clears its battle through the scheduler.
-    ProcessScheduler scheduler(options.realtime ? nullptr : &fixed);
-    SimulationThread worker(scheduler);
-    KvHeightField ground;
-    SetupErrors errors;
-    KvGameHolder holder(scheduler, ground, &errors);
-    holder.SetGeometry(options.geometry);
-    for (size_t k = 0; k < options.files.size() && k < KvGameHolder::kMaxRobots; ++k) {
-        holder.choices[k].enabled = true;
-        holder.choices[k].colour = static_cast<int32_t>(k);
-        holder.choices[k].path = options.files[k];
-    }
-
-    // The set-up draws hills and start points from this thread's generator, the robots'
-    // programs from the worker's; both start from the seed.
-    SeedRandom(options.seed);
-    scheduler.Add(&holder, true, true);
-    const bool ready = holder.SetupBattle();
-    if (!ready) {
-        scheduler.Forget(&holder);
-        BattleOutcome failed;
-        failed.error = errors.error;
-        return failed;
-    }
-
-    // After every tick: a trace sample when one is due, and whether to go on.
     TraceSchedule schedule(options.traceEvery);
-    int64_t ticks = 0;
-    auto afterTick = [&] {
-        ++ticks;
+    auto sample = [&](const KvGameHolder& holder) {
         if (trace && schedule.Due(holder.BattleTime())) Sample(holder, trace);
-        return !Decided(holder);
     };
     if (!options.realtime) {
-        // Every tick has the same dt, so the machines may run ahead of the battle.
-        for (KvVMachine* machine : holder.machines) machine->RunAhead();
-        SeedRandom(options.seed);
-        const auto last = static_cast<int64_t>(std::ceil(options.time / options.dt - 1e-9));
-        std::lock_guard ticking(scheduler.Mutex());  // once, not once per tick
-        for (int64_t n = 1; n <= last; ++n) {
-            scheduler.Tick();
-            if (!afterTick()) break;
+        KvHeightField ground;
+        HeadlessBattle battle(options, ground);
+        if (!battle.SetUp()) {
+            BattleOutcome failed;
+            failed.error = battle.Error();
+            return failed;
         }
-    } else {
-        worker.Start(options.seed, [&] { return afterTick() && holder.BattleTime() < options.time; });
-        while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        worker.Stop();
+        battle.RunUntil(options.time, [&] { sample(battle.Holder()); });
+        return battle.Outcome();
     }
+
+    ProcessScheduler scheduler;
+    SimulationThread worker(scheduler);
+    KvHeightField ground;
+    KvGameHolder holder(scheduler, ground);
+    Choose(holder, options);
+    SeedRandom(options.seed);
+    scheduler.Add(&holder, true, true);
+    if (!holder.SetupBattle()) {
+        scheduler.Forget(&holder);
+        BattleOutcome failed;
+        failed.error = holder.SetupError();
+        return failed;
+    }
+    int64_t ticks = 0;
+    worker.Start(options.seed, [&] {
+        ++ticks;
+        sample(holder);
+        return !Decided(holder) && holder.BattleTime() < options.time;
+    });
+    while (!worker.Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    worker.Stop();
     BattleOutcome outcome = Collect(holder);
     outcome.ticks = ticks;
+    holder.Clear();
     scheduler.Forget(&holder);
     return outcome;
 }

@@ -52,16 +52,18 @@ KvMatrix RobotGeometry::BodyFrame(const KvHeightField& ground, Vec2 position, do
             gx,      h0,         gz,         1};
 }
 
+KvMatrix RobotGeometry::TurnTowards(const KvMatrix& world, double radians) {
+    // The part's forward is its local -y, whose world x and z are -world[4] and -world[6].
+    const double theta = radians - std::atan2(world[6], world[4]) + kPi;
+    const double c = std::cos(theta), s = std::sin(theta);
+    return {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
 KvVec3 RobotGeometry::MuzzlePoint(const KvHeightField& ground, Vec2 position, double headingDegrees,
                                   double cannonDegrees) const {
     const KvMatrix body = BodyFrame(ground, position, headingDegrees);
     const KvMatrix turret = Product(body, turretLocal);
-    // The turret's forward is its local -y: turn it about its own z axis until that points
-    // along the cannon direction in the world.
-    const double theta = Radians(cannonDegrees) - std::atan2(turret[6], turret[4]) + kPi;
-    const double c = std::cos(theta), s = std::sin(theta);
-    const KvMatrix turn = {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const KvMatrix muzzle = Product(Product(turret, turn), muzzleLocal);
+    const KvMatrix muzzle = Product(Product(turret, TurnTowards(turret, Radians(cannonDegrees))), muzzleLocal);
     return {muzzle[12], muzzle[13], muzzle[14]};
 }
 

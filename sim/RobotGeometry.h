@@ -30,6 +30,10 @@ struct RobotGeometry {
     // points backwards along the heading, x to the side, z up along the ground's normal.
     static KvMatrix BodyFrame(const KvHeightField& ground, Vec2 position, double headingDegrees);
 
+    // The turn about a part's local z axis that points its forward (local -y) along the
+    // world direction of `radians`, for a part whose world matrix is now `world`.
+    static KvMatrix TurnTowards(const KvMatrix& world, double radians);
+
     // The muzzle in the scene with the turret turned to cannonDegrees, as the robot's frame
     // draws it.
     KvVec3 MuzzlePoint(const KvHeightField& ground, Vec2 position, double headingDegrees,

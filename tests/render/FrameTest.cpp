@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "OffscreenGl.h"
 #include "assets/ResourceStore.h"
 #include "render/Texture.h"
 #include "render/TextureSet.h"
@@ -28,27 +29,8 @@ namespace {
 
 constexpr int32_t kWidth = 950, kHeight = 600;
 
-// One context and one set of textures for the whole run; the textures go first at exit,
-// while its context still exists.
-struct Gpu {
-    OffscreenContext context;
-    bool ready = false;
-    ResourceStore store;
-    KvTextureSet textures;
-    bool loaded = false;
-    Gpu() {
-        ready = context.Create(kWidth, kHeight);
-        if (!ready) return;
-        store.Mount(KV_GAME_ARCHIVE);
-        loaded = store.LoadAll();
-        if (loaded) textures.Create(store);
-    }
-};
-
-Gpu& TheGpu() {
-    static Gpu gpu;
-    return gpu;
-}
+using Gpu = test::GameGpu;
+Gpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
 
 using Rgb = std::array<int, 3>;
 

@@ -2,7 +2,6 @@
 
 #include <epoxy/gl.h>
 
-#include "render/OffscreenContext.h"
 
 namespace kv::test {
 
@@ -17,5 +16,18 @@ OffscreenGl::OffscreenGl() : context_(std::make_unique<OffscreenContext>()) {
 }
 
 OffscreenGl::~OffscreenGl() = default;
+
+GameGpu::GameGpu(const char* archive, int32_t width, int32_t height) {
+    ready = context.Create(width, height);
+    if (!ready) return;
+    store.Mount(archive);
+    loaded = store.LoadAll();
+    if (loaded) textures.Create(store);
+}
+
+GameGpu& TheGameGpu(const char* archive, int32_t width, int32_t height) {
+    static GameGpu gpu(archive, width, height);
+    return gpu;
+}
 
 }  // namespace kv::test

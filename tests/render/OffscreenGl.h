@@ -3,9 +3,9 @@
 
 #include <memory>
 
-namespace kv {
-class OffscreenContext;
-}
+#include "assets/ResourceStore.h"
+#include "render/OffscreenContext.h"
+#include "render/TextureSet.h"
 
 namespace kv::test {
 
@@ -23,6 +23,18 @@ private:
     std::unique_ptr<OffscreenContext> context_;
     bool ready_ = false;
 };
+
+// The game's window-sized offscreen context with the resources of the archive at path, made
+// once per test program; the textures go first at exit, while the context still exists.
+struct GameGpu {
+    GameGpu(const char* archive, int32_t width, int32_t height);
+    OffscreenContext context;
+    bool ready = false;
+    ResourceStore store;
+    KvTextureSet textures;
+    bool loaded = false;
+};
+GameGpu& TheGameGpu(const char* archive, int32_t width = 950, int32_t height = 600);
 
 // What a test prints when there is no context: the tests then fail rather than skip.
 inline constexpr const char* kNoGlContext =

@@ -45,7 +45,8 @@ void ExpectLaidSquare(const KvHeightField& ground, const GroundMesh& m, double s
     EXPECT_NEAR(area, size * size, 1e-9);
     for (size_t i = 0; i < m.vertices.size(); ++i) {
         const KvVec3& v = m.vertices[i];
-        EXPECT_NEAR(v.y, ground.HeightAt(v.x, v.z) + 0.03, 1e-12);
+        EXPECT_NEAR(v.y, MarkHeightAt(ground, v.x, v.z), 1e-12);
+        EXPECT_GE(v.y, ground.HeightAt(v.x, v.z) + 0.03 - 1e-12);
         EXPECT_GE(m.texCoords[i].u, -1e-9);
         EXPECT_LE(m.texCoords[i].u, 1 + 1e-9);
         EXPECT_GE(m.texCoords[i].v, -1e-9);
@@ -81,6 +82,29 @@ TEST(GroundMark, ASquareAcrossCellsIsCutAlongTheCellBordersAndFollowsTheHills) {
     const GroundMesh aligned = LaySquareOnGround(flat, {Vec2{-1, -1}, Vec2{-1, 1}, Vec2{1, 1}, Vec2{1, -1}});
     ExpectLaidSquare(flat, aligned, 2.0);
     EXPECT_EQ(aligned.indices.size(), 4u * 6);
+}
+
+// A curved cell was laid as one piece 0.03 over bilinear heights, and the drawn ground's
+// quad, split along a diagonal, showed through the middle of the mark as a square hole.
+TEST(GroundMark, StaysAboveACurvedCellWhicheverDiagonalTheGroundIsDrawnWith) {
+    KvHeightField saddle;
+    saddle.SetY(20, 21, 0.3);  // (1, 0) and (0, 1) raised: a saddle over the cell at the origin
+    saddle.SetY(21, 20, 0.3);
+    const GroundMesh m = LaySquareOnGround(saddle, {Vec2{0, 0}, Vec2{0, 1}, Vec2{1, 1}, Vec2{1, 0}});
+    ExpectLaidSquare(saddle, m, 1.0);
+    // Sample each triangle of the mark inside; the ground's two possible triangles there.
+    auto splitMain = [](double x, double z) { return 0.3 * std::fabs(x - z); };
+    auto splitOther = [](double x, double z) { return x + z <= 1 ? 0.3 * x + 0.3 * z : 0.3 * (1 - x) + 0.3 * (1 - z); };
+    for (size_t t = 0; t < m.indices.size(); t += 3) {
+        const KvVec3 &a = m.vertices[m.indices[t]], &b = m.vertices[m.indices[t + 1]], &c = m.vertices[m.indices[t + 2]];
+        for (const std::array<double, 3>& w : {std::array<double, 3>{1 / 3.0, 1 / 3.0, 1 / 3.0}, {0.6, 0.2, 0.2},
+                                               {0.2, 0.6, 0.2}, {0.2, 0.2, 0.6}}) {
+            const double x = w[0] * a.x + w[1] * b.x + w[2] * c.x, z = w[0] * a.z + w[1] * b.z + w[2] * c.z;
+            const double y = w[0] * a.y + w[1] * b.y + w[2] * c.y;
+            EXPECT_GE(y, splitMain(x, z) + 0.03 - 1e-12) << x << ", " << z;
+            EXPECT_GE(y, splitOther(x, z) + 0.03 - 1e-12) << x << ", " << z;
+        }
+    }
 }
 
 TEST(GroundMark, FadesAfterEightSecondsAndLeavesTheSceneAtTen) {

@@ -10,27 +10,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "BattleCommand.h"
 #include "BattleReport.h"
 #include "sim/HeadlessBattle.h"
 
 namespace {
 
 using namespace kv;
-
-constexpr int kUsageError = 1;
-constexpr int kSetupError = 2;
-constexpr int kResourceError = 3;
 
 void Usage(std::FILE* out) {
     std::fputs(
@@ -59,127 +51,69 @@ void Usage(std::FILE* out) {
 }
 
 struct Options {
-    HeadlessBattleOptions battle;
-    bool seedGiven = false;
-    bool json = false;
+    BattleCommand command;
     int matches = 0;
     int jobs = 1;
-    std::string archive;
 };
-
-bool ParseNumber(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == 0 && out == out;
-}
-
-bool ParseCount(const char* text, long long lo, long long hi, long long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtoll(text, &end, 10);
-    return end != text && *end == 0 && errno == 0 && out >= lo && out <= hi;
-}
 
 // Returns -1 when the options are fine, else the exit status.
 int Parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        auto fail = [&](const char* what) {
-            std::fprintf(stderr, "kolvex-battle: %s\n", what);
-            return kUsageError;
-        };
+    o.command.program = "kolvex-battle";
+    o.command.usage = Usage;
+    HeadlessBattleOptions& battle = o.command.battle;
+    const int status = ParseBattleCommand(argc, argv, o.command, [&](const std::string& arg, ArgCursor& args) {
         long long n = 0;
         double d = 0;
-        if (arg == "--help" || arg == "-h") {
-            Usage(stdout);
-            return 0;
-        } else if (arg == "--seed") {
-            if (!hasValue || !ParseCount(argv[++i], 0, 4294967295LL, n)) return fail("--seed needs a number 0..4294967295");
-            o.battle.seed = static_cast<uint32_t>(n);
-            o.seedGiven = true;
-        } else if (arg == "--dt") {
-            if (!hasValue || !ParseNumber(argv[++i], d) || !(d > 0 && d <= 0.3))
-                return fail("--dt needs seconds above 0 and at most 0.3");
-            o.battle.dt = d;
-        } else if (arg == "--time") {
-            if (!hasValue || !ParseNumber(argv[++i], d) || !(d >= 0 && d <= 1e7))
-                return fail("--time needs simulated seconds from 0 to 10000000");
-            o.battle.time = d;
+        if (arg == "--time") {
+            if (!ParseNumber(args.Value(), d) || !(d >= 0 && d <= 1e7))
+                return args.Fail("--time needs simulated seconds from 0 to 10000000");
+            battle.time = d;
         } else if (arg == "--trace") {
-            if (!hasValue || !ParseNumber(argv[++i], d) || !(d > 0)) return fail("--trace needs seconds above 0");
-            o.battle.traceEvery = d;
+            if (!ParseNumber(args.Value(), d) || !(d > 0)) return args.Fail("--trace needs seconds above 0");
+            battle.traceEvery = d;
         } else if (arg == "--matches") {
-            if (!hasValue || !ParseCount(argv[++i], 1, 100000000, n)) return fail("--matches needs a count of 1 or more");
+            if (!ParseCount(args.Value(), 1, 100000000, n)) return args.Fail("--matches needs a count of 1 or more");
             o.matches = static_cast<int>(n);
         } else if (arg == "--jobs") {
-            if (!hasValue || !ParseCount(argv[++i], 1, 256, n)) return fail("--jobs needs a count from 1 to 256");
+            if (!ParseCount(args.Value(), 1, 256, n)) return args.Fail("--jobs needs a count from 1 to 256");
             o.jobs = static_cast<int>(n);
-        } else if (arg == "--archive") {
-            if (!hasValue) return fail("--archive needs a path");
-            o.archive = argv[++i];
         } else if (arg == "--realtime") {
-            o.battle.realtime = true;
-        } else if (arg == "--json") {
-            o.json = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "kolvex-battle: unknown option %s\n", arg.c_str());
-            Usage(stderr);
-            return kUsageError;
+            battle.realtime = true;
         } else {
-            o.battle.files.emplace_back(arg.c_str());
+            return -2;
         }
-    }
-    if (o.battle.files.empty() || o.battle.files.size() > 4) {
-        std::fprintf(stderr, "kolvex-battle: give one to four robot files\n");
-        Usage(stderr);
-        return kUsageError;
-    }
-    if (o.matches > 0 && o.battle.traceEvery > 0) {
+        return -1;
+    });
+    if (status >= 0) return status;
+    if (o.matches > 0 && battle.traceEvery > 0) {
         std::fprintf(stderr, "kolvex-battle: --trace shows one battle; leave out --matches\n");
         return kUsageError;
     }
     return -1;
 }
 
-// The archive given, else Kolvex.kvfs here, else beside the program's build folder.
-std::string FindArchive(const std::string& given, const char* argv0) {
-    if (!given.empty()) return given;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists("Kolvex.kvfs", ec)) return "Kolvex.kvfs";
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) exe = argv0;
-    for (fs::path dir = exe.parent_path(); !dir.empty(); dir = dir.parent_path()) {
-        if (fs::exists(dir / "Kolvex.kvfs", ec)) return (dir / "Kolvex.kvfs").string();
-        if (dir == dir.parent_path()) break;
-    }
-    return "Kolvex.kvfs";
-}
-
 int RunOne(const Options& o) {
+    const HeadlessBattleOptions& battle = o.command.battle;
     TraceSink trace;
-    if (o.battle.traceEvery > 0) {
+    if (battle.traceEvery > 0) {
         trace = [](double t, int slot, const RobotValues& v) { std::fputs(TraceJson(t, slot, v).c_str(), stdout); };
     }
-    const BattleOutcome outcome = RunHeadlessBattle(o.battle, trace);
-    if (!outcome.ok) {
-        std::fprintf(stderr, "%s\n", outcome.error.CStr());
-        return kSetupError;
-    }
-    const std::string report = o.json ? BattleJson(o.battle, outcome) : BattleText(o.battle, outcome);
+    const BattleOutcome outcome = RunHeadlessBattle(battle, trace);
+    if (!outcome.ok) return ReportSetupError(outcome.error);
+    const std::string report = o.command.json ? BattleJson(battle, outcome) : BattleText(battle, outcome);
     std::fputs(report.c_str(), stdout);
     return 0;
 }
 
 int RunMatches(const Options& o) {
+    const HeadlessBattleOptions& base = o.command.battle;
     std::vector<BattleOutcome> outcomes(static_cast<size_t>(o.matches));
     std::atomic<int> next{0}, done{0};
     std::atomic<bool> failed{false};
     auto work = [&] {
         for (int k; !failed.load() && (k = next.fetch_add(1)) < o.matches;) {
-            HeadlessBattleOptions battle = o.battle;
-            battle.seed = o.battle.seed + static_cast<uint32_t>(k);
+            HeadlessBattleOptions battle = base;
+            battle.seed = base.seed + static_cast<uint32_t>(k);
             outcomes[static_cast<size_t>(k)] = RunHeadlessBattle(battle);
             if (!outcomes[static_cast<size_t>(k)].ok) failed.store(true);
             done.fetch_add(1);
@@ -209,15 +143,12 @@ int RunMatches(const Options& o) {
     progress.join();
 
     MatchTable table;
-    table.firstSeed = o.battle.seed;
+    table.firstSeed = base.seed;
     for (const BattleOutcome& outcome : outcomes) {
-        if (!outcome.ok) {
-            std::fprintf(stderr, "%s\n", outcome.error.CStr());
-            return kSetupError;
-        }
+        if (!outcome.ok) return ReportSetupError(outcome.error);
     }
     for (const BattleOutcome& outcome : outcomes) table.Count(outcome);
-    const std::string report = o.json ? table.Json(o.battle) : table.Text(o.battle);
+    const std::string report = o.command.json ? table.Json(base) : table.Text(base);
     std::fputs(report.c_str(), stdout);
     return 0;
 }
@@ -231,13 +162,6 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
-    if (!o.seedGiven) o.battle.seed = static_cast<uint32_t>(std::time(nullptr));
-
-    KvString error;
-    const std::string archive = FindArchive(o.archive, argv[0]);
-    if (!LoadRobotGeometry(archive.c_str(), o.battle.geometry, error)) {
-        std::fprintf(stderr, "kolvex-battle: %s\n", error.CStr());
-        return kResourceError;
-    }
+    if (const int status = PrepareBattle(o.command, argv[0]); status >= 0) return status;
     return o.matches > 0 ? RunMatches(o) : RunOne(o);
 }

@@ -1,0 +1,97 @@
+#pragma once
+// The game's side of the battle presenter: robots and shells into and out of the scene, one
+// robot view per robot, explosion marks on the ground, engine, shell and collision sounds.
+// Effects and debris come with their own drawing.
+//
+// Threads and locks:
+// - RobotAdded and RobotCleared run on the main thread with the scheduler paused; RobotDied,
+//   Collision, ShellFired, ShellExploded and Explosion on the simulation thread inside a
+//   tick (scheduler mutex held); ShellCleared and ProcessCleared on the main thread in Clear.
+// - The presenter's own tables (robot and shell drawables) are guarded by the scene lock,
+//   which every hook takes before the sound lock (the sound system's calls take it).
+// - Drawables are destroyed under the scene lock, so no frame is drawing them; their
+//   destructors touch no OpenGL.
+// - A presenter without a sound system (tools, tests) plays nothing and draws no random
+//   numbers, so drawing never changes a battle.
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "render/RobotDrawable.h"
+#include "render/ShellDrawable.h"
+#include "render/View.h"
+#include "sim/BattlePresenter.h"
+
+namespace kv {
+
+class KvGameHolder;
+class KvHeightField;
+class KvScene;
+class KvSoundBank;
+struct KvSound;
+class KvTextureSet;
+class ResourceStore;
+class SoundSystem;
+
+class KvScenePresenter : public KvBattlePresenter {
+public:
+    static constexpr double kMarkSize = 3.0;
+
+    // The scene, the ground the battle stands on and the loaded resources outlive the
+    // presenter. textures may be null (nothing is drawn textured).
+    KvScenePresenter(KvScene& scene, const KvHeightField& ground, const ResourceStore& store,
+                     const KvTextureSet* textures);
+    ~KvScenePresenter() override;
+    KvScenePresenter(const KvScenePresenter&) = delete;
+    KvScenePresenter& operator=(const KvScenePresenter&) = delete;
+
+    // The session whose marks are handed back to it; call before the battle is set up.
+    void SetHolder(KvGameHolder* holder) { holder_ = holder; }
+    // The sounds to play; none by default.
+    void SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn);
+    // The clock that spins the wheels (seconds); real time by default.
+    void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
+
+    void ShowSetupError(const KvString& message) override { setupError_ = message; }
+    void RobotAdded(KvGLRobot& robot) override;
+    void RobotCleared(KvGLRobot& robot) override;
+    void RobotDied(KvGLRobot& robot) override;
+    void Collision(KvGLRobot& robot, const KvVec3& scenePoint) override;
+    void ShellFired(KvRocket& rocket) override;
+    void ShellExploded(KvRocket& rocket) override;
+    void ShellCleared(KvRocket& rocket) override;
+    void Explosion(const KvVec3& scenePoint, double markRotation) override;
+    void ProcessCleared(KvProcess& process) override;
+
+    const KvString& SetupError() const { return setupError_; }
+    // The robot's drawable while it lives, and its view until the battle is cleared; null
+    // otherwise. Main thread.
+    KvRobotDrawable* RobotDrawable(const KvGLRobot& robot) const;
+    View* RobotView(const KvGLRobot& robot) const;
+
+private:
+    struct RobotShown {
+        std::unique_ptr<View> view;
+        std::unique_ptr<KvRobotDrawable> drawable;
+    };
+    // Out of the scene with its sound stopped; the caller holds the scene lock.
+    void DropRobotDrawable(RobotShown& shown);
+    void DropShell(KvRocket& rocket);
+    const KvSound* Sound(const char* key) const;
+
+    KvScene& scene_;
+    const KvHeightField& ground_;
+    const ResourceStore& store_;
+    const KvTextureSet* textures_;
+    KvGameHolder* holder_ = nullptr;
+    SoundSystem* sound_ = nullptr;
+    const KvSoundBank* bank_ = nullptr;
+    bool soundOn_ = false;
+    std::function<double()> clock_;
+    KvString setupError_;
+    std::map<const KvGLRobot*, RobotShown> robots_;
+    std::map<const KvRocket*, std::unique_ptr<KvShellDrawable>> shells_;
+};
+
+}  // namespace kv

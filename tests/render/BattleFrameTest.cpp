@@ -1,0 +1,257 @@
+// Real battles at fixed seeds drawn offscreen as the game draws them, checked where a player
+// would look: each robot in its colour inside its own view, the panel bars following damage
+// and reload, a scorch mark where a shell exploded, a frozen robot view keeping its picture.
+// With KV_TEST_PICTURES set to a folder, each test also leaves its last picture there.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OffscreenGl.h"
+#include "assets/ResourceStore.h"
+#include "core/Random.h"
+#include "render/BattleShot.h"
+#include "render/OffscreenContext.h"
+#include "render/Picture.h"
+#include "render/TextureSet.h"
+#include "sim/SimulationThread.h"
+
+namespace kv {
+namespace {
+
+constexpr int32_t kWidth = 950, kHeight = 600, kViewSize = 150;
+const std::string kRobots = KV_TEST_ROBOTS;
+const std::string kSampleRobots = KV_SAMPLE_ROBOTS;
+
+using Gpu = test::GameGpu;
+Gpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb At(const Picture& p, int32_t x, int32_t y) {
+    const uint8_t* px = p.At(x, y);
+    return {px[0], px[1], px[2]};
+}
+
+// The bars' tints over the 3D picture.
+bool Reddish(Rgb c) { return c.r - std::max(c.g, c.b) > 60; }
+bool Greenish(Rgb c) { return c.g - std::max(c.r, c.b) > 60; }
+using Tint = bool (*)(Rgb);
+// The robot colours as they look lit on screen; the dark grass is only faintly green.
+bool RobotRed(Rgb c) { return c.r - std::max(c.g, c.b) > 40; }
+bool RobotGreen(Rgb c) { return c.g > 70 && c.g - std::max(c.r, c.b) > 25; }
+bool RobotBlue(Rgb c) { return c.b - std::max(c.r, c.g) > 40; }
+bool RobotMagenta(Rgb c) { return std::min(c.r, c.b) - c.g > 40; }
+constexpr std::array<Tint, 4> kColourTints{RobotRed, RobotGreen, RobotBlue, RobotMagenta};
+
+// The lower left corner of robot view i (1, 2, ...) in a picture of the whole window.
+std::array<int32_t, 2> ViewCorner(int i) { return {kWidth - kViewSize, kHeight - i * kViewSize}; }
+
+HeadlessBattleOptions Battle(const std::string& folder, std::initializer_list<const char*> files, uint32_t seed) {
+    HeadlessBattleOptions options;
+    for (const char* f : files) options.files.emplace_back((folder + "/" + f).c_str());
+    options.seed = seed;
+    return options;
+}
+
+class BattleFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Gpu& gpu = TheGpu();
+        ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
+        ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
+        ASSERT_TRUE(gpu.context.Resize(kWidth, kHeight));
+    }
+
+    BattleShot& Start(const HeadlessBattleOptions& options, int32_t oneViewActive = 0) {
+        Gpu& gpu = TheGpu();
+        RenderSettings settings;
+        settings.oneViewActive = oneViewActive;
+        shot.reset();
+        shot = std::make_unique<BattleShot>(gpu.context, gpu.store, gpu.textures, WithGeometry(options), settings);
+        shot->Scene().Panels().ShowFrameRate(false);
+        EXPECT_TRUE(shot->SetUp()) << shot->Error().CStr();
+        return *shot;
+    }
+
+    HeadlessBattleOptions WithGeometry(HeadlessBattleOptions options) {
+        options.geometry = RobotGeometry::FromParts(TheGpu().store.RobotParts());
+        return options;
+    }
+
+    Picture Draw() {
+        shot->Render();
+        Picture p = ReadPicture(0, 0, kWidth, kHeight);
+        if (const char* folder = std::getenv("KV_TEST_PICTURES")) {
+            const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+            WritePng(p, std::string(folder) + "/" + test->name() + ".png");
+        }
+        return p;
+    }
+
+    std::unique_ptr<BattleShot> shot;
+};
+
+TEST_F(BattleFrame, ShowsEachRobotInItsColourInsideItsOwnView) {
+    BattleShot& battle = Start(Battle(kSampleRobots, {"hunter.r", "pendulum.r", "sentinel.r", "spiral.r"}, 3));
+    battle.RunUntil(5);
+    const Picture p = Draw();
+    for (int robot = 0; robot < 4; ++robot) {
+        // The follow camera looks at a point just above the robot, in the view's middle,
+        // between the dials and right of the speed label.
+        const auto [x0, y0] = ViewCorner(robot + 1);
+        std::array<int, 4> counts{};
+        for (int32_t y = y0 + 62; y < y0 + 90; ++y)
+            for (int32_t x = x0 + 66; x < x0 + 86; ++x)
+                for (int c = 0; c < 4; ++c) counts[c] += kColourTints[c](At(p, x, y)) ? 1 : 0;
+        EXPECT_GT(counts[robot], 20) << "robot " << robot;
+        EXPECT_EQ(*std::max_element(counts.begin(), counts.end()), counts[robot]) << "robot " << robot;
+    }
+}
+
+// Scanning a bar's row from the view's right edge, the first pixel of the bar's tint marks
+// its end: labels over the bar are white and black, and the bar is drawn left to right.
+int32_t BarEnd(const Picture& p, int view, double rowY, Tint tint) {
+    const auto [x0, y0] = ViewCorner(view);
+    const auto y = static_cast<int32_t>(y0 + (rowY + 1) / 2 * kViewSize);
+    for (int32_t x = x0 + kViewSize - 1; x >= x0; --x)
+        if (tint(At(p, x, y))) return x;
+    return x0 - 1;
+}
+
+TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {
+    // The blue robot shells its own feet every 1.5 s: 10 damage a shot.
+    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r", "selfharm.r"}, 5));
+    const auto [x0, y0] = ViewCorner(3);
+    for (double t : {4.6, 6.2}) {
+        battle.RunUntil(t);
+        const Picture p = Draw();
+        const RobotValues v = battle.Holder().robots[2]->Values();
+        ASSERT_GT(v.damage, 0);
+        ASSERT_GT(v.reloadTimer, 0);
+        for (const PanelBar& bar : PanelBars(v)) {
+            if (bar.label == std::string("Speed")) continue;
+            const Tint tint = bar.r > 0 ? Reddish : Greenish;
+            const double end = x0 + (bar.x2 + 1) / 2 * kViewSize;
+            const int32_t found = BarEnd(p, 3, (bar.y1 + bar.y2) / 2, tint);
+            EXPECT_NEAR(found, end, 2) << bar.label << " at " << t << " s";
+        }
+    }
+    // The damage bar grew by one shot and the cannon bar shrank as it reloaded.
+    EXPECT_EQ(battle.Holder().robots[2]->Values().damage, 40);
+}
+
+TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
+    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "selfharm.r"}, 9));
+    battle.RunUntil(1.4);  // before the first shot
+    const Picture before = Draw();
+    battle.RunUntil(1.6);  // the first shell burst at the robot's feet
+    const Picture after = Draw();
+    const RobotValues v = battle.Holder().robots[1]->Values();
+    ASSERT_EQ(v.damage, 10);
+    // Round the robot, well inside the 3 x 3 mark, the green grass turned to soot grey.
+    const Camera& c = battle.MainView().camera;
+    const KvMatrix m = Product(c.projection, c.modelview);
+    const KvVec3 centre = battle.Holder().ScenePoint(v.position);
+    int sooty = 0;
+    for (const KvVec3& offset : {KvVec3{0.4, 0, 0}, KvVec3{-0.4, 0, 0}, KvVec3{0, 0, 0.4}, KvVec3{0, 0, -0.4}}) {
+        KvVec3 q = centre + offset;
+        q.y = battle.Holder().Ground().HeightAt(q.x, q.z);
+        const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
+        const auto px = static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * kWidth);
+        const auto py = static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * kHeight);
+        ASSERT_TRUE(px >= 0 && px < kWidth - kViewSize && py >= 0 && py < kHeight);
+        const Rgb a = At(before, px, py), b = At(after, px, py);
+        if (a.g > a.r + 5 && b.g <= b.r) ++sooty;
+    }
+    EXPECT_GE(sooty, 3);
+}
+
+// The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
+std::vector<uint8_t> PictureBand(const Picture& p, int view) {
+    const auto [x0, y0] = ViewCorner(view);
+    std::vector<uint8_t> band;
+    for (int32_t y = y0 + 5; y < y0 + 12; ++y)
+        for (int32_t x = x0 + 5; x < x0 + kViewSize; ++x) {
+            const uint8_t* px = p.At(x, y);
+            band.insert(band.end(), px, px + 3);
+        }
+    return band;
+}
+
+TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
+    for (int32_t oneViewActive : {1, 0}) {
+        BattleShot& battle = Start(Battle(kRobots, {"rover.r", "rover.r"}, 4), oneViewActive);
+        battle.RunUntil(2);
+        const Picture first = Draw();
+        battle.RunUntil(3);  // the rovers have driven on
+        const Picture later = Draw();
+        if (oneViewActive == 1) {
+            EXPECT_EQ(PictureBand(first, 1), PictureBand(later, 1));
+            EXPECT_EQ(PictureBand(first, 2), PictureBand(later, 2));
+        } else {
+            EXPECT_NE(PictureBand(first, 1), PictureBand(later, 1));
+        }
+    }
+}
+
+// The game's two threads: the worker runs a battle with shells, marks and deaths as fast as it
+// can while this thread draws frames, then a restart clears the battle with shells in flight.
+TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
+    Gpu& gpu = TheGpu();
+    ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
+    ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
+    FixedTickTimer timer(0.005);
+    ProcessScheduler scheduler(&timer);
+    KvGround ground;
+    KvScene scene;
+    RenderSettings settings;
+    settings.oneViewActive = 0;
+    scene.Init(gpu.context, &ground, &gpu.textures);
+    scene.SetSettings(&settings);
+    View mainView(ViewKind::Main);
+    mainView.SetWindow(&gpu.context);
+    mainView.camera.Orbit(0, 0.7);
+    scene.AddView(&mainView);
+    KvScenePresenter presenter(scene, ground, gpu.store, &gpu.textures);
+    KvGameHolder holder(scheduler, ground, &presenter);
+    presenter.SetHolder(&holder);
+    holder.SetGeometry(RobotGeometry::FromParts(gpu.store.RobotParts()));
+    const char* files[] = {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"};
+    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str())};
+
+    SeedRandom(12);
+    SimulationThread worker(scheduler);
+    worker.Start(12);
+    scheduler.Add(&holder, true, false);
+    auto startBattle = [&] {
+        scheduler.SetPaused(true);
+        scene.Clear();
+        holder.Clear();
+        ground.AttachTree(scene.GroundTree());
+        ASSERT_TRUE(holder.SetupBattle());
+        scheduler.SetPaused(false);
+    };
+    for (int round = 0; round < 2; ++round) {
+        startBattle();
+        // Until both self-shelling robots are dead (their 10th shell, after 15 s), or long.
+        for (int frame = 0; frame < 3000 && holder.AliveCount() > 2; ++frame) scene.Render();
+        if (round == 0) {
+            EXPECT_LE(holder.AliveCount(), 2);
+        }
+    }
+    worker.Stop();
+    scene.Clear();
+    holder.Clear();
+    scheduler.Forget(&holder);
+}
+
+}  // namespace
+}  // namespace kv

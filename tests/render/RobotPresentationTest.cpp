@@ -1,0 +1,188 @@
+// The robot's and the shell's poses in the scene, computed without drawing: the body on
+// level and sloping ground, the follow camera, turret and scanner turned to their world
+// directions, the wheels' spin, the shell in the barrel, and the shell along its arc.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "assets/ResourceStore.h"
+#include "core/Angles.h"
+#include "render/RobotDrawable.h"
+#include "render/ShellDrawable.h"
+#include "render/View.h"
+#include "sim/GameHolder.h"
+#include "sim/Rocket.h"
+
+namespace kv {
+namespace {
+
+void ExpectColumn(const KvMatrix& m, int column, const KvVec3& v, double tolerance = 1e-9) {
+    EXPECT_NEAR(m[4 * column], v.x, tolerance) << "column " << column;
+    EXPECT_NEAR(m[4 * column + 1], v.y, tolerance) << "column " << column;
+    EXPECT_NEAR(m[4 * column + 2], v.z, tolerance) << "column " << column;
+}
+
+// Where a part's forward (its local -y) points in the world, in the ground plane, degrees.
+double WorldDirection(TransformNode& node) {
+    const KvMatrix& w = node.GetWorld();
+    return Degrees(std::atan2(-w[6], -w[4]));
+}
+
+double AngleGap(double a, double b) {
+    const double d = std::fmod(std::fabs(a - b), 360.0);
+    return d > 180 ? 360 - d : d;
+}
+
+class RobotPresentation : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        store_ = new ResourceStore;
+        store_->Mount(KV_GAME_ARCHIVE);
+        loaded_ = store_->LoadGeometry();
+    }
+    static void TearDownTestSuite() {
+        delete store_;
+        store_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(loaded_) << store_->LoadError().CStr(); }
+
+    KvRobotDrawable Drawable(const KvHeightField& ground) {
+        return KvRobotDrawable(robot, store_->RobotParts(), ground, nullptr, [] { return 0.0; });
+    }
+    static RobotValues At(double x, double y, double heading) {
+        RobotValues v;
+        v.position = {x, y};
+        v.heading = heading;
+        return v;
+    }
+
+    static inline ResourceStore* store_ = nullptr;
+    static inline bool loaded_ = false;
+    KvGLRobot robot{"test.r", 2};
+    KvHeightField flat;
+};
+
+TEST_F(RobotPresentation, StandsOnLevelGroundWithItsMeshAxesTurnedToTheHeading) {
+    KvRobotDrawable drawable = Drawable(flat);
+    drawable.Pose(At(500, 500, 0), 0);
+    const KvMatrix& body = drawable.Parts()[KvModelParts::kBody].node.local;
+    ExpectColumn(body, 0, {0, 0, -1});
+    ExpectColumn(body, 1, {-1, 0, 0});
+    ExpectColumn(body, 2, {0, 1, 0});
+
+    drawable.Pose(At(750, 250, 90), 0);
+    ExpectColumn(body, 0, {1, 0, 0});
+    ExpectColumn(body, 1, {0, 0, -1});
+    ExpectColumn(body, 2, {0, 1, 0});
+    ExpectColumn(body, 3, {2.5, 0, -2.5});
+}
+
+TEST_F(RobotPresentation, LeansWithTheSlopeAlongAndAcrossItsHeading) {
+    // The ground rises 0.2 per unit in X and 0.1 per unit in Z.
+    KvHeightField slope;
+    for (int r = 0; r < KvHeightField::kSize; ++r)
+        for (int c = 0; c < KvHeightField::kSize; ++c) slope.SetY(r, c, 0.2 * (c - 20) + 0.1 * (r - 20));
+    KvRobotDrawable drawable = Drawable(slope);
+    drawable.Pose(At(500, 500, 0), 0);
+    const KvMatrix& body = drawable.Parts()[KvModelParts::kBody].node.local;
+    const KvVec3 forward = Normalised({0.1, 0.02, 0}), side = Normalised({0, 0.01, 0.1});
+    ExpectColumn(body, 1, forward * -1);
+    ExpectColumn(body, 0, side * -1);
+    ExpectColumn(body, 2, Cross(side, forward));
+    EXPECT_GT(body[9], 0.97) << "up stays mostly up";
+    ExpectColumn(body, 3, {0, 0, 0});
+}
+
+TEST_F(RobotPresentation, KeepsItsViewsCameraAboveAndBehindTheGroundPoint) {
+    KvHeightField raised;
+    for (int r = 0; r < KvHeightField::kSize; ++r)
+        for (int c = 0; c < KvHeightField::kSize; ++c) raised.SetY(r, c, 0.25);
+    View view(ViewKind::Robot);
+    KvRobotDrawable drawable = Drawable(raised);
+    drawable.SetView(&view);
+    drawable.Pose(At(600, 300, 45), 0);
+    EXPECT_NEAR(view.camera.eye.x, 2.0, 1e-12);
+    EXPECT_NEAR(view.camera.eye.y, 1.95, 1e-12);
+    EXPECT_NEAR(view.camera.eye.z, -3.0, 1e-12);
+    EXPECT_NEAR(view.camera.target.x, 1.0, 1e-12);
+    EXPECT_NEAR(view.camera.target.y, 0.55, 1e-12);
+    EXPECT_NEAR(view.camera.target.z, -2.0, 1e-12);
+}
+
+TEST_F(RobotPresentation, TurnsTurretAndScannerToTheirLastWorldDirectionsWhateverTheHeading) {
+    KvRobotDrawable drawable = Drawable(flat);
+    RobotValues v = At(500, 500, 0);
+    v.cannonDirection = 90;
+    v.scanDirection = 200;
+    for (double heading : {0.0, 35.0, 180.0, 271.0}) {
+        v.heading = heading;
+        drawable.Pose(v, 0);
+        EXPECT_LT(AngleGap(WorldDirection(drawable.Parts()[KvModelParts::kTurret].node), 90), 1e-6) << heading;
+        EXPECT_LT(AngleGap(WorldDirection(drawable.Parts()[KvModelParts::kScannerHead].node), 200), 1e-6) << heading;
+    }
+    // Arena +y is the scene's +z: a cannon at 90 degrees points the barrel there.
+    const KvMatrix& turret = drawable.Parts()[KvModelParts::kTurret].node.GetWorld();
+    EXPECT_NEAR(-turret[6], 1, 1e-9);
+    // A scan of 560 points the same way as 200.
+    v.scanDirection = 560;
+    drawable.Pose(v, 0);
+    EXPECT_LT(AngleGap(WorldDirection(drawable.Parts()[KvModelParts::kScannerHead].node), 200), 1e-6);
+}
+
+TEST_F(RobotPresentation, SpinsTheWheelsWithSpeedAndTimeAndShowsTheShellWhileLoaded) {
+    double now = 0;
+    KvRobotDrawable drawable(robot, store_->RobotParts(), flat, nullptr, [&] { return now; });
+    RobotValues v = At(500, 500, 0);
+    drawable.Pose(v, 0);
+    const KvMatrix before = drawable.Parts()[KvModelParts::kWheel1].node.local;
+    drawable.Pose(v, 2.0);  // standing: the wheels keep still
+    EXPECT_EQ(drawable.Parts()[KvModelParts::kWheel1].node.local, before);
+    EXPECT_FALSE(drawable.Parts().shellShown);
+
+    v.speed = 100;
+    v.cannonReady = true;
+    drawable.Pose(v, 2.5);  // half a second at speed 100: 5 radians about the axle
+    const double c = std::cos(5.0), s = std::sin(5.0);
+    const KvMatrix spun = Product(before, {1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1});
+    const KvMatrix& local = drawable.Parts()[KvModelParts::kWheel1].node.local;
+    for (int k = 0; k < 16; ++k) EXPECT_NEAR(local[k], spun[k], 1e-12) << k;
+    EXPECT_TRUE(drawable.Parts().shellShown);
+    EXPECT_TRUE(drawable.Parts().IsDrawn(KvModelParts::kShell));
+}
+
+TEST_F(RobotPresentation, BoundsHoldTheWholeRobotOnTheGround) {
+    KvRobotDrawable drawable = Drawable(flat);
+    drawable.Pose(At(0, 999, 30), 0);
+    EXPECT_NEAR(drawable.bounds.min.y, 0, 0.01);
+    EXPECT_GT(drawable.bounds.max.y, 0.25);
+    EXPECT_LT(drawable.bounds.min.x, -5);
+    EXPECT_GT(drawable.bounds.max.z, 4.99);
+    EXPECT_LT(drawable.bounds.max.x - drawable.bounds.min.x, 0.6);
+}
+
+TEST(ShellPresentation, FollowsItsArcFromTheMuzzleToTheGroundPointingAlongIt) {
+    ProcessScheduler scheduler;
+    KvHeightField ground;
+    KvGameHolder holder(scheduler, ground);
+    // Fired from the ground at (500, 500) towards +x for 400 units: 0.7 high at mid-flight.
+    const KvRocket rocket(holder, 0, {500, 500}, {0, 0, 0}, 0, 400);
+    ASSERT_NEAR(rocket.arcLength, 4, 1e-12);
+    const KvMatrix start = ShellTransform(rocket, 0);
+    ExpectColumn(start, 3, {0, 0, 0});
+    EXPECT_GT(start[1], 0.5) << "it leaves the barrel climbing";
+    const KvMatrix middle = ShellTransform(rocket, 2);
+    ExpectColumn(middle, 3, {2, 0.7, 0});
+    ExpectColumn(middle, 0, {1, 0, 0});
+    ExpectColumn(middle, 1, {0, 0, -1});
+    ExpectColumn(middle, 2, {0, 1, 0});
+    const KvMatrix end = ShellTransform(rocket, 4);
+    ExpectColumn(end, 3, {4, 0, 0});
+    EXPECT_LT(end[1], -0.5) << "and lands diving";
+
+    KvShellDrawable drawable(rocket, nullptr, nullptr);
+    EXPECT_EQ(drawable.Transform(), start);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,107 @@
+#include "BattleCommand.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace kv {
+
+namespace {
+
+// The archive given, else Kolvex.kvfs here, else beside the program's build folder.
+std::string FindArchive(const std::string& given, const char* argv0) {
+    if (!given.empty()) return given;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists("Kolvex.kvfs", ec)) return "Kolvex.kvfs";
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = argv0;
+    for (fs::path dir = exe.parent_path(); !dir.empty(); dir = dir.parent_path()) {
+        if (fs::exists(dir / "Kolvex.kvfs", ec)) return (dir / "Kolvex.kvfs").string();
+        if (dir == dir.parent_path()) break;
+    }
+    return "Kolvex.kvfs";
+}
+
+}  // namespace
+
+int ArgCursor::Fail(const char* what) const {
+    std::fprintf(stderr, "%s: %s\n", program_, what);
+    return kUsageError;
+}
+
+bool ParseNumber(const char* text, double& out) {
+    if (!text) return false;
+    char* end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == 0 && out == out;
+}
+
+bool ParseCount(const char* text, long long lo, long long hi, long long& out) {
+    if (!text) return false;
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtoll(text, &end, 10);
+    return end != text && *end == 0 && errno == 0 && out >= lo && out <= hi;
+}
+
+int ParseBattleCommand(int argc, char** argv, BattleCommand& c, const ToolOption& toolOption) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        ArgCursor args(argc, argv, i, c.program);
+        long long n = 0;
+        double d = 0;
+        if (arg == "--help" || arg == "-h") {
+            c.usage(stdout);
+            return 0;
+        } else if (arg == "--seed") {
+            if (!ParseCount(args.Value(), 0, 4294967295LL, n)) return args.Fail("--seed needs a number 0..4294967295");
+            c.battle.seed = static_cast<uint32_t>(n);
+            c.seedGiven = true;
+        } else if (arg == "--dt") {
+            if (!ParseNumber(args.Value(), d) || !(d > 0 && d <= 0.3))
+                return args.Fail("--dt needs seconds above 0 and at most 0.3");
+            c.battle.dt = d;
+        } else if (arg == "--archive") {
+            const char* path = args.Value();
+            if (!path) return args.Fail("--archive needs a path");
+            c.archive = path;
+        } else if (arg == "--json") {
+            c.json = true;
+        } else if (const int status = toolOption(arg, args); status != -2) {
+            if (status >= 0) return status;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "%s: unknown option %s\n", c.program, arg.c_str());
+            c.usage(stderr);
+            return kUsageError;
+        } else {
+            c.battle.files.emplace_back(arg.c_str());
+        }
+    }
+    if (c.battle.files.empty() || c.battle.files.size() > 4) {
+        std::fprintf(stderr, "%s: give one to four robot files\n", c.program);
+        c.usage(stderr);
+        return kUsageError;
+    }
+    return -1;
+}
+
+int PrepareBattle(BattleCommand& c, const char* argv0) {
+    if (!c.seedGiven) c.battle.seed = static_cast<uint32_t>(std::time(nullptr));
+    KvString error;
+    const std::string archive = FindArchive(c.archive, argv0);
+    if (!LoadRobotGeometry(archive.c_str(), c.battle.geometry, error)) {
+        std::fprintf(stderr, "%s: %s\n", c.program, error.CStr());
+        return kResourceError;
+    }
+    c.archive = archive;
+    return -1;
+}
+
+int ReportSetupError(const KvString& error) {
+    std::fprintf(stderr, "%s\n", error.CStr());
+    return kSetupError;
+}
+
+}  // namespace kv

@@ -1,0 +1,62 @@
+#pragma once
+// What the battle tools (kolvex-battle, kolvex-shot) share on their command line: the robot
+// files, --seed, --dt, --json and --archive, the messages for bad options, and the exit
+// statuses for unreadable robots and archives. Each tool adds its own options.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "sim/HeadlessBattle.h"
+
+namespace kv {
+
+constexpr int kUsageError = 1;
+constexpr int kSetupError = 2;
+constexpr int kResourceError = 3;
+
+struct BattleCommand {
+    const char* program = "";               // the name in messages
+    void (*usage)(std::FILE* out) = nullptr;  // the tool's whole help text
+    HeadlessBattleOptions battle;
+    bool seedGiven = false;
+    bool json = false;
+    std::string archive;
+};
+
+// The arguments as a tool's own options read them.
+class ArgCursor {
+public:
+    ArgCursor(int argc, char** argv, int& index, const char* program)
+        : argc_(argc), argv_(argv), index_(index), program_(program) {}
+    // The option's value, or null when the arguments end.
+    const char* Value() { return index_ + 1 < argc_ ? argv_[++index_] : nullptr; }
+    // Prints "program: what" and gives the bad-options status.
+    int Fail(const char* what) const;
+
+private:
+    int argc_;
+    char** argv_;
+    int& index_;
+    const char* program_;
+};
+
+// A tool's own option: returns -2 when arg is not one of its options, -1 when it took it,
+// else the exit status.
+using ToolOption = std::function<int(const std::string& arg, ArgCursor& args)>;
+
+bool ParseNumber(const char* text, double& out);
+bool ParseCount(const char* text, long long lo, long long hi, long long& out);
+
+// Reads the shared options, the tool's own and the robot files. Returns -1 when they are
+// fine, else the exit status (0 after --help).
+int ParseBattleCommand(int argc, char** argv, BattleCommand& command, const ToolOption& toolOption);
+
+// Seeds from the clock unless --seed was given, finds the archive and loads the robot's
+// geometry from it. Returns -1 when ready, else the exit status after its message.
+int PrepareBattle(BattleCommand& command, const char* argv0);
+
+// The set-up message of a battle that could not start, and its exit status.
+int ReportSetupError(const KvString& error);
+
+}  // namespace kv
