@@ -73,7 +73,7 @@ void KvScenePresenter::DropRobotDrawable(RobotShown& shown) {
     if (!shown.drawable) return;
     scene_.RemoveObject(*shown.drawable, false);
     const EngineSound& engine = shown.drawable->Engine();
-    if (engine.system) engine.system->StopChannelLocked(engine.channel);
+    if (engine.system) engine.system->StopChannel(engine.channel);
     shown.drawable.reset();
 }
 
@@ -110,7 +110,7 @@ void KvScenePresenter::DropShell(KvRocket& rocket) {
     auto it = shells_.find(&rocket);
     if (it == shells_.end()) return;
     scene_.RemoveObject(*it->second, false);
-    if (sound_) sound_->StopChannelLocked(it->second->Channel());
+    if (sound_) sound_->StopChannel(it->second->Channel());
     shells_.erase(it);
 }
 
