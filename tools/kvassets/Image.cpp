@@ -12,6 +12,10 @@ Rgba Mix(Rgba a, Rgba b, double t) {
     return {a.r + (b.r - a.r) * s, a.g + (b.g - a.g) * s, a.b + (b.b - a.b) * s, a.a + (b.a - a.a) * s};
 }
 
+Rgba Scale(Rgba c, double s) {
+    return {static_cast<float>(c.r * s), static_cast<float>(c.g * s), static_cast<float>(c.b * s), c.a};
+}
+
 double Hash(int x, int y, uint32_t seed) {
     uint32_t h = seed * 0x9E3779B1u ^ static_cast<uint32_t>(x) * 0x85EBCA77u ^ static_cast<uint32_t>(y) * 0xC2B2AE3Du;
     h ^= h >> 15;

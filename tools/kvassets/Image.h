@@ -11,6 +11,8 @@ struct Rgba {
     float r = 0, g = 0, b = 0, a = 1;
 };
 Rgba Mix(Rgba a, Rgba b, double t);
+// The colour times s, alpha kept.
+Rgba Scale(Rgba c, double s);
 
 struct Image {
     Image(int w, int h) : width(w), height(h), pixels(static_cast<std::size_t>(w * h)) {}

@@ -210,7 +210,10 @@ Image SplashPicture(const KvModelParts& parts, const TextureSet& textures) {
     r.LookAt({0.2, 0.34, 1.3}, {-0.1, 0.2, 0.0}, 44);
     r.SetFog(Rgba{0.93f, 0.74f, 0.5f, 1}, 9.0);
     std::vector<RenderTri> tris;
-    AddGround(tris, Find(textures, "grass"), 60, 120);
+    // The game's grass is painted bright for its dim ground lighting; this light is full.
+    Image grass = *Find(textures, "grass");
+    for (Rgba& p : grass.pixels) p = Scale(p, 0.55);
+    AddGround(tris, &grass, 60, 120);
     AddRobot(tris, parts, textures, {0.05, 0.45, 195, 160, 130, 0});
     AddRobot(tris, parts, textures, {-0.85, -0.35, 40, 350, 300, 2});
     AddRobot(tris, parts, textures, {0.75, -1.3, 140, 215, 200, 1});

@@ -14,10 +14,6 @@ double Smooth(double e0, double e1, double x) {
     return t * t * (3 - 2 * t);
 }
 
-Rgba Scale(Rgba c, double s) {
-    return {static_cast<float>(c.r * s), static_cast<float>(c.g * s), static_cast<float>(c.b * s), c.a};
-}
-
 // Distance in texels to the nearest line of a grid of cells `cell` texels wide, wrapping.
 double GridDistance(double x, double cell) {
     double f = std::fmod(x, cell);
@@ -69,8 +65,9 @@ void PaintPanels(Image& img, Rgba paint, int cellsX, int cellsY, double wear, ui
 Image GrassTexture(bool dark) {
     Image img(256, 256);
     const uint32_t seed = dark ? 211 : 97;
-    const Rgba base = dark ? Rgba{0.17f, 0.27f, 0.09f, 1} : Rgba{0.28f, 0.45f, 0.14f, 1};
-    const Rgba dry = dark ? Rgba{0.3f, 0.27f, 0.13f, 1} : Rgba{0.5f, 0.5f, 0.2f, 1};
+    // Bright on purpose: the ground's material and lights pass on well under half of it.
+    const Rgba base = dark ? Rgba{0.42f, 0.62f, 0.22f, 1} : Rgba{0.55f, 0.86f, 0.3f, 1};
+    const Rgba dry = dark ? Rgba{0.62f, 0.56f, 0.3f, 1} : Rgba{0.86f, 0.84f, 0.4f, 1};
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x) {
             const double u = x / 256.0, v = y / 256.0;
