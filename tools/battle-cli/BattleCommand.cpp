@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <malloc.h>
 
 namespace kv {
 
@@ -97,6 +98,11 @@ int PrepareBattle(BattleCommand& c, const char* argv0) {
     }
     c.archive = archive;
     return -1;
+}
+
+void KeepFreedMemory() {
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
 int ReportSetupError(const KvString& error) {

@@ -59,4 +59,8 @@ int PrepareBattle(BattleCommand& command, const char* argv0);
 // The set-up message of a battle that could not start, and its exit status.
 int ReportSetupError(const KvString& error);
 
+// Keeps large freed blocks (machine stacks of one battle, the software renderer's buffers)
+// for the next use rather than returning them to the system and faulting them back in.
+void KeepFreedMemory();
+
 }  // namespace kv

@@ -5,7 +5,6 @@
 // One to four robot files take the slots in order (and their colours). The same seed, files
 // and dt give byte-identical output.
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -156,10 +155,7 @@ int RunMatches(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Each battle allocates its machines' stacks anew: keep the memory of the last battle
-    // for the next one rather than returning it to the system and faulting it back in.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    KeepFreedMemory();
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
     if (const int status = PrepareBattle(o.command, argv[0]); status >= 0) return status;

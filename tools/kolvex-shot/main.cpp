@@ -6,8 +6,6 @@
 // same battle); the frame is drawn with the game's scene into an offscreen OpenGL context.
 // Same options and seed give the same picture byte for byte (with --no-fps).
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -207,10 +205,7 @@ int Shoot(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The software renderer allocates and frees large buffers as text and bars flush its
-    // batches: keep that memory rather than returning it to the system and faulting it back.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    KeepFreedMemory();
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
     if (const int status = PrepareBattle(o.command, argv[0]); status >= 0) return status;
