@@ -2,48 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "ToolRun.h"
+
 namespace {
+
+using namespace kv::test;
 
 const std::string kRobots = KV_TEST_ROBOTS;
 
-struct Outcome {
-    std::string out, err;
-    int status = -1;
-};
+Outcome Battle(const std::string& arguments) { return RunTool(KV_KOLVEX_BATTLE, "--archive '" KV_ARCHIVE "' " + arguments); }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-Outcome Battle(const std::string& arguments) {
-    const std::string base = ::testing::TempDir() + "kolvex_battle_" + std::to_string(::getpid());
-    const std::string command = "'" KV_KOLVEX_BATTLE "' --archive '" KV_ARCHIVE "' " + arguments + " >'" + base +
-                                ".out' 2>'" + base + ".err'";
-    const int status = std::system(command.c_str());
-    Outcome run{Slurp(base + ".out"), Slurp(base + ".err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return run;
-}
-
-std::string Robots(std::initializer_list<const char*> names) {
-    std::string s;
-    for (const char* n : names) s += " '" + kRobots + "/" + n + "'";
-    return s;
-}
+std::string Robots(std::initializer_list<const char*> names) { return kv::test::Robots(kRobots, names); }
 
 TEST(KolvexBattle, PrintsTheSameBytesForTheSameSeedFilesAndDt) {
     const std::string battle = " --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"});

@@ -2,43 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 
+#include "ToolRun.h"
+
 namespace {
 
+using namespace kv::test;
+
 const std::string kRobots = KV_TEST_ROBOTS;
-
-struct Outcome {
-    std::string out, err;
-    int status = -1;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Temp(const std::string& name) { return ::testing::TempDir() + "kolvex_shot_" + std::to_string(::getpid()) + "_" + name; }
-
-Outcome RunTool(const std::string& program, const std::string& arguments, const std::string& environment = "") {
-    const std::string base = Temp("run");
-    const std::string command = environment + " '" + program + "' " + arguments + " >'" + base + ".out' 2>'" + base + ".err'";
-    const int status = std::system(command.c_str());
-    Outcome run{Slurp(base + ".out"), Slurp(base + ".err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return run;
-}
 
 Outcome Shot(const std::string& arguments, const std::string& environment = "") {
     return RunTool(KV_KOLVEX_SHOT, "--archive '" KV_ARCHIVE "' " + arguments, environment);
@@ -46,11 +21,7 @@ Outcome Shot(const std::string& arguments, const std::string& environment = "") 
 
 Outcome Battle(const std::string& arguments) { return RunTool(KV_KOLVEX_BATTLE, "--archive '" KV_ARCHIVE "' " + arguments); }
 
-std::string Robots(std::initializer_list<const char*> names) {
-    std::string s;
-    for (const char* n : names) s += " '" + kRobots + "/" + n + "'";
-    return s;
-}
+std::string Robots(std::initializer_list<const char*> names) { return kv::test::Robots(kRobots, names); }
 
 const std::string kFour = Robots({"rover.r", "shooter.r", "hostile.r", "selfharm.r"});
 
