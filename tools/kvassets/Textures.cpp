@@ -66,8 +66,8 @@ Image GrassTexture(bool dark) {
     Image img(256, 256);
     const uint32_t seed = dark ? 211 : 97;
     // Bright on purpose: the ground's material and lights pass on well under half of it.
-    const Rgba base = dark ? Rgba{0.42f, 0.62f, 0.22f, 1} : Rgba{0.55f, 0.86f, 0.3f, 1};
-    const Rgba dry = dark ? Rgba{0.62f, 0.56f, 0.3f, 1} : Rgba{0.86f, 0.84f, 0.4f, 1};
+    const Rgba base = dark ? Rgba{0.34f, 0.52f, 0.18f, 1} : Rgba{0.55f, 0.86f, 0.3f, 1};
+    const Rgba dry = dark ? Rgba{0.52f, 0.47f, 0.25f, 1} : Rgba{0.86f, 0.84f, 0.4f, 1};
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x) {
             const double u = x / 256.0, v = y / 256.0;
