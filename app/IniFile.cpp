@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 namespace kv {
 namespace {
@@ -72,6 +73,13 @@ KvIniFile::LoadResult KvIniFile::Load(const std::string& path) {
     byteOrderMark_ = false;
     partial_ = false;
 
+    // Anything but a plain file (a directory, a pipe that would block) is not a settings file.
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        partial_ = true;
+        return LoadResult::Unreadable;
+    }
     errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {

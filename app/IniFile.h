@@ -20,7 +20,7 @@ public:
     enum class LoadResult {
         Loaded,
         Missing,     // no such file: an empty one
-        Unreadable,  // exists but cannot be read (a directory, no permission): empty
+        Unreadable,  // exists but cannot be read (not a plain file, no permission): empty
         TooLarge,    // longer than kMaxFileBytes: the lines of its first part
     };
 
@@ -32,7 +32,7 @@ public:
     bool Save(const std::string& path) const;
 
     // The value of the first entry of key in a section named section (both in any case),
-    // without surrounding blanks and quotes and without a comment after " ;".
+    // without surrounding blanks and quotes, and without a comment: a ';' or '#' after a blank.
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
     // Rewrites the entry that Get finds as "key=value", or adds it at the end of the first
     // such section, or adds the section at the end of the file.

@@ -4,7 +4,6 @@
 // table and hands the ids of chosen items back to the application.
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace kv {
@@ -46,12 +45,12 @@ inline constexpr MenuItem kMenuItems[] = {
 #undef KV_MENU_ITEM
 };
 
-// The command of a menu id; nothing for an id that no item has.
-constexpr std::optional<MenuCommand> FindMenuCommand(int32_t id) {
+// The item of a menu id; null for an id that no item has.
+constexpr const MenuItem* FindMenuItem(int32_t id) {
     for (const MenuItem& item : kMenuItems) {
-        if (static_cast<int32_t>(item.command) == id) return item.command;
+        if (static_cast<int32_t>(item.command) == id) return &item;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace kv

@@ -25,14 +25,13 @@ MenuItemState SetupItemState(MenuCommand command, const Settings& settings, cons
 }
 
 SetupEffects OnSetupCommand(int32_t id, Settings& settings, const SetupCapabilities& capabilities) {
-    std::optional<MenuCommand> command = FindMenuCommand(id);
+    const MenuItem* item = FindMenuItem(id);
     SetupEffects effects;
-    effects.handled = command && id >= static_cast<int32_t>(MenuCommand::VSync) &&
-                      id <= static_cast<int32_t>(MenuCommand::SoundOn);
-    if (!effects.handled || SetupItemState(*command, settings, capabilities).grayed) return effects;
+    effects.handled = item && item->popup == MenuPopup::Setup;
+    if (!effects.handled || SetupItemState(item->command, settings, capabilities).grayed) return effects;
 
     int32_t oldShadowMode = settings.shadowMode;
-    switch (*command) {
+    switch (item->command) {
     case MenuCommand::VSync:
         settings.vsync = settings.vsync != 0 ? 0 : 1;
         effects.swapInterval = settings.vsync;

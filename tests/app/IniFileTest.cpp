@@ -1,5 +1,7 @@
 #include "app/IniFile.h"
 
+#include <sys/stat.h>
+
 #include <random>
 
 #include "InTempDir.h"
@@ -86,12 +88,16 @@ TEST_F(IniFile, MissingFileIsEmptyAndSavesWithLineFeeds) {
     EXPECT_EQ(ReadFile("none.ini"), "[A]\nk=v\nj=u\n\n[B]\nk=w\n");
 }
 
-TEST_F(IniFile, ADirectoryInPlaceOfTheFileIsUnreadableAndUnwritable) {
-    std::filesystem::create_directory("a.ini");
+TEST_F(IniFile, ADirectoryOrAPipeInPlaceOfTheFileIsUnreadableAndLeftAlone) {
+    std::filesystem::create_directory("dir.ini");
+    ASSERT_EQ(mkfifo("pipe.ini", 0600), 0);  // opening it to read would wait for a writer
+    for (const char* name : {"dir.ini", "pipe.ini"}) {
+        KvIniFile file;
+        EXPECT_EQ(file.Load(name), Load::Unreadable) << name;
+        file.Set("A", "k", "v");
+        EXPECT_FALSE(file.Save(name)) << name;
+    }
     KvIniFile file;
-    EXPECT_EQ(file.Load("a.ini"), Load::Unreadable);
-    file.Set("A", "k", "v");
-    EXPECT_FALSE(file.Save("a.ini"));
     EXPECT_FALSE(file.Save("no-such-dir/a.ini"));
 }
 
@@ -109,7 +115,8 @@ TEST_F(IniFile, AHugeFileIsReadInPartAndNeverRewritten) {
 
 TEST_F(IniFile, SurvivesRandomBytes) {
     std::mt19937 random(9);
-    const std::string alphabet = std::string("[]=;#\"' \t\r\nAbKk\xEF\xBB\xBF\xFF", 21) + std::string(1, '\0');
+    static const char kBytes[] = "[]=;#\"' \t\r\nAbKk\xEF\xBB\xBF\xFF";  // and its terminating zero
+    const std::string alphabet(kBytes, sizeof kBytes);
     for (int round = 0; round < 200; ++round) {
         std::string bytes(random() % 2000, '\0');
         for (char& c : bytes) c = alphabet[random() % alphabet.size()];

@@ -29,9 +29,10 @@ TEST(MenuTable, ListsEachPopupInOrderWithItsIdsTextsAndSeparators) {
                             "40009 Shadow stencil |", "40010 One robot view active",
                             "40011 All robot views active |", "40013 Show splash at startup"}));
     EXPECT_EQ(shown[2], (std::vector<std::string>{"40004 About"}));
-    EXPECT_EQ(FindMenuCommand(40013), MenuCommand::ShowSplash);
-    EXPECT_FALSE(FindMenuCommand(40012));
-    EXPECT_FALSE(FindMenuCommand(40005));
+    ASSERT_NE(FindMenuItem(40013), nullptr);
+    EXPECT_EQ(FindMenuItem(40013)->text, "Show splash at startup");
+    EXPECT_EQ(FindMenuItem(40012), nullptr);
+    EXPECT_EQ(FindMenuItem(40005), nullptr);
 }
 
 TEST(SetupItems, CheckMarksFollowTheSettings) {
