@@ -1,0 +1,35 @@
+#pragma once
+// The five choices of the Setup menu that survive between runs, kept in "Config.ini" in the
+// current directory.
+//
+// The file:  section   key              written          missing or unreadable
+//            Render    Shadow           Off|Stencil|Map  Off
+//            Views     OneViewActive    On|Off           On
+//            Render    VSync            On|Off           Off
+//            Setup     ShowSplash       On|Off           On
+//            Sound     Sound            On|Off           On
+// Reading ignores the case of sections, keys and values; writing uses the forms above and
+// keeps every other line of the file.
+
+#include <cstdint>
+
+namespace kv {
+
+struct Settings {
+    static constexpr const char* kFileName = "Config.ini";
+
+    int32_t shadowMode = 0;     // 0 off, 1 stencil volumes, 2 shadow maps
+    int32_t oneViewActive = 1;  // 1: only one robot view is live; 0: all are
+    int32_t vsync = 0;          // the swap interval, 1 or 0
+    bool showSplash = true;
+    bool soundOn = true;
+
+    // Sets all five from the file; what the file lacks, or holds in a form not above, gets
+    // the table's default. Never fails.
+    void Read();
+    // Writes all five into the file. False when it cannot be written, or when it is one that
+    // could be read only in part (too large, unreadable), which is then left as it was.
+    bool Write() const;
+};
+
+}  // namespace kv

@@ -1,0 +1,162 @@
+#include "app/Settings.h"
+
+#include "app/IniFile.h"
+#include "InTempDir.h"
+
+namespace kv {
+namespace {
+
+class SettingsFile : public InTempDir {
+protected:
+    static Settings ReadNow() {
+        Settings settings;
+        settings.shadowMode = 99;  // so that Read must set every field
+        settings.oneViewActive = 99;
+        settings.vsync = 99;
+        settings.showSplash = !settings.showSplash;
+        settings.soundOn = !settings.soundOn;
+        settings.Read();
+        return settings;
+    }
+    static void ExpectDefaults(const Settings& s) {
+        EXPECT_EQ(s.shadowMode, 0);
+        EXPECT_EQ(s.oneViewActive, 1);
+        EXPECT_EQ(s.vsync, 0);
+        EXPECT_TRUE(s.showSplash);
+        EXPECT_TRUE(s.soundOn);
+    }
+};
+
+TEST_F(SettingsFile, MissingFileGivesTheDefaults) { ExpectDefaults(ReadNow()); }
+
+TEST_F(SettingsFile, ReadsEveryKeyIgnoringTheCaseOfSectionsKeysAndValues) {
+    WriteFile(Settings::kFileName,
+              "[RENDER]\nshadow=STENCIL\nvSync=oN\n[views]\nONEVIEWACTIVE=off\n[Setup]\nShowSplash=OFF\n"
+              "[sound]\nsound=Off\n");
+    Settings s = ReadNow();
+    EXPECT_EQ(s.shadowMode, 1);
+    EXPECT_EQ(s.oneViewActive, 0);
+    EXPECT_EQ(s.vsync, 1);
+    EXPECT_FALSE(s.showSplash);
+    EXPECT_FALSE(s.soundOn);
+
+    WriteFile(Settings::kFileName, "[Render]\nShadow=mAp\n");
+    EXPECT_EQ(ReadNow().shadowMode, 2);
+}
+
+TEST_F(SettingsFile, AnUnknownValueOfAPresentKeyReadsAsOff) {
+    WriteFile(Settings::kFileName,
+              "[Render]\nShadow=maps\nVSync=1\n[Views]\nOneViewActive=yes\n[Setup]\nShowSplash=\n"
+              "[Sound]\nSound=on " + std::string(300, 'x') + "\n");
+    Settings s = ReadNow();
+    EXPECT_EQ(s.shadowMode, 0);
+    EXPECT_EQ(s.vsync, 0);
+    EXPECT_EQ(s.oneViewActive, 0);
+    EXPECT_FALSE(s.showSplash);
+    EXPECT_FALSE(s.soundOn);
+}
+
+TEST_F(SettingsFile, WritesAllFiveKeysInOrderWithTheirCapitalisedValues) {
+    Settings s;
+    s.shadowMode = 1;
+    s.vsync = 1;
+    s.oneViewActive = 0;
+    s.showSplash = false;
+    ASSERT_TRUE(s.Write());
+    EXPECT_EQ(ReadFile(Settings::kFileName),
+              "[Render]\nShadow=Stencil\nVSync=On\n\n[Views]\nOneViewActive=Off\n\n[Setup]\nShowSplash=Off\n\n"
+              "[Sound]\nSound=On\n");
+}
+
+TEST_F(SettingsFile, WritesOutOfRangeValuesByTheirRules) {
+    Settings s;
+    s.shadowMode = 7;     // "Off" for anything but 1 and 2
+    s.vsync = 2;          // "On" only for exactly 1
+    s.oneViewActive = 2;  // "On" for any non-zero
+    ASSERT_TRUE(s.Write());
+    KvIniFile file;
+    file.Load(Settings::kFileName);
+    EXPECT_EQ(file.Get("Render", "Shadow"), "Off");
+    EXPECT_EQ(file.Get("Render", "VSync"), "Off");
+    EXPECT_EQ(file.Get("Views", "OneViewActive"), "On");
+}
+
+TEST_F(SettingsFile, EveryCombinationSurvivesARoundTrip) {
+    for (int combination = 0; combination < 48; ++combination) {
+        Settings s;
+        s.shadowMode = combination % 3;
+        s.oneViewActive = combination / 3 % 2;
+        s.vsync = combination / 6 % 2;
+        s.showSplash = combination / 12 % 2;
+        s.soundOn = combination / 24 % 2;
+        ASSERT_TRUE(s.Write());
+        Settings back = ReadNow();
+        EXPECT_EQ(back.shadowMode, s.shadowMode);
+        EXPECT_EQ(back.oneViewActive, s.oneViewActive);
+        EXPECT_EQ(back.vsync, s.vsync);
+        EXPECT_EQ(back.showSplash, s.showSplash);
+        EXPECT_EQ(back.soundOn, s.soundOn);
+    }
+}
+
+TEST_F(SettingsFile, RewritingAForeignFileKeepsItsOtherSectionsKeysAndComments) {
+    WriteFile(Settings::kFileName,
+              "; tuned by hand\r\n"
+              "[Player]\r\n"
+              "Name = Ada\r\n"
+              "\r\n"
+              "[render]\r\n"
+              "SHADOW = STENCIL\r\n"
+              "Gamma = 1.2\r\n"
+              "[SOUND]\r\n"
+              "sound = off ; too loud\r\n");
+    Settings s = ReadNow();
+    EXPECT_EQ(s.shadowMode, 1);
+    EXPECT_FALSE(s.soundOn);
+    ASSERT_TRUE(s.Write());
+    EXPECT_EQ(ReadFile(Settings::kFileName),
+              "; tuned by hand\r\n"
+              "[Player]\r\n"
+              "Name = Ada\r\n"
+              "\r\n"
+              "[render]\r\n"
+              "Shadow=Stencil\r\n"
+              "Gamma = 1.2\r\n"
+              "VSync=Off\r\n"
+              "[SOUND]\r\n"
+              "Sound=Off ; too loud\r\n"
+              "\r\n"
+              "[Views]\r\n"
+              "OneViewActive=On\r\n"
+              "\r\n"
+              "[Setup]\r\n"
+              "ShowSplash=On\r\n");
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeWrittenGivesDefaultsAndAFailedWrite) {
+    std::filesystem::create_directory(Settings::kFileName);
+    ExpectDefaults(ReadNow());
+    EXPECT_FALSE(Settings{}.Write());
+}
+
+TEST_F(SettingsFile, BinaryGarbageGivesTheDefaultsAndIsReplacedOnWrite) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
+    WriteFile(Settings::kFileName, garbage);
+    ExpectDefaults(ReadNow());
+    Settings s;
+    s.vsync = 1;
+    ASSERT_TRUE(s.Write());
+    EXPECT_EQ(ReadNow().vsync, 1);
+}
+
+TEST_F(SettingsFile, AHugeFileIsReadForItsStartAndLeftAsItWas) {
+    std::string huge = "[Render]\nShadow=Map\n" + std::string(KvIniFile::kMaxFileBytes, '=') + "\n";
+    WriteFile(Settings::kFileName, huge);
+    EXPECT_EQ(ReadNow().shadowMode, 2);
+    EXPECT_FALSE(Settings{}.Write());
+    EXPECT_EQ(ReadFile(Settings::kFileName).size(), huge.size());
+}
+
+}  // namespace
+}  // namespace kv
