@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 #include "assets/ResourceStore.h"
 #include "core/Angles.h"
@@ -13,6 +15,7 @@
 #include "render/View.h"
 #include "sim/GameHolder.h"
 #include "sim/Rocket.h"
+#include "sound/SoundSystem.h"
 
 namespace kv {
 namespace {
@@ -76,6 +79,39 @@ TEST_F(RobotPresentation, StandsOnLevelGroundWithItsMeshAxesTurnedToTheHeading) 
     ExpectColumn(body, 1, {0, 0, -1});
     ExpectColumn(body, 2, {0, 1, 0});
     ExpectColumn(body, 3, {2.5, 0, -2.5});
+}
+
+TEST_F(RobotPresentation, TheEnginePlaysAtTheRobotWithAPitchThatFollowsItsSpeed) {
+    // OpenAL Soft's null output is part of every build: a device without a sound card.
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    SoundSystem sound;
+    ASSERT_TRUE(sound.Init()) << "OpenAL Soft's null backend did not open";
+    std::unique_ptr<KvSound> motor = sound.CreateSound(PcmSound{44100, 1, std::vector<int16_t>(44100)});
+    ASSERT_NE(motor, nullptr);
+    const int32_t channel = sound.StartPaused(motor.get(), 0.7f, true);
+    ASSERT_GE(channel, 0);
+    {
+        KvRobotDrawable drawable = Drawable(flat);
+        drawable.SetEngine({&sound, channel, false, 1000});
+        RobotValues v = At(750, 250, 0);
+        v.speed = 40;
+        drawable.Pose(v, 0);
+        SoundSystem::ChannelInfo info = sound.Channel(channel);
+        EXPECT_FLOAT_EQ(info.frequency, 40 * 220.5f);
+        EXPECT_TRUE(info.looping);
+        EXPECT_FALSE(info.paused);
+        EXPECT_NEAR(info.position.x, 2.5, 1e-6);
+        EXPECT_NEAR(info.position.y, 0, 1e-6);
+        EXPECT_NEAR(info.position.z, -2.5, 1e-6);
+
+        v.speed = 0;
+        drawable.Pose(v, 0.1);
+        EXPECT_FLOAT_EQ(sound.Channel(channel).frequency, 0) << "a standing robot's engine is still";
+        EXPECT_TRUE(sound.Channel(channel).looping);
+    }
+    sound.StopChannel(channel);
+    sound.ReleaseSound(*motor);
+    sound.Close();
 }
 
 TEST_F(RobotPresentation, LeansWithTheSlopeAlongAndAcrossItsHeading) {
