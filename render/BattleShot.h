@@ -40,6 +40,8 @@ public:
     void Render() { scene_.Render(); }
 
     KvScene& Scene() { return scene_; }
+    // The settings the scene reads each frame.
+    RenderSettings& Settings() { return settings_; }
     View& MainView() { return mainView_; }
     KvScenePresenter& Presenter() { return presenter_; }
     HeadlessBattle& Battle() { return battle_; }

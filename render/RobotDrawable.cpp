@@ -8,6 +8,7 @@
 #include "core/Random.h"
 #include "render/MeshDraw.h"
 #include "render/Scene.h"
+#include "render/ShadowVolume.h"
 #include "render/View.h"
 #include "sim/HeightField.h"
 #include "sim/RobotGeometry.h"
@@ -115,6 +116,14 @@ void KvRobotDrawable::Draw(KvScene& scene, bool isMainView) {
     DrawTextured(parts_, *textures_);
     glPopMatrix();
     glDisable(GL_TEXTURE_2D);
+}
+
+void KvRobotDrawable::DrawShadowVolume() {
+    if (!visible) return;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    DrawVolumes(parts_);
+    glPopMatrix();
 }
 
 void KvRobotDrawable::UpdateVisibility(VisibilityTree& tree) { tree.Insert(*this); }

@@ -49,6 +49,8 @@ public:
     // Takes this frame's snapshot (the view's, when it has one) and poses the model.
     void PrepareFrame() override;
     void Draw(KvScene& scene, bool isMainView) override;
+    // Each drawn part's shadow volume, when the robot is visible.
+    void DrawShadowVolume() override;
     void UpdateVisibility(VisibilityTree& tree) override;
 
     // Poses the model for values at clock reading now: body frame, follow camera, engine,

@@ -7,6 +7,7 @@
 
 #include "render/GLContext.h"
 #include "render/Ground.h"
+#include "render/ShadowVolume.h"
 
 namespace kv {
 
@@ -265,11 +266,12 @@ void KvScene::DrawObjects() {
     for (KvDrawObject* object : objects_) object->Draw(*this, isMainView_);
 }
 
-// Stencil shadow volumes, main view only; the darkening of the stencilled pixels belongs to
-// the shadow pass.
+// Stencil shadow volumes, main view only, read from the settings every frame so that a
+// change of mode shows at once.
 void KvScene::DrawStencilShadows() {
     if (settings_->shadowMode != 1 || !isMainView_) return;
     for (KvDrawObject* object : objects_) object->DrawShadowVolume();
+    DarkenShadows();
 }
 
 void KvScene::DrawTracks() {

@@ -6,6 +6,7 @@
 #include "assets/ModelParts.h"
 #include "assets/ResourceList.h"
 #include "render/MeshDraw.h"
+#include "render/ShadowVolume.h"
 #include "sim/Rocket.h"
 #include "sound/SoundSystem.h"
 
@@ -20,7 +21,7 @@ KvMatrix ShellTransform(const KvRocket& rocket, double s) {
             up.x,      up.y,      up.z,      0, point.x, point.y, point.z, 1};
 }
 
-KvShellDrawable::KvShellDrawable(const KvRocket& rocket, const KvMesh* mesh, const KvTextureSet* textures)
+KvShellDrawable::KvShellDrawable(const KvRocket& rocket, KvMesh* mesh, const KvTextureSet* textures)
     : rocket_(rocket),
       mesh_(mesh),
       textures_(textures),
@@ -53,6 +54,15 @@ void KvShellDrawable::Draw(KvScene& scene, bool isMainView) {
     DrawTextured(*mesh_);
     glPopMatrix();
     glDisable(GL_TEXTURE_2D);
+}
+
+void KvShellDrawable::DrawShadowVolume() {
+    if (!visible || !mesh_) return;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glMultMatrixd(transform_.data());
+    DrawVolume(*mesh_, lightDirection_);
+    glPopMatrix();
 }
 
 void KvShellDrawable::UpdateVisibility(VisibilityTree& tree) { tree.Insert(*this); }

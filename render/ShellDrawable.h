@@ -27,8 +27,9 @@ KvMatrix ShellTransform(const KvRocket& rocket, double s);
 
 class KvShellDrawable : public KvDrawObject, public KvVisObject {
 public:
-    // mesh and textures may be null: the shell then draws nothing.
-    KvShellDrawable(const KvRocket& rocket, const KvMesh* mesh, const KvTextureSet* textures);
+    // mesh and textures may be null: the shell then draws nothing. The mesh's shadow work
+    // arrays are written while the shell draws its shadow volume.
+    KvShellDrawable(const KvRocket& rocket, KvMesh* mesh, const KvTextureSet* textures);
 
     // The "rocket" sound, started paused by the presenter; the first frame unpauses it.
     void SetSound(SoundSystem* system, int32_t channel) {
@@ -39,6 +40,8 @@ public:
 
     void PrepareFrame() override;
     void Draw(KvScene& scene, bool isMainView) override;
+    // The mesh's shadow volume under the shell's transform, when the shell is visible.
+    void DrawShadowVolume() override;
     void UpdateVisibility(VisibilityTree& tree) override;
 
     const KvMatrix& Transform() const { return transform_; }
@@ -46,7 +49,7 @@ public:
 
 private:
     const KvRocket& rocket_;
-    const KvMesh* mesh_;
+    KvMesh* mesh_;
     const KvTextureSet* textures_;
     const char* textureKey_;
     Material material_;

@@ -148,6 +148,16 @@ TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {
     EXPECT_EQ(battle.Holder().robots[2]->Values().damage, 40);
 }
 
+// Pixel (x, y) of the main view where the ground point at scene (x, z) shows.
+std::array<int32_t, 2> GroundPixel(BattleShot& battle, double x, double z) {
+    const Camera& c = battle.MainView().camera;
+    const KvMatrix m = Product(c.projection, c.modelview);
+    const KvVec3 q{x, battle.Holder().Ground().HeightAt(x, z), z};
+    const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
+    return {static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * kWidth),
+            static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * kHeight)};
+}
+
 TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
     BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "selfharm.r"}, 9));
     battle.RunUntil(1.4);  // before the first shot
@@ -157,21 +167,61 @@ TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
     const RobotValues v = battle.Holder().robots[1]->Values();
     ASSERT_EQ(v.damage, 10);
     // Round the robot, well inside the 3 x 3 mark, the green grass turned to soot grey.
-    const Camera& c = battle.MainView().camera;
-    const KvMatrix m = Product(c.projection, c.modelview);
     const KvVec3 centre = battle.Holder().ScenePoint(v.position);
     int sooty = 0;
     for (const KvVec3& offset : {KvVec3{0.4, 0, 0}, KvVec3{-0.4, 0, 0}, KvVec3{0, 0, 0.4}, KvVec3{0, 0, -0.4}}) {
-        KvVec3 q = centre + offset;
-        q.y = battle.Holder().Ground().HeightAt(q.x, q.z);
-        const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
-        const auto px = static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * kWidth);
-        const auto py = static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * kHeight);
+        const auto [px, py] = GroundPixel(battle, centre.x + offset.x, centre.z + offset.z);
         ASSERT_TRUE(px >= 0 && px < kWidth - kViewSize && py >= 0 && py < kHeight);
         const Rgb a = At(before, px, py), b = At(after, px, py);
         if (a.g > a.r + 5 && b.g <= b.r) ++sooty;
     }
     EXPECT_GE(sooty, 3);
+}
+
+int Brightness(Rgb c) { return c.r + c.g + c.b; }
+
+TEST_F(BattleFrame, StencilShadowsDarkenTheGroundBeyondEachRobotInTheMainViewOnly) {
+    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
+    battle.RunUntil(1.0);
+    const Picture off = Draw();
+    // The frame reads the mode each time it draws: the same moment, now with shadows.
+    battle.Settings().shadowMode = 1;
+    const Picture stencil = Draw();
+    battle.Settings().shadowMode = 0;
+    EXPECT_EQ(Draw().rgba, off.rgba) << "switching back takes effect at once too";
+
+    // The light travels along (1, -1, 1): a robot's shadow lies towards +x and +z of it, and
+    // two metres towards the light the ground is untouched. Robots off the picture's main
+    // part are left out; the first robot stands at its left edge.
+    const auto inMainView = [](std::array<int32_t, 2> p) {
+        return p[0] >= 0 && p[0] < kWidth - kViewSize && p[1] >= 0 && p[1] < kHeight;
+    };
+    int checked = 0;
+    for (int robot = 0; robot < 2; ++robot) {
+        const KvVec3 centre = battle.Holder().ScenePoint(battle.Holder().robots[robot]->Values().position);
+        std::vector<std::array<int32_t, 2>> beyond;
+        for (double d : {0.25, 0.3, 0.35}) beyond.push_back(GroundPixel(battle, centre.x + d, centre.z + d));
+        const auto towards = GroundPixel(battle, centre.x - 2, centre.z - 2);
+        if (!std::all_of(beyond.begin(), beyond.end(), inMainView) || !inMainView(towards)) continue;
+        ++checked;
+        int darker = 0;
+        for (const auto& [x, y] : beyond)
+            if (Brightness(At(stencil, x, y)) < Brightness(At(off, x, y)) * 3 / 4) ++darker;
+        EXPECT_GE(darker, 2) << "robot " << robot;
+        EXPECT_EQ(Brightness(At(stencil, towards[0], towards[1])), Brightness(At(off, towards[0], towards[1])))
+            << "robot " << robot;
+    }
+    EXPECT_GE(checked, 1);
+    // Far from both robots (the picture's top band) and in every robot view, nothing changes.
+    for (int32_t y = kHeight - 40; y < kHeight; ++y)
+        for (int32_t x = 0; x < kWidth - kViewSize; ++x)
+            ASSERT_EQ(Brightness(At(stencil, x, y)), Brightness(At(off, x, y))) << x << ", " << y;
+    for (int view = 1; view <= 2; ++view) {
+        const auto [x0, y0] = ViewCorner(view);
+        for (int32_t y = y0; y < y0 + kViewSize; ++y)
+            for (int32_t x = x0; x < x0 + kViewSize; ++x)
+                ASSERT_EQ(Brightness(At(stencil, x, y)), Brightness(At(off, x, y))) << "view " << view;
+    }
 }
 
 // The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.

@@ -218,6 +218,11 @@ TEST(ShellPresentation, FollowsItsArcFromTheMuzzleToTheGroundPointingAlongIt) {
 
     KvShellDrawable drawable(rocket, nullptr, nullptr);
     EXPECT_EQ(drawable.Transform(), start);
+    // The shell keeps the light's direction in its own frame: turned back, it is (1, -1, 1).
+    const KvVec3 light = TransformDirection(start, drawable.LightDirection());
+    EXPECT_NEAR(light.x, 1, 1e-12);
+    EXPECT_NEAR(light.y, -1, 1e-12);
+    EXPECT_NEAR(light.z, 1, 1e-12);
 }
 
 }  // namespace

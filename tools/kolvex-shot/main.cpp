@@ -44,7 +44,7 @@ void Usage(std::FILE* out) {
         "  --pitch P       main camera's height angle in radians, 0.1..1.47 (default 0.7)\n"
         "  --views one|all only the first frame's robot views live, then frozen as in the\n"
         "                  game's one-view layout (default), or all live every frame\n"
-        "  --shadow off|stencil|map  shadow mode (accepted; shadows are not drawn yet)\n"
+        "  --shadow off|stencil|map  shadow mode (map is accepted and not drawn yet)\n"
         "  --frames K      draw K frames, the battle advancing about 1/60 s between them,\n"
         "                  and print the frame times as the last line\n"
         "  --json          also print the battle report as kolvex-battle --json does, for\n"
