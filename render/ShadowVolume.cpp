@@ -69,7 +69,7 @@ void DrawVolume(KvMesh& mesh, const KvVec3& lightDirection) {
     glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
     glDrawElements(GL_QUADS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, mesh.ShadowIndices().data());
 
-    glCullFace(GL_BACK);
+    // Back-face culling is already the frame's again.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_LIGHTING);
     glDisable(GL_STENCIL_TEST);
