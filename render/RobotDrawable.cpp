@@ -18,9 +18,6 @@ namespace kv {
 
 namespace {
 
-// Follow camera offsets from the robot's ground point, fixed in the world.
-constexpr KvVec3 kEyeOffset{1.0, 1.7, -1.0};
-constexpr KvVec3 kTargetOffset{0, 0.3, 0};
 constexpr double kWheelTurnPerSpeed = 0.1;  // radians per second per unit of speed
 
 // The rotation about a wheel's local x axis (its axle) by phi radians.
@@ -73,10 +70,7 @@ void KvRobotDrawable::Pose(const RobotValues& values, double now) {
     parts_[KvModelParts::kBody].node.local = RobotGeometry::BodyFrame(ground_, values.position, values.heading);
     InvalidateParts();
 
-    if (view_) {
-        view_->camera.eye = ground + kEyeOffset;
-        view_->camera.target = ground + kTargetOffset;
-    }
+    if (view_) view_->FollowRobotAt(ground);
 
     if (engine_.system && engine_.channel >= 0) {
         // A random point of the sound for the first start, so that engines do not beat.

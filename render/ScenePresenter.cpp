@@ -87,10 +87,15 @@ void KvScenePresenter::RobotCleared(KvGLRobot& robot) {
 }
 
 void KvScenePresenter::RobotDied(KvGLRobot& robot) {
-    // The view stays: its panel goes on showing the dead robot.
+    // The view stays: its panel goes on showing the dead robot, and its camera the place
+    // where it died (even when no frame was drawn while it lived).
+    const Vec2 at = robot.Values().position;
+    const double x = SceneX(at.x), z = SceneZ(at.y);
     Locked lock(scene_);
     auto it = robots_.find(&robot);
-    if (it != robots_.end()) DropRobotDrawable(it->second);
+    if (it == robots_.end()) return;
+    DropRobotDrawable(it->second);
+    it->second.view->FollowRobotAt({x, ground_.HeightAt(x, z), z});
 }
 
 void KvScenePresenter::Collision(KvGLRobot& robot, const KvVec3& scenePoint) {

@@ -9,6 +9,19 @@
 
 namespace kv {
 
+namespace {
+
+// Follow camera offsets from the robot's ground point, fixed in the world.
+constexpr KvVec3 kEyeOffset{1.0, 1.7, -1.0};
+constexpr KvVec3 kTargetOffset{0, 0.3, 0};
+
+}  // namespace
+
+void View::FollowRobotAt(const KvVec3& groundPoint) {
+    camera.eye = groundPoint + kEyeOffset;
+    camera.target = groundPoint + kTargetOffset;
+}
+
 View::View(ViewKind kind)
     : picture(static_cast<size_t>(kRobotViewSize) * kRobotViewSize * 4),
       fogStart(kind == ViewKind::Main ? 10.0f : 4.7f),

@@ -36,6 +36,8 @@ public:
     // The robot this view follows (not owned); builds the status-panel geometry.
     void SetRobot(const KvGLRobot* robot);
     const KvGLRobot* Robot() const { return robot_; }
+    // A robot view's camera looks at the robot's ground point from a fixed offset in the world.
+    void FollowRobotAt(const KvVec3& groundPoint);
     const PanelGeometry* Panel() const { return panel_.get(); }
 
     // Robot view i (1, 2, ...) in the column along the right and top edges of a W x H area.

@@ -107,4 +107,15 @@ std::vector<KvFSWriteEntry> GameEntries(const std::set<std::string>& leaveOut) {
     return entries;
 }
 
+GameGeometry& TheGameGeometry(const char* archive) {
+    static GameGeometry geometry;
+    static const bool once = [&] {
+        geometry.store.Mount(archive);
+        geometry.loaded = geometry.store.LoadGeometry();
+        return true;
+    }();
+    (void)once;
+    return geometry;
+}
+
 }  // namespace kv::test

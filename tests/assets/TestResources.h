@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/ResourceStore.h"
 #include "core/KvFS.h"
 
 namespace kv::test {
@@ -22,5 +23,13 @@ std::vector<uint8_t> ModelWithObjects(const std::vector<std::string>& names);
 // An archive with every entry of the resource list, less the entries named in leaveOut
 // (model objects are left out as "robot.3d: NAME" or "debris.3d: NAME").
 std::vector<KvFSWriteEntry> GameEntries(const std::set<std::string>& leaveOut = {});
+
+// The meshes and part tables of the archive at path (the generated game archive), loaded
+// once per test program.
+struct GameGeometry {
+    ResourceStore store;
+    bool loaded = false;
+};
+GameGeometry& TheGameGeometry(const char* archive);
 
 }  // namespace kv::test

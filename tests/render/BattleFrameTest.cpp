@@ -64,10 +64,7 @@ HeadlessBattleOptions Battle(const std::string& folder, std::initializer_list<co
 class BattleFrame : public ::testing::Test {
 protected:
     void SetUp() override {
-        Gpu& gpu = TheGpu();
-        ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
-        ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
-        ASSERT_TRUE(gpu.context.Resize(kWidth, kHeight));
+        ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
     }
 
     BattleShot& Start(const HeadlessBattleOptions& options, int32_t oneViewActive = 0) {
@@ -124,6 +121,23 @@ int32_t BarEnd(const Picture& p, int view, double rowY, Tint tint) {
     for (int32_t x = x0 + kViewSize - 1; x >= x0; --x)
         if (tint(At(p, x, y))) return x;
     return x0 - 1;
+}
+
+// Regression: the view of a robot that died before any frame was drawn showed only sky.
+TEST_F(BattleFrame, ADeadRobotsViewLooksAtWhereItDied) {
+    BattleShot& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4));
+    battle.RunUntil(60);  // the battle stops once selfharm.r has destroyed itself
+    ASSERT_TRUE(battle.Holder().robots[0]->Values().dead);
+    const Picture p = Draw();
+    const auto [x0, y0] = ViewCorner(1);
+    int sky = 0;
+    for (int32_t y = y0; y < y0 + kViewSize; ++y) {
+        for (int32_t x = x0; x < x0 + kViewSize; ++x) {
+            const Rgb c = At(p, x, y);
+            sky += std::abs(c.r - 68) + std::abs(c.g - 209) + std::abs(c.b - 255) < 30 ? 1 : 0;
+        }
+    }
+    EXPECT_LT(sky, kViewSize * kViewSize / 2) << "the ground round the wreck fills the view";
 }
 
 TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {

@@ -59,9 +59,7 @@ class Frame : public ::testing::Test {
 protected:
     void SetUp() override {
         Gpu& gpu = TheGpu();
-        ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
-        ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
-        ASSERT_TRUE(gpu.context.Resize(kWidth, kHeight));
+        ASSERT_TRUE(test::Ready(gpu, kWidth, kHeight));
         scene.Init(gpu.context, &ground, &gpu.textures);
         scene.SetSettings(&settings);
         scene.Panels().ShowFrameRate(false);

@@ -2,7 +2,6 @@
 
 #include <epoxy/gl.h>
 
-
 namespace kv::test {
 
 OffscreenGl::OffscreenGl() : context_(std::make_unique<OffscreenContext>()) {
@@ -28,6 +27,13 @@ GameGpu::GameGpu(const char* archive, int32_t width, int32_t height) {
 GameGpu& TheGameGpu(const char* archive, int32_t width, int32_t height) {
     static GameGpu gpu(archive, width, height);
     return gpu;
+}
+
+::testing::AssertionResult Ready(GameGpu& gpu, int32_t width, int32_t height) {
+    if (!gpu.ready) return ::testing::AssertionFailure() << "no offscreen OpenGL context: " << gpu.context.Error();
+    if (!gpu.loaded) return ::testing::AssertionFailure() << gpu.store.LoadError().CStr();
+    if (!gpu.context.Resize(width, height)) return ::testing::AssertionFailure() << "cannot resize the frame";
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace kv::test

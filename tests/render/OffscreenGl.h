@@ -1,6 +1,8 @@
 #pragma once
 // A current OpenGL context without a window, for the drawing tests.
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 #include "assets/ResourceStore.h"
@@ -35,6 +37,8 @@ struct GameGpu {
     bool loaded = false;
 };
 GameGpu& TheGameGpu(const char* archive, int32_t width = 950, int32_t height = 600);
+// Success when the context and the resources are there and the frame is width x height.
+::testing::AssertionResult Ready(GameGpu& gpu, int32_t width, int32_t height);
 
 // What a test prints when there is no context: the tests then fail rather than skip.
 inline constexpr const char* kNoGlContext =

@@ -17,6 +17,8 @@
 #include "sim/Rocket.h"
 #include "sound/SoundSystem.h"
 
+#include "TestResources.h"
+
 namespace kv {
 namespace {
 
@@ -39,19 +41,11 @@ double AngleGap(double a, double b) {
 
 class RobotPresentation : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        store_ = new ResourceStore;
-        store_->Mount(KV_GAME_ARCHIVE);
-        loaded_ = store_->LoadGeometry();
-    }
-    static void TearDownTestSuite() {
-        delete store_;
-        store_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(loaded_) << store_->LoadError().CStr(); }
+    static ResourceStore& Store() { return test::TheGameGeometry(KV_GAME_ARCHIVE).store; }
+    void SetUp() override { ASSERT_TRUE(test::TheGameGeometry(KV_GAME_ARCHIVE).loaded) << Store().LoadError().CStr(); }
 
     KvRobotDrawable Drawable(const KvHeightField& ground) {
-        return KvRobotDrawable(robot, store_->RobotParts(), ground, nullptr, [] { return 0.0; });
+        return KvRobotDrawable(robot, Store().RobotParts(), ground, nullptr, [] { return 0.0; });
     }
     static RobotValues At(double x, double y, double heading) {
         RobotValues v;
@@ -60,8 +54,6 @@ protected:
         return v;
     }
 
-    static inline ResourceStore* store_ = nullptr;
-    static inline bool loaded_ = false;
     KvGLRobot robot{"test.r", 2};
     KvHeightField flat;
 };
@@ -168,7 +160,7 @@ TEST_F(RobotPresentation, TurnsTurretAndScannerToTheirLastWorldDirectionsWhateve
 
 TEST_F(RobotPresentation, SpinsTheWheelsWithSpeedAndTimeAndShowsTheShellWhileLoaded) {
     double now = 0;
-    KvRobotDrawable drawable(robot, store_->RobotParts(), flat, nullptr, [&] { return now; });
+    KvRobotDrawable drawable(robot, Store().RobotParts(), flat, nullptr, [&] { return now; });
     RobotValues v = At(500, 500, 0);
     drawable.Pose(v, 0);
     const KvMatrix before = drawable.Parts()[KvModelParts::kWheel1].node.local;

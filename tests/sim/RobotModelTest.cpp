@@ -9,25 +9,19 @@
 #include "sim/HeightField.h"
 #include "sim/RobotGeometry.h"
 
+#include "TestResources.h"
+
 namespace kv {
 namespace {
 
 class RobotModel : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        store_ = new ResourceStore;
-        store_->Mount(KV_GAME_ARCHIVE);
-        loaded_ = store_->LoadGeometry();
-    }
-    static void TearDownTestSuite() {
-        delete store_;
-        store_ = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(loaded_) << store_->LoadError().CStr(); }
+    static ResourceStore& Store() { return test::TheGameGeometry(KV_GAME_ARCHIVE).store; }
+    void SetUp() override { ASSERT_TRUE(test::TheGameGeometry(KV_GAME_ARCHIVE).loaded) << Store().LoadError().CStr(); }
 
     // The robot's parts standing on level ground at the arena's centre (the scene's origin).
     KvModelParts Standing(double headingDegrees) const {
-        KvModelParts robot = store_->RobotParts();
+        KvModelParts robot = Store().RobotParts();
         robot[KvModelParts::kBody].node.local = RobotGeometry::BodyFrame(flat_, kCentre, headingDegrees);
         return robot;
     }
@@ -37,8 +31,6 @@ protected:
     }
 
     static constexpr Vec2 kCentre{500, 500};
-    static inline ResourceStore* store_ = nullptr;
-    static inline bool loaded_ = false;
     KvHeightField flat_;
 };
 
@@ -73,7 +65,7 @@ TEST_F(RobotModel, StandsOnItsWheelsAtTheGroundPoint) {
 }
 
 TEST_F(RobotModel, FiresFromTheShellRestingInTheBarrelTowardsTheCannonDirection) {
-    RobotGeometry geometry = RobotGeometry::FromParts(store_->RobotParts());
+    RobotGeometry geometry = RobotGeometry::FromParts(Store().RobotParts());
     // Unturned, the turret faces the heading: the drawn shell is where a shot starts, at the
     // front end of the barrel.
     KvModelParts robot = Standing(0);
@@ -105,7 +97,7 @@ TEST_F(RobotModel, LeavesItsWreckWhereItStood) {
     KvModelParts robot = Standing(heading);
     KvVec3 lo, hi;
     robot.BoundingBox(lo, hi);
-    KvDebrisParts wreck = store_->DebrisParts();
+    KvDebrisParts wreck = Store().DebrisParts();
     wreck.PlaceAndDetach(KvDebrisParts::RootMatrix(0, 0, 0, heading));
     KvVec3 wlo, whi;
     bool first = true;
