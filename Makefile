@@ -1,4 +1,4 @@
-# make run   - install what is missing, build, run a battle of the sample robots
+# make run   - install what is missing, build, open the game with the sample robots fighting
 # make test  - install what is missing, build, run every test (plain, under ASan+UBSan and under TSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
 # make bench - build and run the benchmarks
@@ -37,9 +37,15 @@ build-asan: deps
 
 SAMPLE_ROBOTS := robots/sentinel.r robots/hunter.r robots/spiral.r robots/pendulum.r
 
+# Without a display the same battle is played headless.
 run: build
 	@$(BUILD)/tools/kolvexc/kolvexc robots/*.r && echo "All sample robots compile."
-	$(BUILD)/tools/kolvex-battle/kolvex-battle --archive $(BUILD)/Kolvex.kvfs $(SAMPLE_ROBOTS)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/app/kolvex --archive $(BUILD)/Kolvex.kvfs $(SAMPLE_ROBOTS); \
+	else \
+	  echo "No display: the battle without a window."; \
+	  $(BUILD)/tools/kolvex-battle/kolvex-battle --archive $(BUILD)/Kolvex.kvfs $(SAMPLE_ROBOTS); \
+	fi
 
 SHOT = $(BUILD)/tools/kolvex-shot/kolvex-shot --archive $(BUILD)/Kolvex.kvfs --no-fps
 

@@ -155,7 +155,22 @@ void KvScene::Render() {
 
 ClientSize KvScene::BeginFrame() {
     glDisable(GL_BLEND);
-    return context_->Size();
+    const ClientSize client = context_->Size();
+    if (client.width != drawnSize_.width || client.height != drawnSize_.height) {
+        drawnSize_ = client;
+        // A window system may hand out the resized buffer a frame late: pictures saved then
+        // would hold what lay under the view before, so the robot views draw live and save
+        // again on this frame and the next.
+        renewPictures_ = 2;
+    }
+    if (renewPictures_ > 0) {
+        --renewPictures_;
+        for (size_t i = 1; i < views_.size(); ++i) {
+            views_[i]->active = true;
+            views_[i]->pictureValid = false;
+        }
+    }
+    return client;
 }
 
 // The panels read each robot once per frame, never half-way through a simulation step.

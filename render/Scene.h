@@ -97,6 +97,7 @@ private:
     };
 
     // The steps of Render, in order.
+    // Also renews the robot views' saved pictures when the drawable area changed size.
     ClientSize BeginFrame();
     void SnapshotRobots();
     void InvalidateTransforms();
@@ -134,6 +135,8 @@ private:
     int32_t previousX_ = 0, previousY_ = 0;
     RenderSettings defaultSettings_;
     const RenderSettings* settings_ = &defaultSettings_;
+    ClientSize drawnSize_;   // of the latest frame
+    int renewPictures_ = 0;  // frames left that renew the robot views' pictures
     StatusPanels panels_;
 };
 

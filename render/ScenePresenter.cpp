@@ -48,7 +48,7 @@ KvScenePresenter::~KvScenePresenter() {
 void KvScenePresenter::SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn) {
     sound_ = system;
     bank_ = bank;
-    soundOn_ = soundOn;
+    SetSoundOn(soundOn);
 }
 
 const KvSound* KvScenePresenter::Sound(const char* key) const { return bank_ ? bank_->GetSound(key) : nullptr; }
@@ -60,7 +60,7 @@ void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
     drawable->SetView(view.get());
     if (sound_) {
         const KvSound* motor = Sound("motor");
-        drawable->SetEngine({sound_, sound_->StartPaused(motor, kEngineVolume, soundOn_), false,
+        drawable->SetEngine({sound_, sound_->StartPaused(motor, kEngineVolume, SoundOn()), false,
                              motor ? motor->lengthMs : 0});
     }
     Locked lock(scene_);
@@ -99,12 +99,12 @@ void KvScenePresenter::RobotDied(KvGLRobot& robot) {
 }
 
 void KvScenePresenter::Collision(KvGLRobot& robot, const KvVec3& scenePoint) {
-    if (sound_) sound_->PlayOneShot(Sound("collision"), scenePoint, soundOn_);
+    if (sound_) sound_->PlayOneShot(Sound("collision"), scenePoint, SoundOn());
 }
 
 void KvScenePresenter::ShellFired(KvRocket& rocket) {
     auto drawable = std::make_unique<KvShellDrawable>(rocket, store_.GetMesh("Rocket"), textures_);
-    if (sound_) drawable->SetSound(sound_, sound_->StartPaused(Sound("rocket"), kShellVolume, soundOn_));
+    if (sound_) drawable->SetSound(sound_, sound_->StartPaused(Sound("rocket"), kShellVolume, SoundOn()));
     Locked lock(scene_);
     scene_.AddObject(*drawable, false);
     shells_[&rocket] = std::move(drawable);

@@ -14,6 +14,7 @@
 // - A presenter without a sound system (tools, tests) plays nothing and draws no random
 //   numbers, so drawing never changes a battle.
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,6 +51,9 @@ public:
     void SetHolder(KvGameHolder* holder) { holder_ = holder; }
     // The sounds to play; none by default.
     void SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn);
+    // The player's sound choice, for sounds started from now on (any thread).
+    void SetSoundOn(bool soundOn) { soundOn_.store(soundOn, std::memory_order_relaxed); }
+    bool SoundOn() const { return soundOn_.load(std::memory_order_relaxed); }
     // The clock that spins the wheels (seconds); real time by default.
     void SetClock(std::function<double()> clock) { clock_ = std::move(clock); }
 
@@ -87,7 +91,7 @@ private:
     KvGameHolder* holder_ = nullptr;
     SoundSystem* sound_ = nullptr;
     const KvSoundBank* bank_ = nullptr;
-    bool soundOn_ = false;
+    std::atomic<bool> soundOn_{false};
     std::function<double()> clock_;
     KvString setupError_;
     std::map<const KvGLRobot*, RobotShown> robots_;

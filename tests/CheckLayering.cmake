@@ -1,7 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # cmake -DSOURCE_DIR=<root> -DLAYERS="vm=vm,core|lang=lang,core,vm|..." -P CheckLayering.cmake
 # Fails, naming each one, on every #include "X/..." in a subsystem's folder whose X is another
-# subsystem that it may not use.
+# subsystem that it may not use, and on every Qt header (<Q...>) outside app/.
 string(REPLACE "|" ";" layers "${LAYERS}")
 set(subsystems "")
 foreach(layer ${layers})
@@ -16,6 +16,14 @@ foreach(layer ${layers})
   string(REPLACE "," ";" allowed "${allowed}")
   file(GLOB sources ${SOURCE_DIR}/${name}/*.h ${SOURCE_DIR}/${name}/*.cpp)
   foreach(source ${sources})
+    # Only the application uses the window toolkit.
+    if(NOT name STREQUAL "app")
+      file(STRINGS ${source} qtIncludes REGEX "^[ \t]*#[ \t]*include[ \t]*<Q")
+      if(qtIncludes)
+        file(RELATIVE_PATH where ${SOURCE_DIR} ${source})
+        list(APPEND broken "${where} includes Qt (only app may)")
+      endif()
+    endif()
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^/\"]+/")
     foreach(line ${includes})
       string(REGEX REPLACE "^[^\"]*\"([^/\"]+)/.*" "\\1" used "${line}")

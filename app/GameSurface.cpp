@@ -1,0 +1,96 @@
+#include "app/GameSurface.h"
+
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+
+#include "render/Picture.h"
+
+namespace kv {
+
+namespace {
+QPoint Pixels(const QWindow& window, const QMouseEvent& event) {
+    return (event.position() * window.devicePixelRatio()).toPoint();
+}
+}  // namespace
+
+GameSurface::GameSurface() {
+    setSurfaceType(QSurface::OpenGLSurface);
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(8);
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    setFormat(format);
+}
+
+GameSurface::~GameSurface() {
+    if (context_) context_->doneCurrent();
+}
+
+bool GameSurface::Create(int32_t swapInterval) {
+    QSurfaceFormat format = requestedFormat();
+    format.setSwapInterval(swapInterval);
+    setFormat(format);
+    create();
+    context_ = std::make_unique<QOpenGLContext>();
+    context_->setFormat(format);
+    if (!context_->create()) {
+        error_ = "no OpenGL context can be made for the window";
+        return false;
+    }
+    if (context_->format().stencilBufferSize() < 8) {
+        error_ = "no OpenGL context with a stencil buffer";
+        return false;
+    }
+    if (!context_->makeCurrent(this)) {
+        error_ = "the OpenGL context cannot be made current";
+        return false;
+    }
+    SetUp();
+    return true;
+}
+
+bool GameSurface::MakeCurrent() { return context_ && context_->makeCurrent(this); }
+
+void GameSurface::SwapBuffers() {
+    if (!context_) return;
+    if (!capturePath_.empty()) {
+        const ClientSize size = Size();
+        captureWritten_ = WritePng(ReadPicture(0, 0, size.width, size.height), capturePath_);
+        capturePath_.clear();
+    }
+    context_->swapBuffers(this);
+}
+
+bool GameSurface::RenderToTextureSupported() const {
+    return context_ && (context_->hasExtension("GL_ARB_framebuffer_object") ||
+                        context_->hasExtension("GL_EXT_framebuffer_object"));
+}
+
+ClientSize GameSurface::Size() const {
+    const QSize pixels = size() * devicePixelRatio();
+    return {pixels.width(), pixels.height()};
+}
+
+void GameSurface::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = Pixels(*this, *event);
+    if (event->button() == Qt::LeftButton && onPress) onPress(p.x(), p.y());
+}
+
+void GameSurface::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = Pixels(*this, *event);
+    if (event->button() == Qt::LeftButton && onRelease) onRelease(p.x(), p.y());
+}
+
+void GameSurface::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = Pixels(*this, *event);
+    if (onMove) onMove(p.x(), p.y());
+}
+
+}  // namespace kv

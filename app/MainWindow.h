@@ -1,0 +1,41 @@
+#pragma once
+// The game's main window: the menu bar of the command table and the OpenGL client area.
+// Chosen items and the close request go to the application's handlers.
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+
+#include "app/Menu.h"
+
+class QAction;
+
+namespace kv {
+
+class GameSurface;
+
+class MainWindow : public QMainWindow {
+public:
+    static constexpr int kClientWidth = 950, kClientHeight = 600;
+
+    // Takes the surface into the client area (the window then owns it).
+    explicit MainWindow(GameSurface* surface);
+
+    // Sizes the client area to 950 x 600 and centres the window on the screen.
+    void PlaceCentred();
+    QAction* Action(MenuCommand command) const { return actions_.at(command); }
+    void SetChecked(MenuCommand command, bool checked);
+    void SetEnabled(MenuCommand command, bool enabled);
+
+    std::function<void(int32_t id)> onCommand;
+    std::function<void()> onClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::map<MenuCommand, QAction*> actions_;
+    QWidget* client_ = nullptr;
+};
+
+}  // namespace kv

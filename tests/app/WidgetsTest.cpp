@@ -1,0 +1,244 @@
+// The choose-robots dialog, the splash and about box and the main window's menu, driven as a
+// player drives them.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <thread>
+
+#include "app/ChooseRobotsDialog.h"
+#include "app/GameSurface.h"
+#include "app/MainWindow.h"
+#include "app/SplashWindow.h"
+#include "assets/Image.h"
+#include "core/KvFS.h"
+
+namespace kv {
+namespace {
+
+struct DialogTest : ::testing::Test {
+    ChooseRobotsDialog dialog;
+    int ends = 0;
+    DialogTest() { dialog.onEnd = [this] { ++ends; }; }
+
+    void Choose(int slot, const char* path) {
+        dialog.Check(slot)->setChecked(true);
+        dialog.PathField(slot)->setText(path);
+    }
+};
+
+TEST_F(DialogTest, SlotsStartEmptyAndFollowTheirCheckBoxes) {
+    EXPECT_EQ(dialog.windowTitle(), "Choose robots");
+    for (int slot = 0; slot < 4; ++slot) {
+        EXPECT_FALSE(dialog.choices[slot].enabled);
+        EXPECT_EQ(dialog.choices[slot].colour, slot);
+        EXPECT_FALSE(dialog.Check(slot)->isChecked());
+        EXPECT_FALSE(dialog.PathField(slot)->isEnabled());
+        EXPECT_FALSE(dialog.BrowseButton(slot)->isEnabled());
+        EXPECT_TRUE(dialog.PathField(slot)->isReadOnly());
+    }
+    Choose(2, "/robots/a.r");
+    EXPECT_TRUE(dialog.PathField(2)->isEnabled());
+    EXPECT_TRUE(dialog.BrowseButton(2)->isEnabled());
+    dialog.Check(2)->setChecked(false);
+    EXPECT_FALSE(dialog.PathField(2)->isEnabled());
+    EXPECT_FALSE(dialog.BrowseButton(2)->isEnabled());
+    EXPECT_TRUE(dialog.PathField(2)->text().isEmpty());
+    EXPECT_TRUE(dialog.OkButton()->isDefault());
+}
+
+TEST_F(DialogTest, OkTakesTheFieldsAndEndsAccepted) {
+    dialog.Show();
+    EXPECT_TRUE(dialog.Visible());
+    EXPECT_FALSE(dialog.Accepted());
+    Choose(0, "/robots/a.r");
+    Choose(3, "/robots/b.r");
+    Choose(1, "/robots/c.r");
+    dialog.Check(1)->setChecked(false);  // unchecked: its path is emptied
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(dialog.Accepted());
+    EXPECT_FALSE(dialog.Visible());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.choices[0].enabled);
+    EXPECT_STREQ(dialog.choices[0].path.CStr(), "/robots/a.r");
+    EXPECT_FALSE(dialog.choices[1].enabled);
+    EXPECT_STREQ(dialog.choices[1].path.CStr(), "");
+    EXPECT_FALSE(dialog.choices[2].enabled);
+    EXPECT_TRUE(dialog.choices[3].enabled);
+    EXPECT_STREQ(dialog.choices[3].path.CStr(), "/robots/b.r");
+}
+
+TEST_F(DialogTest, OkWithNothingCheckedStillEndsAccepted) {
+    dialog.Show();
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(dialog.Accepted());
+    for (const RobotChoice& choice : dialog.choices) EXPECT_FALSE(choice.enabled);
+}
+
+TEST_F(DialogTest, CancelAndCloseKeepTheChoicesButNotTheFieldsOfTheLastOk) {
+    dialog.Show();
+    Choose(0, "/robots/a.r");
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+
+    dialog.Show();
+    Choose(0, "/robots/other.r");
+    Choose(2, "/robots/c.r");
+    QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
+    EXPECT_EQ(ends, 2);
+    EXPECT_FALSE(dialog.Accepted());
+    EXPECT_STREQ(dialog.choices[0].path.CStr(), "/robots/a.r");
+    EXPECT_FALSE(dialog.choices[2].enabled);
+    // Shown again without re-initialising: the fields are as the player left them.
+    dialog.Show();
+    EXPECT_EQ(dialog.PathField(0)->text(), "/robots/other.r");
+    EXPECT_TRUE(dialog.Check(2)->isChecked());
+
+    dialog.close();  // the window's close button
+    EXPECT_EQ(ends, 3);
+    EXPECT_FALSE(dialog.Accepted());
+    EXPECT_FALSE(dialog.Visible());
+    EXPECT_STREQ(dialog.choices[0].path.CStr(), "/robots/a.r");
+
+    dialog.Show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(ends, 4);
+    EXPECT_FALSE(dialog.Accepted());
+}
+
+TEST_F(DialogTest, InitialiseShowsTheChoices) {
+    dialog.choices[1] = {true, 1, KvFile("/robots/x.r")};
+    dialog.Initialise();
+    EXPECT_TRUE(dialog.Check(1)->isChecked());
+    EXPECT_EQ(dialog.PathField(1)->text(), "/robots/x.r");
+    EXPECT_TRUE(dialog.BrowseButton(1)->isEnabled());
+    EXPECT_FALSE(dialog.BrowseButton(0)->isEnabled());
+}
+
+// A JPEG archive entry is the game's; here a picture whose top-left pixel differs from the rest.
+TEST(SplashPictureTest, RowsComeTopFirstAndTheVersionIsOurs) {
+    KvImage image;
+    image.width = 2;
+    image.height = 2;
+    image.bitsPerPixel = 24;
+    // Bottom row first: the top-left pixel is the third.
+    image.pixels = {0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0};
+    const QImage picture = SplashPicture(image);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(picture.pixel(0, 1), qRgb(0, 0, 0));
+    EXPECT_TRUE(SplashPicture(KvImage()).isNull());
+
+    EXPECT_TRUE(VersionLine().contains(KV_VERSION));
+    EXPECT_FALSE(VersionLine().contains("http"));
+    EXPECT_FALSE(VersionLine().contains("www"));
+}
+
+struct SplashTest : ::testing::Test {
+    KvFS archive{KV_GAME_ARCHIVE};
+    SplashWindow splash;
+    int aboutEnds = 0;
+    void SetUp() override {
+        ASSERT_TRUE(splash.Create(&archive));
+        splash.onAboutEnd = [this] { ++aboutEnds; };
+    }
+    void Click() { QTest::mouseClick(&splash, Qt::LeftButton, {}, QPoint(10, 10)); }
+};
+
+TEST_F(SplashTest, IsThePictureWithTheVersionLineCentredNearItsBottom) {
+    EXPECT_EQ(splash.size(), splash.Picture().size());
+    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+    KvImage image;
+    KvFSIStream in(&archive, "splash.jpg");
+    ASSERT_TRUE(LoadImage(image, in, ImageFormat::Jpeg));
+    const QImage plain = SplashPicture(image);
+    const QImage& shown = splash.Picture();
+    ASSERT_EQ(plain.size(), shown.size());
+    // Where the line was drawn: its box is centred, its bottom one text height above the edge.
+    QRect drawn;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            if (plain.pixel(x, y) != shown.pixel(x, y)) drawn |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(drawn.isEmpty());
+    const int textHeight = drawn.height();
+    EXPECT_NEAR(drawn.left() + drawn.right(), plain.width(), 2);
+    EXPECT_EQ(drawn.bottom() + 1, plain.height() - textHeight);
+    EXPECT_GT(drawn.width(), 100);
+}
+
+TEST_F(SplashTest, StartUpSplashHidesOnClickWithoutEndingTheAboutBox) {
+    splash.Show(false);
+    EXPECT_TRUE(splash.isVisible());
+    Click();
+    EXPECT_FALSE(splash.isVisible());
+    EXPECT_EQ(aboutEnds, 0);
+}
+
+TEST_F(SplashTest, StartUpSplashHidesAfterItsTimer) {
+    splash.Show(false);
+    splash.StartTimer(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (splash.isVisible() && std::chrono::steady_clock::now() < deadline) QTest::qWait(10);
+    EXPECT_FALSE(splash.isVisible());
+    EXPECT_EQ(aboutEnds, 0);
+}
+
+TEST_F(SplashTest, AboutBoxStaysUntilClickedThenEnds) {
+    splash.Show(true);
+    QTest::qWait(50);
+    EXPECT_TRUE(splash.isVisible());
+    Click();
+    EXPECT_FALSE(splash.isVisible());
+    EXPECT_EQ(aboutEnds, 1);
+}
+
+TEST(SplashCreateTest, FailsWithoutItsPicture) {
+    SplashWindow splash;
+    EXPECT_FALSE(splash.Create(nullptr));
+    KvFS missing("/nonexistent/Kolvex.kvfs");
+    EXPECT_FALSE(splash.Create(&missing));
+}
+
+TEST(MainWindowTest, MenusFollowTheCommandTable) {
+    MainWindow window(new GameSurface);
+    EXPECT_EQ(window.windowTitle(), "Kolvex");
+    const QList<QAction*> popups = window.menuBar()->actions();
+    ASSERT_EQ(popups.size(), 3);
+    EXPECT_EQ(popups[0]->text(), "File");
+    EXPECT_EQ(popups[1]->text(), "Setup");
+    EXPECT_EQ(popups[2]->text(), "Help");
+    QStringList file;
+    for (QAction* a : popups[0]->menu()->actions()) file << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(file, QStringList({"New", "Restart", "-", "Exit"}));
+    QStringList setup;
+    for (QAction* a : popups[1]->menu()->actions()) setup << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(setup, QStringList({"Sound on", "-", "VSync", "-", "Shadow off", "Shadow map", "Shadow stencil", "-",
+                                  "One robot view active", "All robot views active", "-", "Show splash at startup"}));
+
+    std::vector<int32_t> ids;
+    window.onCommand = [&](int32_t id) { ids.push_back(id); };
+    QAction* shadowMap = window.Action(MenuCommand::ShadowMap);
+    shadowMap->trigger();
+    window.Action(MenuCommand::Exit)->trigger();
+    EXPECT_EQ(ids, (std::vector<int32_t>{40008, 40003}));
+    EXPECT_FALSE(shadowMap->isChecked());  // the handler sets the marks from the settings
+
+    bool closed = false;
+    window.onClose = [&] { closed = true; };
+    window.show();
+    window.close();
+    EXPECT_TRUE(closed);
+}
+
+}  // namespace
+}  // namespace kv
