@@ -91,6 +91,8 @@ public:
     // Frames drawn, and seconds from the first frame to the last.
     int64_t Frames() const { return frames_; }
     double FrameSeconds() const { return lastFrame_ - firstFrame_; }
+    // The clock reading of the first frame (PrecisionClock seconds).
+    double FirstFrameTime() const { return firstFrame_; }
 
 private:
     bool Fail(std::string why);

@@ -26,7 +26,8 @@ void Usage(std::FILE* out) {
         "\n"
         "  --quit-after S      close the window S seconds after the first frame\n"
         "  --screenshot FILE   with --quit-after: save the last frame as a PNG\n"
-        "  --frame-stats       on closing, print the frames drawn and their rate\n"
+        "  --frame-stats       on closing, print the time to the first frame, the frames\n"
+        "                      drawn and their rate\n"
         "  --archive PATH      the resource archive (default: Kolvex.kvfs in the current\n"
         "                      folder, else beside the program, else where it is installed)\n"
         "  --version           the version\n"
@@ -108,6 +109,7 @@ int Parse(int argc, char** argv, Command& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const double started = PrecisionClock::Now();
     QApplication application(argc, argv);
     QApplication::setApplicationName("Kolvex");
     QApplication::setApplicationVersion(KV_VERSION);
@@ -126,7 +128,8 @@ int main(int argc, char** argv) {
     app.Shutdown();
     if (command.frameStats) {
         const double seconds = app.FrameSeconds();
-        std::printf("%lld frames in %.2f s: %.1f frames per second\n", static_cast<long long>(app.Frames()), seconds,
+        std::printf("first frame %.0f ms after start; %lld frames in %.2f s: %.1f frames per second\n",
+                    (app.FirstFrameTime() - started) * 1000, static_cast<long long>(app.Frames()), seconds,
                     seconds > 0 ? static_cast<double>(app.Frames() - 1) / seconds : 0.0);
     }
     return status;
