@@ -142,7 +142,10 @@ void App::WaitForWindow() {
     while (PrecisionClock::Now() < deadline) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         const ClientSize size = surface_->Size();
-        if (surface_->isExposed() && size.width == wanted.width && size.height == wanted.height) return;
+        if (surface_->isExposed() && size.width == wanted.width && size.height == wanted.height) {
+            surface_->ShowBlankFrame(kSkyColour[0], kSkyColour[1], kSkyColour[2]);
+            return;
+        }
         QThread::msleep(5);
     }
 }

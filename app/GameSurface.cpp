@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 
 #include "render/Picture.h"
@@ -71,6 +72,14 @@ void GameSurface::SwapBuffers() {
 bool GameSurface::RenderToTextureSupported() const {
     return context_ && (context_->hasExtension("GL_ARB_framebuffer_object") ||
                         context_->hasExtension("GL_EXT_framebuffer_object"));
+}
+
+void GameSurface::ShowBlankFrame(float r, float g, float b) {
+    if (!MakeCurrent()) return;
+    QOpenGLFunctions* gl = context_->functions();
+    gl->glClearColor(r, g, b, 1.0f);
+    gl->glClear(GL_COLOR_BUFFER_BIT);
+    context_->swapBuffers(this);
 }
 
 ClientSize GameSurface::Size() const {

@@ -29,6 +29,9 @@ public:
     // Shadow maps can be drawn: the context has framebuffer objects.
     bool RenderToTextureSupported() const;
 
+    // Clears the window to the colour given and shows it: the window system then hands the
+    // context a buffer of the window's present size.
+    void ShowBlankFrame(float r, float g, float b);
     // The next swapped frame is also written to path as PNG, as drawn.
     void CaptureNextFrame(std::string path) { capturePath_ = std::move(path); }
     // False when the last capture could not be written.

@@ -157,11 +157,12 @@ ClientSize KvScene::BeginFrame() {
     glDisable(GL_BLEND);
     const ClientSize client = context_->Size();
     if (client.width != drawnSize_.width || client.height != drawnSize_.height) {
+        const bool resized = drawnSize_.width > 0;
         drawnSize_ = client;
         // A window system may hand out the resized buffer a frame late: pictures saved then
         // would hold what lay under the view before, so the robot views draw live and save
-        // again on this frame and the next.
-        renewPictures_ = 2;
+        // again on this frame and the next. (New views draw live on their first frame anyway.)
+        if (resized) renewPictures_ = 2;
     }
     if (renewPictures_ > 0) {
         --renewPictures_;
