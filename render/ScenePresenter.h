@@ -14,6 +14,7 @@
 // - A presenter without a sound system (tools, tests) plays nothing and draws no random
 //   numbers, so drawing never changes a battle.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,6 +37,15 @@ class SoundSystem;
 
 class KvScenePresenter : public KvBattlePresenter {
 public:
+    // Makes the presenter a drawn battle uses: this one, or one from a subsystem above that
+    // adds effects. effectsSeed is the battle's seed, for presenters that draw random numbers.
+    using Factory = std::function<std::unique_ptr<KvScenePresenter>(
+        KvScene& scene, const KvHeightField& ground, const ResourceStore& store, const KvTextureSet* textures,
+        uint32_t effectsSeed)>;
+    static std::unique_ptr<KvScenePresenter> Make(KvScene& scene, const KvHeightField& ground,
+                                                  const ResourceStore& store, const KvTextureSet* textures,
+                                                  uint32_t effectsSeed);
+
     static constexpr double kMarkSize = 3.0;
 
     // The scene, the ground the battle stands on and the loaded resources outlive the
@@ -47,7 +57,7 @@ public:
     KvScenePresenter& operator=(const KvScenePresenter&) = delete;
 
     // The session whose marks are handed back to it; call before the battle is set up.
-    void SetHolder(KvGameHolder* holder) { holder_ = holder; }
+    virtual void SetHolder(KvGameHolder* holder) { holder_ = holder; }
     // The sounds to play; none by default.
     void SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn);
     // The clock that spins the wheels (seconds); real time by default.
@@ -69,6 +79,17 @@ public:
     // otherwise. Main thread.
     KvRobotDrawable* RobotDrawable(const KvGLRobot& robot) const;
     View* RobotView(const KvGLRobot& robot) const;
+
+    // Plays the sound of key once at a scene point (nothing without a sound system); returns
+    // its channel or -1. Either thread; takes the sound lock.
+    int32_t PlayOnce(const char* key, const KvVec3& at) const;
+
+protected:
+    KvScene& Scene() const { return scene_; }
+    const KvHeightField& Ground() const { return ground_; }
+    const ResourceStore& Store() const { return store_; }
+    const KvTextureSet* Textures() const { return textures_; }
+    KvGameHolder* Holder() const { return holder_; }
 
 private:
     struct RobotShown {
