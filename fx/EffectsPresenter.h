@@ -34,7 +34,6 @@ public:
 
     // A new battle's seed. Main thread, no tick running.
     void SeedEffects(uint32_t seed) { effects_.random.Seed(seed); }
-    uint32_t EffectsRandomState() const { return effects_.random.State(); }
 
     void SetHolder(KvGameHolder* holder) override;
     void RobotDied(KvGLRobot& robot) override;

@@ -245,7 +245,8 @@ void KvParticles::AddGroundShadow(KvScene& scene, const Particle& p, const Camer
         patch->vertices[k] = {v.x, v.y - KvTrack::kLift + kShadowLift, v.z};
         patch->texCoords[k] = mesh.texCoords[mesh.indices[k]];
     }
-    patch->colour = ColourAt(p.age);
+    // A shadow, whatever the particle's own colour: black at half its opacity.
+    patch->colour = {0, 0, 0, ColourAt(p.age)[3] * kShadowOpacity};
     patch->texture = texture_;
     scene.AddMainTransparent(WindowDepth(camera, at), std::move(patch));
 }

@@ -78,6 +78,7 @@ public:
     static constexpr double kShadowSearchFloor = -0.3125;
     static constexpr double kShadowSearchStep = 0.1;
     static constexpr double kShadowLift = 0.02;
+    static constexpr double kShadowOpacity = 0.5;  // of the particle's own
 
     // An empty system; the kinds set the constants and tracks.
     KvParticles();
@@ -87,7 +88,6 @@ public:
     // system draws from a generator of its own and nobody removes it (tests).
     void SetEffects(KvEffects* effects) { effects_ = effects; }
     void SetTexture(const KvTexture* texture) { texture_ = texture; }
-    const KvTexture* Texture() const { return texture_; }
     // The emitter becomes a child of node (null: placed by its local matrix alone).
     void SetParent(TransformNode* node);
     // The same for a parent that the simulation moves; it is updated before each emission.

@@ -1,7 +1,7 @@
 #pragma once
 // The game's side of the battle presenter: robots and shells into and out of the scene, one
 // robot view per robot, explosion marks on the ground, engine, shell and collision sounds.
-// Effects and debris come with their own drawing.
+// Smoke, fire and wrecks are added by a presenter built on this one in the effects subsystem.
 //
 // Threads and locks:
 // - RobotAdded and RobotCleared run on the main thread with the scheduler paused; RobotDied,
@@ -11,8 +11,8 @@
 //   which every hook takes before the sound lock (the sound system's calls take it).
 // - Drawables are destroyed under the scene lock, so no frame is drawing them; their
 //   destructors touch no OpenGL.
-// - A presenter without a sound system (tools, tests) plays nothing and draws no random
-//   numbers, so drawing never changes a battle.
+// - A presenter without a sound system (tools, tests) plays nothing, and no presenter draws
+//   from the worker's random numbers, so drawing never changes a battle.
 
 #include <cstdint>
 #include <functional>
@@ -87,9 +87,6 @@ public:
 protected:
     KvScene& Scene() const { return scene_; }
     const KvHeightField& Ground() const { return ground_; }
-    const ResourceStore& Store() const { return store_; }
-    const KvTextureSet* Textures() const { return textures_; }
-    KvGameHolder* Holder() const { return holder_; }
 
 private:
     struct RobotShown {

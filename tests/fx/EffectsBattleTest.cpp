@@ -225,7 +225,14 @@ TEST(EffectsThreads, DrawFramesWhileTheWorkerRunsABattleWithEffects) {
         for (; frame < 3000 && holder.AliveCount() > 2; ++frame) scene.Render();
         const double deathTime = holder.BattleTime();
         for (; frame < 6000 && holder.BattleTime() < deathTime + 1.5; ++frame) scene.Render();
-        if (round == 0) EXPECT_LE(holder.AliveCount(), 2);
+        if (round == 0) {
+            EXPECT_LE(holder.AliveCount(), 2);
+            scheduler.SetPaused(true);
+            const KvDebris* wreck = FindEffect<KvDebris>(holder);
+            ASSERT_TRUE(wreck);
+            EXPECT_EQ(wreck->StateNow(), KvDebris::kFlying);
+            scheduler.SetPaused(false);
+        }
     }
     worker.Stop();
     scene.Clear();
