@@ -47,18 +47,13 @@ KvMatrix Rz(double a) {
 }  // namespace
 
 KvDebris::KvDebris(const KvDebrisParts& partTemplate, int32_t colourIndex, const KvVec3& position, double heading)
-    : KvProcess(false), parts_(partTemplate) {
+    : KvProcess(false), effects_(&UnownedEffects()), parts_(partTemplate) {
     if (colourIndex >= 0 && colourIndex < kColourCount) parts_.SetBodyTexture(kRobotColours[colourIndex].bodyTexture);
     parts_.PlaceAndDetach(KvDebrisParts::RootMatrix(position.x, position.y, position.z, heading));
 }
 
-int32_t KvDebris::RandomInteger() {
-    static thread_local RandomGenerator unowned;  // wrecks outside a battle (tests)
-    return effects_ ? effects_->random.Next() : unowned.Next();
-}
-
 void KvDebris::Step(double dt) {
-    SceneLocked lock(effects_ ? effects_->scene : nullptr);
+    SceneLocked lock(effects_->scene);
     if (state_ == kWaiting) {
         if (timer_ > 0) {
             timer_ -= dt;
@@ -72,15 +67,18 @@ void KvDebris::Step(double dt) {
 }
 
 void KvDebris::Explode() {
-    if (effects_) {
+    // Without a session to own them, the burst and the smokes are left out.
+    const bool owned = effects_->holder != nullptr;
+    if (owned) {
         auto* blast = new KvGreatExplosion();
-        blast->SetEffects(effects_);
+        blast->SetEffects(*effects_);
         blast->SetTexture(effects_->Texture("smoke"));
         blast->Place(&parts_.root);
         effects_->Start(*blast, *blast, true);
     }
 
-    const int thrown = (RandomInteger() & 3) + 1;
+    RandomGenerator& random = effects_->random;
+    const int thrown = (random.Next() & 3) + 1;
     parts_.shown.fill(0);
     for (int k = 0; k < thrown; ++k) {
         FlyingPiece f;
@@ -88,15 +86,15 @@ void KvDebris::Explode() {
             return std::any_of(flying_.begin(), flying_.end(), [&](const FlyingPiece& o) { return o.piece == index; });
         };
         do {
-            f.piece = RandomInteger() % KvDebrisParts::kPieceCount;
+            f.piece = random.Next() % KvDebrisParts::kPieceCount;
         } while (taken(f.piece));
         parts_.shown[static_cast<size_t>(f.piece)] = 1;
-        for (double& rate : f.spin) rate = RandomInteger() * kPi * 2 / 32767;
-        const double azimuth = RandomInteger() * kPi * 2 / 32767;
-        f.velocity = {std::cos(azimuth), 0.5 + RandomInteger() * 3.0 / 32767, std::sin(azimuth)};
-        if (effects_) {
+        for (double& rate : f.spin) rate = random.Next() * kPi * 2 / 32767;
+        const double azimuth = random.Next() * kPi * 2 / 32767;
+        f.velocity = {std::cos(azimuth), 0.5 + random.Next() * 3.0 / 32767, std::sin(azimuth)};
+        if (owned) {
             f.smoke = new KvPartSmoke();
-            f.smoke->SetEffects(effects_);
+            f.smoke->SetEffects(*effects_);
             f.smoke->SetTexture(effects_->Texture("smoke"));
             f.smoke->SetParent(&parts_.pieces[static_cast<size_t>(f.piece)].node);
             effects_->Start(*f.smoke, *f.smoke, true);
@@ -115,12 +113,12 @@ void KvDebris::Fly(double dt) {
         ProductInPlace(node.local, f.rotation);
         KvVec3 at = KvVec3{node.local[12], node.local[13], node.local[14]} + f.velocity * dt;
         f.velocity.y -= kGravity * dt;
-        const double groundHeight = effects_ && effects_->ground ? effects_->ground->HeightAt(at.x, at.z) : 0.0;
+        const double groundHeight = effects_->ground ? effects_->ground->HeightAt(at.x, at.z) : 0.0;
         if (at.y - groundHeight < kLandingHeight && timer_ > kFlightBeforeLanding) {
             f.landed = true;
             at.y = groundHeight;
             if (f.smoke) f.smoke->Stop();
-            if (effects_) f.channel = effects_->PlayOnce("hit", at);
+            f.channel = effects_->PlayOnce("hit", at);
         }
         node.local[12] = at.x;
         node.local[13] = at.y;
@@ -155,7 +153,7 @@ void KvDebris::PrepareFrame() {
 }
 
 void KvDebris::Draw(KvScene& scene, bool isMainView) {
-    if (!effects_ || !effects_->textures) return;
+    if (!effects_->textures) return;
     material_.Apply();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();

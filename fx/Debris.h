@@ -47,8 +47,9 @@ public:
     // root at scene point position turned to heading (degrees), each piece then set free.
     KvDebris(const KvDebrisParts& partTemplate, int32_t colourIndex, const KvVec3& position, double heading);
 
-    // The battle's effects: owners, ground, sounds, textures and random numbers.
-    void SetEffects(KvEffects* effects) { effects_ = effects; }
+    // The battle's effects: owners, ground, sounds, textures and random numbers
+    // (UnownedEffects until set: then nothing is thrown with a burst or smoke, the ground is flat).
+    void SetEffects(KvEffects& effects) { effects_ = &effects; }
 
     // Waits, bursts, then flies the thrown pieces (simulation thread, scene lock taken here).
     void Step(double dt) override;
@@ -69,9 +70,8 @@ public:
 private:
     void Explode();
     void Fly(double dt);
-    int32_t RandomInteger();
 
-    KvEffects* effects_ = nullptr;
+    KvEffects* effects_;
     KvDebrisParts parts_;
     std::array<KvVisObject, KvDebrisParts::kPieceCount> vis_;
     Material material_;

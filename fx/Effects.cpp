@@ -21,6 +21,11 @@ void KvEffects::Finish(KvProcess& process, KvDrawObject& drawable) const {
     if (holder) holder->Remove(&process, true);
 }
 
+KvEffects& UnownedEffects() {
+    static thread_local KvEffects none;
+    return none;
+}
+
 SceneLocked::SceneLocked(KvScene* scene) : scene_(scene) {
     if (scene_) scene_->Lock();
 }

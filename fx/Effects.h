@@ -47,6 +47,10 @@ struct KvEffects {
     void Finish(KvProcess& process, KvDrawObject& drawable) const;
 };
 
+// The effects of no battle, one per thread: no scene, no session, no ground, silent. Effects
+// that are not given a battle's use them (tests).
+KvEffects& UnownedEffects();
+
 // Holds the scene lock for a scope; nothing without a scene.
 class SceneLocked {
 public:

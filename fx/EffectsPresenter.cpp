@@ -66,7 +66,7 @@ void KvEffectsPresenter::RobotDied(KvGLRobot& robot) {
     const double x = SceneX(values.position.x), z = SceneZ(values.position.y);
     auto* wreck = new KvDebris(*effects_.debrisTemplate, robot.colourIndex, {x, Ground().HeightAt(x, z), z},
                                values.heading);
-    wreck->SetEffects(&effects_);
+    wreck->SetEffects(effects_);
     effects_.Start(*wreck, *wreck, false);
 }
 
@@ -74,7 +74,7 @@ void KvEffectsPresenter::ShellFired(KvRocket& rocket) {
     KvScenePresenter::ShellFired(rocket);
     if (!effects_.holder) return;
     Trail trail{std::make_unique<ShellNode>(rocket), new KvSmoke()};
-    trail.smoke->SetEffects(&effects_);
+    trail.smoke->SetEffects(effects_);
     trail.smoke->SetTexture(effects_.Texture("smoke"));
     trail.smoke->Emitter().local = kTrailPlacement;
     trail.smoke->Follow(trail.shell.get());
@@ -105,7 +105,7 @@ void KvEffectsPresenter::ShellCleared(KvRocket& rocket) {
 void KvEffectsPresenter::Explosion(const KvVec3& scenePoint, double markRotation) {
     if (effects_.holder) {
         auto* fire = new KvSmallExplosion();
-        fire->SetEffects(&effects_);
+        fire->SetEffects(effects_);
         fire->SetTexture(effects_.Texture("flame"));
         KvMatrix placement = Identity();
         placement[12] = scenePoint.x;

@@ -65,7 +65,7 @@ BlendPair TrackValue(const BlendTrack& track, double a) {
 // ---------------------------------------------------------------------------------------
 // The process
 
-KvParticles::KvParticles() : KvProcess(false) {}
+KvParticles::KvParticles() : KvProcess(false), effects_(&UnownedEffects()) {}
 
 KvParticles::~KvParticles() = default;
 
@@ -89,16 +89,11 @@ void KvParticles::StopEmitting() {
     SetParent(nullptr);
 }
 
-double KvParticles::Random(double x) {
-    static thread_local RandomGenerator unowned;  // systems outside a battle (tests)
-    return effects_ ? effects_->Random(x) : x * unowned.Next() / 32767;
-}
-
 void KvParticles::Step(double dt) {
-    SceneLocked lock(effects_ ? effects_->scene : nullptr);
+    SceneLocked lock(effects_->scene);
     Emit(dt);
     Move(dt);
-    if (Finished() && effects_) effects_->Finish(*this, *this);
+    if (Finished()) effects_->Finish(*this, *this);
     elapsed_ += dt;
 }
 
@@ -120,16 +115,16 @@ void KvParticles::Emit(double dt) {
 
 void KvParticles::EmitOne(const KvMatrix& world, double dt) {
     Particle p;
-    p.speedFactor = 0.2 + Random(0.8);
-    const double azimuth = Random(2 * kPi);
-    const double elevation = kPi / 2 - Random(spreadAngle);
+    p.speedFactor = 0.2 + effects_->Random(0.8);
+    const double azimuth = effects_->Random(2 * kPi);
+    const double elevation = kPi / 2 - effects_->Random(spreadAngle);
     const KvVec3 local{std::cos(elevation) * std::cos(azimuth), std::sin(elevation),
                        std::cos(elevation) * std::sin(azimuth)};
     p.direction = Normalised(TransformDirection(world, local));
     p.position = {world[12], world[13], world[14]};
     // A burst does not start as one point: each particle is already on its way.
     const KvVec3 velocity = p.direction * SpeedAt(0);
-    p.position = p.position + velocity * Random(2 * dt);
+    p.position = p.position + velocity * effects_->Random(2 * dt);
     particles_.push_back(p);
 }
 
@@ -187,7 +182,7 @@ void KvParticles::Draw(KvScene& scene, bool isMainView) {
     const KvVec3 up{camera.inverse[4], camera.inverse[5], camera.inverse[6]};
     if (isMainView) {
         for (const Particle& p : particles_) AddBillboard(scene, p, right, up, camera);
-        if (scene.Settings().shadowMode != 0 && effects_ && effects_->ground) {
+        if (scene.Settings().shadowMode != 0 && effects_->ground) {
             for (const Particle& p : particles_) AddGroundShadow(scene, p, camera);
         }
         return;
@@ -279,7 +274,7 @@ KvSmallExplosion::KvSmallExplosion() {
 void KvSmallExplosion::Place(const KvMatrix& placement) {
     Emitter().local = placement;
     Emitter().Invalidate();
-    if (Effects()) channel_ = Effects()->PlayOnce("SmallExplosion", {placement[12], placement[13], placement[14]});
+    channel_ = Effects().PlayOnce("SmallExplosion", {placement[12], placement[13], placement[14]});
 }
 
 KvGreatExplosion::KvGreatExplosion() {
@@ -299,9 +294,9 @@ KvGreatExplosion::KvGreatExplosion() {
 
 void KvGreatExplosion::Place(TransformNode* node) {
     SetParent(node);
-    if (!node || !Effects()) return;
+    if (!node) return;
     const KvMatrix& world = node->GetWorld();
-    channel_ = Effects()->PlayOnce("GreatExplosion", {world[12], world[13], world[14]});
+    channel_ = Effects().PlayOnce("GreatExplosion", {world[12], world[13], world[14]});
 }
 
 KvSmoke::KvSmoke() {

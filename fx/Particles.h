@@ -84,9 +84,8 @@ public:
     KvParticles();
     ~KvParticles() override;
 
-    // The battle's effects: owners, ground, sounds and random numbers. Without them the
-    // system draws from a generator of its own and nobody removes it (tests).
-    void SetEffects(KvEffects* effects) { effects_ = effects; }
+    // The battle's effects: owners, ground, sounds and random numbers (UnownedEffects until set).
+    void SetEffects(KvEffects& effects) { effects_ = &effects; }
     void SetTexture(const KvTexture* texture) { texture_ = texture; }
     // The emitter becomes a child of node (null: placed by its local matrix alone).
     void SetParent(TransformNode* node);
@@ -130,17 +129,16 @@ public:
     BlendTrack blendTrack;
 
 protected:
-    KvEffects* Effects() const { return effects_; }
+    KvEffects& Effects() const { return *effects_; }
 
 private:
-    double Random(double x);
     void Emit(double dt);
     void EmitOne(const KvMatrix& world, double dt);
     void Move(double dt);
     void AddBillboard(KvScene& scene, const Particle& p, const KvVec3& right, const KvVec3& up, const Camera& camera);
     void AddGroundShadow(KvScene& scene, const Particle& p, const Camera& camera);
 
-    KvEffects* effects_ = nullptr;
+    KvEffects* effects_;
     const KvTexture* texture_ = nullptr;
     TransformNode emitter_;
     KvMovingNode* mover_ = nullptr;

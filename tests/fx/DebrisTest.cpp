@@ -32,7 +32,7 @@ struct Wreck {
         fx.ground = &ground;
         fx.random.Seed(seed);
         debris = new KvDebris(Template(), colour, at, 30);
-        debris->SetEffects(&fx);
+        debris->SetEffects(fx);
         holder.Add(debris);
         scheduler.Flush();
     }

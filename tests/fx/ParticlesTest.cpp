@@ -88,7 +88,7 @@ struct Steady : KvParticles {
 TEST(Particles, EmitOnlyOnceMoreThanOneParticleIsOwedAndRoundTheOwedCountUp) {
     KvEffects fx;
     Steady e(100, 10);
-    e.SetEffects(&fx);
+    e.SetEffects(fx);
     e.Step(0.01);  // owes exactly 1.0: carried
     EXPECT_EQ(e.Particles().size(), 0u);
     EXPECT_EQ(e.Accumulator(), 1.0);
@@ -104,7 +104,7 @@ TEST(Particles, LeaveWithinTheSpreadOfTheEmittersUpAxisAndMoveAlongTheirDirectio
     KvEffects fx;
     Steady e(1000, 10);
     e.spreadAngle = Radians(20);
-    e.SetEffects(&fx);
+    e.SetEffects(fx);
     // Up axis turned to +x, emitter at (1, 2, 3).
     e.Emitter().local = {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1};
     e.Step(0.01);
@@ -130,7 +130,7 @@ TEST(Particles, LeaveWithinTheSpreadOfTheEmittersUpAxisAndMoveAlongTheirDirectio
 TEST(Particles, AParticleReachingAgeOneIsGoneAndTheSystemThenFinishes) {
     KvEffects fx;
     Steady e(2.2, 0.4, 1.0);
-    e.SetEffects(&fx);
+    e.SetEffects(fx);
     e.Step(0.5);  // 1.1 owed: two particles, aged 0.5
     ASSERT_EQ(e.Particles().size(), 2u);
     EXPECT_EQ(e.Particles()[0].age, 0.5);
@@ -143,7 +143,7 @@ TEST(Particles, AParticleReachingAgeOneIsGoneAndTheSystemThenFinishes) {
 TEST(Particles, ASmallExplosionBurstsFor30MsAndEndsOneLifetimeAfterItsLastParticle) {
     KvEffects fx;
     KvSmallExplosion fire;
-    fire.SetEffects(&fx);
+    fire.SetEffects(fx);
     const double dt = 0.001;
     double lastBirth = -1, end = -1;
     size_t count = 0;
@@ -165,7 +165,7 @@ TEST(Particles, AStoppedTrailLeavesItsShellAndFadesOut) {
     TransformNode shell;
     shell.local[12] = 4;
     KvSmoke trail;
-    trail.SetEffects(&fx);
+    trail.SetEffects(fx);
     trail.SetParent(&shell);
     for (int i = 0; i < 100; ++i) trail.Step(0.001);
     ASSERT_FALSE(trail.Particles().empty());
@@ -190,7 +190,7 @@ TEST(EffectsRandom, EffectsDrawFromTheirOwnGeneratorNeverFromTheThreads) {
         KvEffects fx;
         fx.random.Seed(effectsSeed);
         KvGreatExplosion blast;
-        blast.SetEffects(&fx);
+        blast.SetEffects(fx);
         for (int i = 0; i < 200; ++i) blast.Step(0.001);
         return blast.Particles();
     };
