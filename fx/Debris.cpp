@@ -106,8 +106,10 @@ void KvDebris::Explode() {
 
 void KvDebris::Fly(double dt) {
     timer_ += dt;
+    bool resting = true;
     for (FlyingPiece& f : flying_) {
         if (f.landed) continue;
+        resting = false;
         TransformNode& node = parts_.pieces[static_cast<size_t>(f.piece)].node;
         f.rotation = Product(Product(Rx(f.spin[0] * dt), Ry(f.spin[1] * dt)), Rz(f.spin[2] * dt));
         ProductInPlace(node.local, f.rotation);
@@ -125,6 +127,8 @@ void KvDebris::Fly(double dt) {
         node.local[14] = at.z;
         node.Invalidate();
     }
+    // At rest nothing changes again: a scheduler with a steady dt need not step the wreck.
+    if (resting) idleTicks = kIdleForever;
 }
 
 // ---------------------------------------------------------------------------------------

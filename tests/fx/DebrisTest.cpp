@@ -127,6 +127,7 @@ TEST(Debris, ThrownPiecesFallUnderGravityLandAfterHalfASecondAndThenRest) {
     EXPECT_EQ(w.Count(IsPartSmoke), 0);
     EXPECT_EQ(w.Count(IsGreatExplosion), 0);
     EXPECT_TRUE(w.holder.objects.contains(w.debris));
+    EXPECT_GT(w.debris->idleTicks, 0u);
 }
 
 TEST(Debris, APieceLandsOnTheFirstStepAfterHalfASecondInWhichItIsLow) {
