@@ -31,7 +31,7 @@ void ShowErrorBox(const std::string& text, double closeAfter) {
 
 App::App(AppOptions options)
     : options_(std::move(options)),
-      presenter_(scene_, ground_, store_, &textures_),
+      presenter_(scene_, ground_, store_, &textures_, static_cast<uint32_t>(std::time(nullptr))),
       holder_(scheduler_, ground_, &presenter_) {
     showSetupError = [this](const std::string& text) { ShowErrorBox(text, options_.quitAfter); };
     settings_.Read();
@@ -237,6 +237,7 @@ void App::StartBattle() {
     holder_.Clear();
     ground_.AttachTree(scene_.GroundTree());
     holder_.choices = dialog_->choices;
+    presenter_.SeedEffects(static_cast<uint32_t>(std::time(nullptr)));
     const bool ok = holder_.SetupBattle();
     scheduler_.SetPaused(false);
     if (!ok) {

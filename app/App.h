@@ -17,10 +17,10 @@
 #include "app/SetupMenu.h"
 #include "app/SplashWindow.h"
 #include "assets/ResourceStore.h"
+#include "fx/EffectsPresenter.h"
 #include "render/Ground.h"
 #include "render/RenderSettings.h"
 #include "render/Scene.h"
-#include "render/ScenePresenter.h"
 #include "render/TextureSet.h"
 #include "render/View.h"
 #include "sim/GameHolder.h"
@@ -124,7 +124,7 @@ private:
     KvScene scene_;
     View mainView_{ViewKind::Main};
     // The presenter outlives the session, whose clearing it is told of.
-    KvScenePresenter presenter_;
+    KvEffectsPresenter presenter_;
     KvGameHolder holder_;
     SimulationThread worker_{scheduler_};
 

@@ -63,6 +63,7 @@ public:
     KvModelParts& RobotParts() { return robotParts_; }
     const KvModelParts& RobotParts() const { return robotParts_; }
     KvDebrisParts& DebrisParts() { return debrisParts_; }
+    const KvDebrisParts& DebrisParts() const { return debrisParts_; }
 
     // Frees the decoded pictures and sound files, once textures and sound buffers exist.
     void ReleaseDecoded();

@@ -3,16 +3,13 @@
 namespace kv {
 
 namespace {
-thread_local uint32_t state = 1;
+thread_local RandomGenerator threadGenerator;
 }
 
-void SeedRandom(uint32_t seed) { state = seed; }
+void SeedRandom(uint32_t seed) { threadGenerator.Seed(seed); }
 
-int32_t NextRandom() {
-    state = state * 214013u + 2531011u;
-    return static_cast<int32_t>((state >> 16) & 32767u);
-}
+int32_t NextRandom() { return threadGenerator.Next(); }
 
-uint32_t RandomState() { return state; }
+uint32_t RandomState() { return threadGenerator.State(); }
 
 }  // namespace kv

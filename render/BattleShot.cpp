@@ -7,18 +7,19 @@ constexpr double kStartYaw = 0.0, kStartPitch = 0.7;  // the main camera as a ba
 }  // namespace
 
 BattleShot::BattleShot(GLContext& context, const ResourceStore& store, const KvTextureSet& textures,
-                       const HeadlessBattleOptions& options, const RenderSettings& settings)
+                       const HeadlessBattleOptions& options, const RenderSettings& settings,
+                       const KvScenePresenter::Factory& makePresenter)
     : options_(options),
       settings_(settings),
-      presenter_(scene_, ground_, store, &textures),
-      battle_(options_, ground_, &presenter_) {
+      presenter_(makePresenter(scene_, ground_, store, &textures, options.seed)),
+      battle_(options_, ground_, presenter_.get()) {
     scene_.Init(context, &ground_, &textures);
     scene_.SetSettings(&settings_);
     mainView_.SetWindow(&context);
     mainView_.camera.Orbit(kStartYaw, kStartPitch);
     scene_.AddView(&mainView_);
-    presenter_.SetHolder(&battle_.Holder());
-    presenter_.SetClock([this] { return battle_.Holder().BattleTime(); });
+    presenter_->SetHolder(&battle_.Holder());
+    presenter_->SetClock([this] { return battle_.Holder().BattleTime(); });
 }
 
 BattleShot::~BattleShot() {

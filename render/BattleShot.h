@@ -4,6 +4,8 @@
 // context (the offscreen renderer's, the drawing tests'). The wheels turn with simulated
 // time, so that a picture never depends on how fast the machine ran the battle.
 
+#include <memory>
+
 #include "render/Ground.h"
 #include "render/RenderSettings.h"
 #include "render/Scene.h"
@@ -19,9 +21,12 @@ class ResourceStore;
 
 class BattleShot {
 public:
-    // The context, store and textures outlive the shot; the context is current.
+    // The context, store and textures outlive the shot; the context is current. The battle is
+    // shown by the presenter makePresenter makes (the plain scene presenter by default; the
+    // game's effects presenter for a battle with smoke, fire and debris).
     BattleShot(GLContext& context, const ResourceStore& store, const KvTextureSet& textures,
-               const HeadlessBattleOptions& options, const RenderSettings& settings);
+               const HeadlessBattleOptions& options, const RenderSettings& settings,
+               const KvScenePresenter::Factory& makePresenter = KvScenePresenter::Make);
     ~BattleShot();
     BattleShot(const BattleShot&) = delete;
     BattleShot& operator=(const BattleShot&) = delete;
@@ -43,7 +48,7 @@ public:
     // The settings the scene reads each frame.
     RenderSettings& Settings() { return settings_; }
     View& MainView() { return mainView_; }
-    KvScenePresenter& Presenter() { return presenter_; }
+    KvScenePresenter& Presenter() { return *presenter_; }
     HeadlessBattle& Battle() { return battle_; }
     KvGameHolder& Holder() { return battle_.Holder(); }
 
@@ -54,7 +59,7 @@ private:
     KvScene scene_;
     View mainView_{ViewKind::Main};
     // The presenter outlives the battle, whose clearing it is told of.
-    KvScenePresenter presenter_;
+    std::unique_ptr<KvScenePresenter> presenter_;
     HeadlessBattle battle_;
 };
 

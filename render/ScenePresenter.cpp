@@ -36,6 +36,12 @@ KvScenePresenter::KvScenePresenter(KvScene& scene, const KvHeightField& ground, 
                                    const KvTextureSet* textures)
     : scene_(scene), ground_(ground), store_(store), textures_(textures), clock_(PrecisionClock::Now) {}
 
+std::unique_ptr<KvScenePresenter> KvScenePresenter::Make(KvScene& scene, const KvHeightField& ground,
+                                                         const ResourceStore& store, const KvTextureSet* textures,
+                                                         uint32_t effectsSeed) {
+    return std::make_unique<KvScenePresenter>(scene, ground, store, textures);
+}
+
 KvScenePresenter::~KvScenePresenter() {
     Locked lock(scene_);
     for (auto& [robot, shown] : robots_) {
@@ -52,6 +58,10 @@ void KvScenePresenter::SetSound(SoundSystem* system, const KvSoundBank* bank, bo
 }
 
 const KvSound* KvScenePresenter::Sound(const char* key) const { return bank_ ? bank_->GetSound(key) : nullptr; }
+
+int32_t KvScenePresenter::PlayOnce(const char* key, const KvVec3& at) const {
+    return sound_ ? sound_->PlayOneShot(Sound(key), at, SoundOn()) : -1;
+}
 
 void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
     auto view = std::make_unique<View>(ViewKind::Robot);
@@ -99,7 +109,7 @@ void KvScenePresenter::RobotDied(KvGLRobot& robot) {
 }
 
 void KvScenePresenter::Collision(KvGLRobot& robot, const KvVec3& scenePoint) {
-    if (sound_) sound_->PlayOneShot(Sound("collision"), scenePoint, SoundOn());
+    PlayOnce("collision", scenePoint);
 }
 
 void KvScenePresenter::ShellFired(KvRocket& rocket) {

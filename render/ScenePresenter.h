@@ -1,7 +1,7 @@
 #pragma once
 // The game's side of the battle presenter: robots and shells into and out of the scene, one
 // robot view per robot, explosion marks on the ground, engine, shell and collision sounds.
-// Effects and debris come with their own drawing.
+// Smoke, fire and wrecks are added by a presenter built on this one in the effects subsystem.
 //
 // Threads and locks:
 // - RobotAdded and RobotCleared run on the main thread with the scheduler paused; RobotDied,
@@ -11,10 +11,11 @@
 //   which every hook takes before the sound lock (the sound system's calls take it).
 // - Drawables are destroyed under the scene lock, so no frame is drawing them; their
 //   destructors touch no OpenGL.
-// - A presenter without a sound system (tools, tests) plays nothing and draws no random
-//   numbers, so drawing never changes a battle.
+// - A presenter without a sound system (tools, tests) plays nothing, and no presenter draws
+//   from the worker's random numbers, so drawing never changes a battle.
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,6 +38,15 @@ class SoundSystem;
 
 class KvScenePresenter : public KvBattlePresenter {
 public:
+    // Makes the presenter a drawn battle uses: this one, or one from a subsystem above that
+    // adds effects. effectsSeed is the battle's seed, for presenters that draw random numbers.
+    using Factory = std::function<std::unique_ptr<KvScenePresenter>(
+        KvScene& scene, const KvHeightField& ground, const ResourceStore& store, const KvTextureSet* textures,
+        uint32_t effectsSeed)>;
+    static std::unique_ptr<KvScenePresenter> Make(KvScene& scene, const KvHeightField& ground,
+                                                  const ResourceStore& store, const KvTextureSet* textures,
+                                                  uint32_t effectsSeed);
+
     static constexpr double kMarkSize = 3.0;
 
     // The scene, the ground the battle stands on and the loaded resources outlive the
@@ -48,7 +58,7 @@ public:
     KvScenePresenter& operator=(const KvScenePresenter&) = delete;
 
     // The session whose marks are handed back to it; call before the battle is set up.
-    void SetHolder(KvGameHolder* holder) { holder_ = holder; }
+    virtual void SetHolder(KvGameHolder* holder) { holder_ = holder; }
     // The sounds to play; none by default.
     void SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn);
     // The player's sound choice, for sounds started from now on (any thread).
@@ -73,6 +83,14 @@ public:
     // otherwise. Main thread.
     KvRobotDrawable* RobotDrawable(const KvGLRobot& robot) const;
     View* RobotView(const KvGLRobot& robot) const;
+
+    // Plays the sound of key once at a scene point (nothing without a sound system); returns
+    // its channel or -1. Either thread; takes the sound lock.
+    int32_t PlayOnce(const char* key, const KvVec3& at) const;
+
+protected:
+    KvScene& Scene() const { return scene_; }
+    const KvHeightField& Ground() const { return ground_; }
 
 private:
     struct RobotShown {

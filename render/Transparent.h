@@ -17,6 +17,7 @@ namespace kv {
 
 class KvTexture;
 
+inline constexpr uint32_t kGlTriangles = 0x0004;
 inline constexpr uint32_t kGlQuads = 0x0007;
 inline constexpr uint32_t kGlSrcAlpha = 0x0302;
 inline constexpr uint32_t kGlOneMinusSrcAlpha = 0x0303;

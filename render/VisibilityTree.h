@@ -83,6 +83,14 @@ public:
     void ClearAll();
 
     std::vector<Box> LeafBoxes() const;
+    // The root's box.
+    const Box& Bounds() const { return nodes_[0].box; }
+    // Calls visit(leaf, leafBox) for every leaf whose box overlaps box; leaf numbers stay the
+    // same for the tree's life.
+    template <class Visit>
+    void ForEachLeafTouching(const Box& box, Visit&& visit) const {
+        VisitLeaves(0, box, visit);
+    }
 
 private:
     struct Node {
@@ -97,6 +105,17 @@ private:
     bool InsertInto(int node, KvVisObject& member);
     void Hold(Node& node, KvVisObject& member);
     void MarkLeaves(int node, const Box& viewBox);
+    template <class Visit>
+    void VisitLeaves(int index, const Box& box, Visit& visit) const {
+        const Node& node = nodes_[static_cast<size_t>(index)];
+        if (!node.box.Overlaps(box)) return;
+        if (node.IsLeaf()) {
+            visit(index, node.box);
+            return;
+        }
+        VisitLeaves(node.first, box, visit);
+        VisitLeaves(node.second, box, visit);
+    }
 
     std::vector<Node> nodes_;  // nodes_[0] is the root
 };

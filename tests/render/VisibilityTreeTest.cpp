@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "render/VisibilityTree.h"
 
@@ -109,6 +111,21 @@ TEST(VisibilityTree, ForgetsDynamicMembersEveryFrameAndEverythingOnClearAll) {
     EXPECT_EQ(mark.visible, 1);
     tree.ClearAll();
     EXPECT_EQ(mark.HolderCount(), 0u);
+}
+
+TEST(VisibilityTree, NamesTheLeavesABoxTouchesByTheirBoxes) {
+    const VisibilityTree tree(kArena, 2.0);
+    const Box box{{-1.2, 0, 0.3}, {0.7, 0.1, 2.9}};
+    std::vector<Box> touched;
+    std::set<int> leaves;
+    tree.ForEachLeafTouching(box, [&](int leaf, const Box& leafBox) {
+        touched.push_back(leafBox);
+        leaves.insert(leaf);
+    });
+    EXPECT_EQ(touched.size(), LeavesOverlapping(tree, box));
+    EXPECT_EQ(leaves.size(), touched.size());
+    for (const Box& leafBox : touched) EXPECT_TRUE(leafBox.Overlaps(box));
+    EXPECT_EQ(tree.Bounds().max.x, 5);
 }
 
 }  // namespace

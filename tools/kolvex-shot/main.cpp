@@ -3,7 +3,8 @@
 //   kolvex-shot [options] ROBOT.r... -o OUT.png
 //
 // The battle runs headless exactly as kolvex-battle runs it (same seed, dt and files give the
-// same battle); the frame is drawn with the game's scene into an offscreen OpenGL context.
+// same battle); the frame is drawn with the game's scene, smoke, fire and wrecks included, into
+// an offscreen OpenGL context.
 // Same options and seed give the same picture byte for byte (with --no-fps).
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "BattleCommand.h"
 #include "BattleReport.h"
 #include "assets/ResourceStore.h"
+#include "fx/EffectsPresenter.h"
 #include "render/BattleShot.h"
 #include "render/OffscreenContext.h"
 #include "render/Picture.h"
@@ -177,7 +179,8 @@ int Shoot(const Options& o) {
 
     int status = 0;
     {
-        BattleShot shot(context, store, textures, options, RenderSettings{o.oneViewActive, o.shadowMode});
+        BattleShot shot(context, store, textures, options, RenderSettings{o.oneViewActive, o.shadowMode},
+                        KvEffectsPresenter::Make);
         shot.Scene().Panels().ShowFrameRate(o.showFps);
         shot.SetCamera(o.yaw, o.pitch);
         if (!shot.SetUp()) return ReportSetupError(shot.Error());
