@@ -45,12 +45,14 @@ int UsageError(const char* why) {
     return kUsageError;
 }
 
-// The archive in the current folder, else beside the program (or its build folder's top),
-// else where `cmake --install` puts it.
+// The archive in the current folder, else beside the program (or at its build folder's top),
+// else where `cmake --install` put it (relative to the program first, so that an installed
+// tree can be moved).
 KvFile FindArchive() {
     const QString name = kArchiveFileName;
     const QString app = QCoreApplication::applicationDirPath();
-    for (const QString& dir : {QDir::currentPath(), app, app + "/..", QStringLiteral(KV_INSTALL_DATADIR)}) {
+    for (const QString& dir : {QDir::currentPath(), app, app + "/..", app + "/../share/kolvex",
+                               QStringLiteral(KV_INSTALL_DATADIR)}) {
         const QFileInfo file(QDir(dir), name);
         if (file.isFile()) return KvFile(file.absoluteFilePath().toLocal8Bit().constData());
     }
