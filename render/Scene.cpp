@@ -100,6 +100,11 @@ void KvScene::RemoveTrack(KvBaseTrack& track, bool lock) {
     if (it != tracks_.end() && it->second == &track) tracks_.erase(it);
 }
 
+bool KvScene::HasTrack(const KvBaseTrack& track) const {
+    auto it = tracks_.find(track.trackKey);
+    return it != tracks_.end() && it->second == &track;
+}
+
 void KvScene::AddTransparent(double depthKey, std::unique_ptr<KvTransparent> record) {
     Keep(transparents_, depthKey, std::move(record), displaced_);
 }

@@ -103,9 +103,17 @@ double MarkHeightAt(const KvHeightField& ground, double x, double z) {
 
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners) {
     GroundMesh mesh;
+    LaySquareOnGround(ground, corners, mesh);
+    return mesh;
+}
+
+void LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners, GroundMesh& mesh) {
+    mesh.vertices.clear();
+    mesh.texCoords.clear();
+    mesh.indices.clear();
     const Vec2 e1 = corners[1] - corners[0], e2 = corners[3] - corners[0];
     const double l1 = e1.Length(), l2 = e2.Length();
-    if (l1 <= 0 || l2 <= 0) return mesh;
+    if (!(l1 > 0) || !(l2 > 0)) return;
     const Vec2 u1 = e1 * (1 / l1), u2 = e2 * (1 / l2);
 
     const Polygon square(corners.begin(), corners.end());
@@ -134,7 +142,6 @@ GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2,
             }
         }
     }
-    return mesh;
 }
 
 KvTrack::KvTrack(const KvHeightField& ground, double x, double z, double angle, double size) : KvProcess(false) {
