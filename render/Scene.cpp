@@ -194,7 +194,13 @@ void KvScene::DrawView(size_t index, ClientSize client) {
     if (!isMainView_) view.PlaceInColumn(client.width, client.height, static_cast<int>(index));
     view.UpdateRect();
     view.Apply();
-    if (!isMainView_) glEnable(GL_SCISSOR_TEST);
+    if (!isMainView_) {
+        glEnable(GL_SCISSOR_TEST);
+    } else if (RobotViewsFillColumn(client)) {
+        // Robot views cover the right-hand column: the main view need not draw under them.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, client.width - View::kRobotViewSize, client.height);
+    }
     ClearView();
     // A frozen robot view shows its saved picture (drawn with the panel) instead.
     const bool frozen = !isMainView_ && !view.active && settings_->oneViewActive != 0;
@@ -204,7 +210,12 @@ void KvScene::DrawView(size_t index, ClientSize client) {
     panels_.DrawPanel(view, *context_, *settings_);
     transparents_.clear();
     displaced_.clear();
-    if (!isMainView_) glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+bool KvScene::RobotViewsFillColumn(ClientSize client) const {
+    const auto robotViews = static_cast<int32_t>(views_.size()) - 1;
+    return robotViews > 0 && robotViews * View::kRobotViewSize >= client.height && client.width > View::kRobotViewSize;
 }
 
 void KvScene::ClearView() {

@@ -108,6 +108,7 @@ private:
     bool SomeRobotViewIsLive() const;
     void UpdateVisibility();
     void DrawView(size_t index, ClientSize client);
+    bool RobotViewsFillColumn(ClientSize client) const;
     void ClearView();
     void DrawScene(View& view);
     void ApplyLights();
