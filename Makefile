@@ -1,7 +1,7 @@
 # make run   - install what is missing, build, open the game with the sample robots fighting
 # make test  - install what is missing, build, run every test (plain, under ASan+UBSan and under TSan)
 # make fuzz  - build the libFuzzer targets with clang (FUZZ_SECONDS=N runs each for N seconds)
-# make bench - build and run the benchmarks
+# make bench - build and run the benchmarks and the frame benchmark of each shadow mode
 # make docs  - draw the pictures under docs/ with kolvex-shot
 # make tsan  - build and run every test under ThreadSanitizer
 
@@ -84,8 +84,12 @@ test-tsan: build-tsan
 
 tsan: test-tsan
 
+# The frame benchmark: 300 frames of the sample robots at the window's start size, every robot
+# view live, in each shadow mode.
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x $$b ] && $$b; done
+	@for mode in off stencil map; do printf '%-8s' $$mode; \
+	  $(BUILD)/tools/kolvex-shot/kolvex-shot --archive $(BUILD)/Kolvex.kvfs --seed 7 --frames 300 --views all --shadow $$mode $(SAMPLE_ROBOTS) | tail -1; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

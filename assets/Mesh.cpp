@@ -1,6 +1,41 @@
 #include "assets/Mesh.h"
 
+#include <map>
+#include <tuple>
+#include <utility>
+
 namespace kv {
+
+namespace {
+
+// The edge twins of triangles whose corners index positions.
+std::vector<int32_t> FindEdgeTwins(const std::vector<KvVec3>& positions, const std::vector<uint32_t>& corners) {
+    // Vertices at the same place count as one, so that a seam of split vertices still pairs.
+    std::map<std::tuple<double, double, double>, uint32_t> firstAt;
+    std::vector<uint32_t> weld(positions.size());
+    for (uint32_t i = 0; i < positions.size(); ++i)
+        weld[i] = firstAt.try_emplace({positions[i].x, positions[i].y, positions[i].z}, i).first->second;
+    // Each directed edge: the corners that run it, or -2 once two do.
+    std::map<std::pair<uint32_t, uint32_t>, int64_t> runBy;
+    const auto edge = [&](size_t corner) {
+        const size_t next = corner - corner % 3 + (corner + 1) % 3;
+        return std::pair{weld[corners[corner]], weld[corners[next]]};
+    };
+    for (size_t c = 0; c < corners.size(); ++c) {
+        auto [it, fresh] = runBy.try_emplace(edge(c), static_cast<int64_t>(c));
+        if (!fresh) it->second = -2;
+    }
+    std::vector<int32_t> twins(corners.size(), -1);
+    for (size_t c = 0; c < corners.size(); ++c) {
+        const auto [a, b] = edge(c);
+        const auto forward = runBy.find({a, b}), back = runBy.find({b, a});
+        if (a != b && forward->second >= 0 && back != runBy.end() && back->second >= 0)
+            twins[c] = static_cast<int32_t>(back->second);
+    }
+    return twins;
+}
+
+}  // namespace
 
 KvMatrix PlacementMatrix(const float placement[4][3]) {
     KvMatrix m = Identity();
@@ -30,6 +65,7 @@ void KvMesh::Release() {
     shadowPositions_ = {};
     shadowIndices_ = {};
     shadowIndexCount_ = 0;
+    edgeTwins_ = {};
 }
 
 bool KvMesh::BuildFrom(const KvModelObject& object) {
@@ -68,6 +104,8 @@ bool KvMesh::BuildFrom(const KvModelObject& object) {
             cornerNormals_.push_back(TransformDirection(inverse, ConvertAxes(n.x, n.y, n.z)));
         }
     }
+
+    edgeTwins_ = FindEdgeTwins(positions_, cornerVertex_);
 
     if (!positions_.empty()) {
         boxMin_ = boxMax_ = positions_[0];

@@ -54,6 +54,11 @@ public:
     // Work arrays of the shadow-volume pass: twice the vertex count of positions whose first
     // half mirrors Positions(), and four indices per corner with a fill count starting at 0.
     std::vector<KvVec3>& ShadowPositions() { return shadowPositions_; }
+    // For each corner c of each face, the edge from c to the face's next corner: the corner
+    // of the one other face that runs the same edge the other way (vertices matched by
+    // position), or -1 when no face or more than one does. Shadow volumes leave out the side
+    // quads of such pairs when both faces are lit, since they cancel in the stencil.
+    const std::vector<int32_t>& EdgeTwins() const { return edgeTwins_; }
     std::vector<uint32_t>& ShadowIndices() { return shadowIndices_; }
     uint32_t& ShadowIndexCount() { return shadowIndexCount_; }
 
@@ -70,6 +75,7 @@ private:
     std::vector<KvVec3> shadowPositions_;
     std::vector<uint32_t> shadowIndices_;
     uint32_t shadowIndexCount_ = 0;
+    std::vector<int32_t> edgeTwins_;
 };
 
 }  // namespace kv

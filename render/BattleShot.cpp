@@ -27,6 +27,12 @@ BattleShot::~BattleShot() {
     scene_.Clear();
 }
 
+void BattleShot::SetShadowMode(int32_t mode) {
+    const int32_t old = settings_.shadowMode;
+    settings_.shadowMode = mode;
+    presenter_.ShadowModeChanged(old, mode);
+}
+
 void BattleShot::Advance(int64_t ticks) {
     battle_.RunUntil(static_cast<double>(battle_.Ticks() + ticks) * options_.dt);
 }

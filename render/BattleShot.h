@@ -47,6 +47,8 @@ public:
     KvScene& Scene() { return scene_; }
     // The settings the scene reads each frame.
     RenderSettings& Settings() { return settings_; }
+    // A new shadow mode as the game's Setup menu sets it: stored, then the presenter told.
+    void SetShadowMode(int32_t mode);
     View& MainView() { return mainView_; }
     KvScenePresenter& Presenter() { return *presenter_; }
     HeadlessBattle& Battle() { return battle_; }

@@ -13,6 +13,7 @@ void GLContext::SetUp() {
     static const std::optional<FontBitmaps> glyphs = RasteriseFont(FontFile(), kFontHeight);
     if (glyphs) BuildFontLists(*glyphs, kFontBase);
     hasFont_ = glyphs.has_value();
+    renderToTexture_ = epoxy_gl_version() >= 30 || epoxy_has_gl_extension("GL_ARB_framebuffer_object");
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_LIGHTING);
     glEnable(GL_CULL_FACE);

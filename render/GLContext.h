@@ -30,6 +30,9 @@ public:
     void DrawText(double x, double y, float r, float g, float b, float a, const char* text) const;
     // False until SetUp has built the font (text then draws nothing).
     bool HasFont() const { return hasFont_; }
+    // Whether the context can draw into a texture through a framebuffer object with its own
+    // depth buffer, as shadow maps need. Known once SetUp has run; false before.
+    virtual bool RenderToTextureSupported() const { return renderToTexture_; }
 
 protected:
     // With the context current: the font's display lists and the initial GL state (depth
@@ -38,6 +41,7 @@ protected:
 
 private:
     bool hasFont_ = false;
+    bool renderToTexture_ = false;
 };
 
 }  // namespace kv

@@ -69,6 +69,10 @@ void KvGround::HeightsChanged() {
         positions_[i].y = Y(r, c);
         normals_[i] = Normal(r, c);
     }
+    const auto [low, high] = std::minmax_element(positions_.begin(), positions_.end(),
+                                                 [](const KvVec3& a, const KvVec3& b) { return a.y < b.y; });
+    lowest_ = low->y;
+    highest_ = high->y;
     for (Patch& patch : patches_) {
         std::array<KvVec3, kPatchIndices> corners;
         std::transform(patch.indices.begin(), patch.indices.end(), corners.begin(),

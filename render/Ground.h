@@ -80,6 +80,10 @@ public:
     std::array<Patch, kPatches>& Patches() { return patches_; }
     const CompactArrays& Compact(int textureClass) const { return compact_[textureClass]; }
     const Material& GroundMaterial() const { return material_; }
+    // The lowest and highest heights of the drawn ground (its vertices; the cells are flat
+    // between them).
+    double Lowest() const { return lowest_; }
+    double Highest() const { return highest_; }
 
 private:
     void HeightsChanged() override;
@@ -99,6 +103,7 @@ private:
     Material material_;
     const KvTexture* darkTexture_ = nullptr;
     const KvTexture* outerTexture_ = nullptr;
+    double lowest_ = 0, highest_ = 0;
 };
 
 }  // namespace kv

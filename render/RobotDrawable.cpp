@@ -8,6 +8,7 @@
 #include "core/Random.h"
 #include "render/MeshDraw.h"
 #include "render/Scene.h"
+#include "render/ShadowMap.h"
 #include "render/ShadowVolume.h"
 #include "render/View.h"
 #include "sim/HeightField.h"
@@ -52,6 +53,7 @@ void KvRobotDrawable::PrepareFrame() {
     // The scene took the view's snapshot at the start of this frame; a robot without a view
     // takes its own.
     Pose(view_ && view_->Robot() == &robot_ ? view_->shown : robot_.Values(), clock_());
+    if (shadow_ && scene && scene->Settings().shadowMode == 2) RenderShadowMap(*shadow_, parts_, bounds, ground_);
 }
 
 // World matrices are cached per frame: a part whose local matrix changes here (or whose

@@ -20,6 +20,7 @@
 namespace kv {
 
 class KvHeightField;
+struct KvRobotShadow;
 class KvTextureSet;
 class SoundSystem;
 class View;
@@ -42,11 +43,14 @@ public:
     // The view that follows the robot (not owned); its panel shows this drawable's snapshot.
     void SetView(View* view) { view_ = view; }
     void SetEngine(const EngineSound& engine) { engine_ = engine; }
+    // The robot's shadow map (not owned), drawn each frame while the shadow mode is maps.
+    void SetShadow(KvRobotShadow* shadow) { shadow_ = shadow; }
     EngineSound& Engine() { return engine_; }
 
     void OnAttach(KvScene& scene) override;
     void OnDetach(KvScene& scene) override;
-    // Takes this frame's snapshot (the view's, when it has one) and poses the model.
+    // Takes this frame's snapshot (the view's, when it has one), poses the model and, while
+    // the shadow mode is maps, draws the shadow map and lays its track.
     void PrepareFrame() override;
     void Draw(KvScene& scene, bool isMainView) override;
     // Each drawn part's shadow volume, when the robot is visible.
@@ -74,6 +78,7 @@ private:
     double lastFrameTime_;
     View* view_ = nullptr;
     EngineSound engine_;
+    KvRobotShadow* shadow_ = nullptr;
     RobotValues values_;
     bool drawn_ = false;
 };

@@ -29,6 +29,9 @@ private:
     KvLock* lock_;
 };
 
+// How far below the lowest ground the shadow volumes are cut off.
+constexpr double kVolumeClipMargin = 0.05;
+
 // Both matrices back to the camera the view applied (the frame pushed it on both stacks).
 void RestoreCamera() {
     glMatrixMode(GL_PROJECTION);
@@ -98,6 +101,11 @@ void KvScene::RemoveTrack(KvBaseTrack& track, bool lock) {
     track.RemoveFromTree();
     auto it = tracks_.find(track.trackKey);
     if (it != tracks_.end() && it->second == &track) tracks_.erase(it);
+}
+
+bool KvScene::HasTrack(const KvBaseTrack& track) const {
+    auto it = tracks_.find(track.trackKey);
+    return it != tracks_.end() && it->second == &track;
 }
 
 void KvScene::AddTransparent(double depthKey, std::unique_ptr<KvTransparent> record) {
@@ -205,7 +213,13 @@ void KvScene::DrawView(size_t index, ClientSize client) {
     if (!isMainView_) view.PlaceInColumn(client.width, client.height, static_cast<int>(index));
     view.UpdateRect();
     view.Apply();
-    if (!isMainView_) glEnable(GL_SCISSOR_TEST);
+    if (!isMainView_) {
+        glEnable(GL_SCISSOR_TEST);
+    } else if (RobotViewsFillColumn(client)) {
+        // Robot views cover the right-hand column: the main view need not draw under them.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, client.width - View::kRobotViewSize, client.height);
+    }
     ClearView();
     // A frozen robot view shows its saved picture (drawn with the panel) instead.
     const bool frozen = !isMainView_ && !view.active && settings_->oneViewActive != 0;
@@ -215,7 +229,12 @@ void KvScene::DrawView(size_t index, ClientSize client) {
     panels_.DrawPanel(view, *context_, *settings_);
     transparents_.clear();
     displaced_.clear();
-    if (!isMainView_) glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+bool KvScene::RobotViewsFillColumn(ClientSize client) const {
+    const auto robotViews = static_cast<int32_t>(views_.size()) - 1;
+    return robotViews > 0 && robotViews * View::kRobotViewSize >= client.height && client.width > View::kRobotViewSize;
 }
 
 void KvScene::ClearView() {
@@ -286,7 +305,18 @@ void KvScene::DrawObjects() {
 // change of mode shows at once.
 void KvScene::DrawStencilShadows() {
     if (settings_->shadowMode != 1 || !isMainView_) return;
+    // Seen from above the ground, nothing below its lowest point shows: clipping the volumes
+    // there leaves every count in front of a visible surface as it was, and spares most of
+    // the pixels of volumes pushed 5 m down along the light.
+    const bool clip = ground_ && currentView_->camera.eye.y > ground_->Highest();
+    if (clip) {
+        RestoreCamera();
+        const GLdouble keepAbove[4] = {0, 1, 0, -(ground_->Lowest() - kVolumeClipMargin)};
+        glClipPlane(GL_CLIP_PLANE0, keepAbove);
+        glEnable(GL_CLIP_PLANE0);
+    }
     for (KvDrawObject* object : objects_) object->DrawShadowVolume();
+    glDisable(GL_CLIP_PLANE0);
     DarkenShadows();
 }
 

@@ -53,12 +53,16 @@ public:
     // The choices the frame reads; the scene keeps the pointer. Defaults until set.
     void SetSettings(const RenderSettings* settings) { settings_ = settings ? settings : &defaultSettings_; }
     const RenderSettings& Settings() const { return *settings_; }
+    // The context given to Init; null before.
+    GLContext* Context() const { return context_; }
 
     void AddObject(KvDrawObject& object, bool lock);
     void RemoveObject(KvDrawObject& object, bool lock);
     // Marks are drawn in the order they were added.
     void AddTrack(KvBaseTrack& track, bool lock);
     void RemoveTrack(KvBaseTrack& track, bool lock);
+    // Whether the track is in the track list now; the caller holds the lock or is the only thread.
+    bool HasTrack(const KvBaseTrack& track) const;
     // Only from inside Draw (the lock is held). The scene deletes the records at the end of
     // the view (or of the frame, for main-view records); a record under a key already
     // present takes its place.
@@ -105,6 +109,7 @@ private:
     bool SomeRobotViewIsLive() const;
     void UpdateVisibility();
     void DrawView(size_t index, ClientSize client);
+    bool RobotViewsFillColumn(ClientSize client) const;
     void ClearView();
     void DrawScene(View& view);
     void ApplyLights();

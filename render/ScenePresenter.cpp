@@ -46,6 +46,7 @@ KvScenePresenter::~KvScenePresenter() {
     Locked lock(scene_);
     for (auto& [robot, shown] : robots_) {
         DropRobotDrawable(shown);
+        ReleaseShadowMap(*shown.shadow, scene_, false);
         scene_.RemoveView(shown.view.get());
     }
     for (auto& [rocket, drawable] : shells_) scene_.RemoveObject(*drawable, false);
@@ -67,7 +68,9 @@ void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
     auto view = std::make_unique<View>(ViewKind::Robot);
     view->SetRobot(&robot);
     auto drawable = std::make_unique<KvRobotDrawable>(robot, store_.RobotParts(), ground_, textures_, clock_);
+    auto shadow = std::make_unique<KvRobotShadow>();
     drawable->SetView(view.get());
+    drawable->SetShadow(shadow.get());
     if (sound_) {
         const KvSound* motor = Sound("motor");
         drawable->SetEngine({sound_, sound_->StartPaused(motor, kEngineVolume, SoundOn()), false,
@@ -75,8 +78,9 @@ void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
     }
     Locked lock(scene_);
     scene_.AddObject(*drawable, false);
+    if (scene_.Settings().shadowMode == 2) CreateShadowMap(*shadow, scene_, false);
     scene_.AddView(view.get());
-    robots_[&robot] = {std::move(view), std::move(drawable)};
+    robots_[&robot] = {std::move(view), std::move(drawable), std::move(shadow)};
 }
 
 void KvScenePresenter::DropRobotDrawable(RobotShown& shown) {
@@ -92,6 +96,7 @@ void KvScenePresenter::RobotCleared(KvGLRobot& robot) {
     auto it = robots_.find(&robot);
     if (it == robots_.end()) return;
     DropRobotDrawable(it->second);
+    ReleaseShadowMap(*it->second.shadow, scene_, false);
     scene_.RemoveView(it->second.view.get());
     robots_.erase(it);
 }
@@ -105,6 +110,8 @@ void KvScenePresenter::RobotDied(KvGLRobot& robot) {
     auto it = robots_.find(&robot);
     if (it == robots_.end()) return;
     DropRobotDrawable(it->second);
+    // Its shadow goes at once; the map itself waits for the main thread.
+    scene_.RemoveTrack(it->second.shadow->track, false);
     it->second.view->FollowRobotAt({x, ground_.HeightAt(x, z), z});
 }
 
@@ -146,6 +153,15 @@ void KvScenePresenter::ProcessCleared(KvProcess& process) {
     if (auto* mark = dynamic_cast<KvTrack*>(&process)) scene_.RemoveTrack(*mark, true);
 }
 
+void KvScenePresenter::ShadowModeChanged(int32_t oldMode, int32_t newMode) {
+    if (oldMode == newMode) return;
+    Locked lock(scene_);
+    for (auto& [robot, shown] : robots_) {
+        if (oldMode == 2) ReleaseShadowMap(*shown.shadow, scene_, false);
+        else if (newMode == 2 && shown.drawable) CreateShadowMap(*shown.shadow, scene_, false);
+    }
+}
+
 KvRobotDrawable* KvScenePresenter::RobotDrawable(const KvGLRobot& robot) const {
     auto it = robots_.find(&robot);
     return it == robots_.end() ? nullptr : it->second.drawable.get();
@@ -154,6 +170,11 @@ KvRobotDrawable* KvScenePresenter::RobotDrawable(const KvGLRobot& robot) const {
 View* KvScenePresenter::RobotView(const KvGLRobot& robot) const {
     auto it = robots_.find(&robot);
     return it == robots_.end() ? nullptr : it->second.view.get();
+}
+
+const KvRobotShadow* KvScenePresenter::RobotShadow(const KvGLRobot& robot) const {
+    auto it = robots_.find(&robot);
+    return it == robots_.end() ? nullptr : it->second.shadow.get();
 }
 
 }  // namespace kv

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "render/RobotDrawable.h"
+#include "render/ShadowMap.h"
 #include "render/ShellDrawable.h"
 #include "render/View.h"
 #include "sim/BattlePresenter.h"
@@ -78,11 +79,18 @@ public:
     void Explosion(const KvVec3& scenePoint, double markRotation) override;
     void ProcessCleared(KvProcess& process) override;
 
+    // After the player changed the shadow mode (the settings already hold the new one), on the
+    // main thread: leaving maps releases every robot's map, entering them makes maps for the
+    // robots still alive. A robot whose map cannot be made goes on without a shadow.
+    void ShadowModeChanged(int32_t oldMode, int32_t newMode);
+
     const KvString& SetupError() const { return setupError_; }
     // The robot's drawable while it lives, and its view until the battle is cleared; null
     // otherwise. Main thread.
     KvRobotDrawable* RobotDrawable(const KvGLRobot& robot) const;
     View* RobotView(const KvGLRobot& robot) const;
+    // The robot's shadow map and track until the battle is cleared; null otherwise. Main thread.
+    const KvRobotShadow* RobotShadow(const KvGLRobot& robot) const;
 
     // Plays the sound of key once at a scene point (nothing without a sound system); returns
     // its channel or -1. Either thread; takes the sound lock.
@@ -96,6 +104,7 @@ private:
     struct RobotShown {
         std::unique_ptr<View> view;
         std::unique_ptr<KvRobotDrawable> drawable;
+        std::unique_ptr<KvRobotShadow> shadow;
     };
     // Out of the scene with its sound stopped; the caller holds the scene lock.
     void DropRobotDrawable(RobotShown& shown);

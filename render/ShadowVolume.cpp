@@ -10,7 +10,7 @@ namespace kv {
 uint32_t BuildShadowVolume(uint32_t primitiveMode, std::span<const KvVec3> positions,
                            std::span<const uint32_t> cornerVertices, std::span<const KvVec3> cornerNormals,
                            const KvVec3& lightDirection, std::span<KvVec3> volumePositions,
-                           std::span<uint32_t> volumeIndices) {
+                           std::span<uint32_t> volumeIndices, std::span<const int32_t> edgeTwins) {
     const std::size_t perFace = primitiveMode == kPrimitiveTriangles ? 3 : primitiveMode == kPrimitiveQuads ? 4 : 0;
     if (perFace == 0) return 0;
     const double length = Length(lightDirection);
@@ -20,15 +20,21 @@ uint32_t BuildShadowVolume(uint32_t primitiveMode, std::span<const KvVec3> posit
     if (volumePositions.size() < 2 * n || volumeIndices.size() < 4 * corners || cornerNormals.size() < corners)
         return 0;
 
+    const bool paired = edgeTwins.size() >= corners;
     const KvVec3 l = lightDirection * (1 / length);
     for (std::size_t i = 0; i < n; ++i) {
         volumePositions[i] = positions[i];
         volumePositions[n + i] = positions[i] + l * kShadowExtrusion;
     }
+    const auto lit = [&](std::size_t face) { return Dot(cornerNormals[face], l) < 0; };
     uint32_t count = 0;
     for (std::size_t face = 0; face < corners; face += perFace) {
-        if (!(Dot(cornerNormals[face], l) < 0)) continue;
+        if (!lit(face)) continue;
         for (std::size_t c = 0; c < perFace; ++c) {
+            if (paired) {
+                const int32_t twin = edgeTwins[face + c];
+                if (twin >= 0 && static_cast<std::size_t>(twin) < corners && lit(twin - twin % perFace)) continue;
+            }
             const uint32_t a = cornerVertices[face + c];
             const uint32_t b = cornerVertices[face + (c + 1) % perFace];
             if (a >= n || b >= n) continue;
@@ -44,7 +50,7 @@ uint32_t BuildShadowVolume(uint32_t primitiveMode, std::span<const KvVec3> posit
 uint32_t BuildShadowVolume(KvMesh& mesh, const KvVec3& lightDirection) {
     mesh.ShadowIndexCount() = BuildShadowVolume(mesh.PrimitiveMode(), mesh.Positions(), mesh.CornerVertexIndices(),
                                                 mesh.CornerNormals(), lightDirection, mesh.ShadowPositions(),
-                                                mesh.ShadowIndices());
+                                                mesh.ShadowIndices(), mesh.EdgeTwins());
     return mesh.ShadowIndexCount();
 }
 

@@ -27,12 +27,15 @@ inline constexpr double kShadowExtrusion = 5.0;
 // normals, the first of each face standing for the face. volumePositions (room for 2n)
 // receives the vertices and their extruded copies; volumeIndices (room for 4 per corner)
 // receives, for every edge of every face lit by lightDirection, the quad (a, b, n+b, n+a).
+// With edgeTwins (one per corner, as KvMesh::EdgeTwins), an edge shared by two lit faces
+// gives no quad: its two quads, one per face and wound opposite ways, would cancel in the
+// stencil, and leaving them out spares most of the volume's pixels.
 // Returns the number of indices written: 0 for another primitive mode, a zero direction, or
 // arrays that do not fit.
 uint32_t BuildShadowVolume(uint32_t primitiveMode, std::span<const KvVec3> positions,
                            std::span<const uint32_t> cornerVertices, std::span<const KvVec3> cornerNormals,
                            const KvVec3& lightDirection, std::span<KvVec3> volumePositions,
-                           std::span<uint32_t> volumeIndices);
+                           std::span<uint32_t> volumeIndices, std::span<const int32_t> edgeTwins = {});
 // The same over a mesh, into its shadow work arrays (and their fill count).
 uint32_t BuildShadowVolume(KvMesh& mesh, const KvVec3& lightDirection);
 

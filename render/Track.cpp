@@ -14,7 +14,32 @@ namespace kv {
 
 namespace {
 
-using Polygon = std::vector<Vec2>;  // (X, Z) points
+// A convex piece of (X, Z) points. The square clipped by a cell's four sides and its two
+// diagonals has at most ten; the room keeps laying a mark from allocating, since shadow
+// tracks are laid every frame.
+class Polygon {
+public:
+    static constexpr size_t kRoom = 16;
+    Polygon() = default;
+    explicit Polygon(const std::array<Vec2, 4>& square) : points_{square[0], square[1], square[2], square[3]}, size_(4) {}
+    void push_back(const Vec2& p) {
+        if (size_ < kRoom) points_[size_++] = p;
+    }
+    void pop_back() { --size_; }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const Vec2& operator[](size_t i) const { return points_[i]; }
+    const Vec2& front() const { return points_[0]; }
+    const Vec2& back() const { return points_[size_ - 1]; }
+    Vec2* begin() { return points_.data(); }
+    Vec2* end() { return points_.data() + size_; }
+    const Vec2* begin() const { return points_.data(); }
+    const Vec2* end() const { return points_.data() + size_; }
+
+private:
+    std::array<Vec2, kRoom> points_{};
+    size_t size_ = 0;
+};
 
 // Twice the signed area in the (X, Z) plane; negative for polygons that run
 // counter-clockwise seen from above (+Y), which OpenGL then sees as front faces.
@@ -76,16 +101,22 @@ struct CellCorners {
 
 // Cuts a piece of a curved cell along both diagonals, so that each part lies within one
 // triangle of the ground's quad however it is split.
-std::vector<Polygon> SplitAlongDiagonals(const Polygon& piece, double x0, double z0) {
-    std::vector<Polygon> parts;
+struct Parts {
+    std::array<Polygon, 4> parts;
+    size_t count = 0;
+    const Polygon* begin() const { return parts.data(); }
+    const Polygon* end() const { return parts.data() + count; }
+};
+Parts SplitAlongDiagonals(const Polygon& piece, double x0, double z0) {
+    Parts split;
     for (double s1 : {-1.0, 1.0}) {
         for (double s2 : {-1.0, 1.0}) {
             Polygon q = ClipBy(piece, [&](const Vec2& v) { return s1 * ((v.x - x0) - (v.y - z0)); });
             q = WithoutRepeats(ClipBy(q, [&](const Vec2& v) { return s2 * ((v.x - x0) + (v.y - z0) - 1); }));
-            if (q.size() >= 3) parts.push_back(q);
+            if (q.size() >= 3) split.parts[split.count++] = q;
         }
     }
-    return parts;
+    return split;
 }
 
 }  // namespace
@@ -103,12 +134,20 @@ double MarkHeightAt(const KvHeightField& ground, double x, double z) {
 
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners) {
     GroundMesh mesh;
+    LaySquareOnGround(ground, corners, mesh);
+    return mesh;
+}
+
+void LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners, GroundMesh& mesh) {
+    mesh.vertices.clear();
+    mesh.texCoords.clear();
+    mesh.indices.clear();
     const Vec2 e1 = corners[1] - corners[0], e2 = corners[3] - corners[0];
     const double l1 = e1.Length(), l2 = e2.Length();
-    if (l1 <= 0 || l2 <= 0) return mesh;
+    if (!(l1 > 0) || !(l2 > 0)) return;
     const Vec2 u1 = e1 * (1 / l1), u2 = e2 * (1 / l2);
 
-    const Polygon square(corners.begin(), corners.end());
+    const Polygon square(corners);
     double minX = corners[0].x, maxX = minX, minZ = corners[0].y, maxZ = minZ;
     for (const Vec2& c : corners) {
         minX = std::min(minX, c.x), maxX = std::max(maxX, c.x);
@@ -117,9 +156,9 @@ GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2,
     for (double z0 = std::floor(minZ); z0 <= maxZ; ++z0) {
         for (double x0 = std::floor(minX); x0 <= maxX; ++x0) {
             const Polygon piece = PieceInCell(square, x0, z0);
-            const std::vector<Polygon> parts = CellCorners(ground, x0, z0).Planar()
-                                                   ? std::vector<Polygon>{piece}
-                                                   : SplitAlongDiagonals(piece, x0, z0);
+            Parts parts;
+            if (CellCorners(ground, x0, z0).Planar()) parts.parts[parts.count++] = piece;
+            else parts = SplitAlongDiagonals(piece, x0, z0);
             for (Polygon part : parts) {
                 const double area2 = SignedArea2(part);
                 if (part.size() < 3 || std::fabs(area2) < 1e-12) continue;
@@ -134,7 +173,6 @@ GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2,
             }
         }
     }
-    return mesh;
 }
 
 KvTrack::KvTrack(const KvHeightField& ground, double x, double z, double angle, double size) : KvProcess(false) {

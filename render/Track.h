@@ -1,7 +1,7 @@
 #pragma once
 // Marks laid on the ground and drawn after every opaque object in the order they were added:
-// the scorch mark each shell explosion leaves (KvTrack) and, later, the robots' shadow-map
-// shadows. Both are squares laid over the terrain by LaySquareOnGround.
+// the scorch mark each shell explosion leaves (KvTrack) and the robots' shadow-map shadows
+// (KvShadowTrack, ShadowMap.h). Both are squares laid over the terrain by LaySquareOnGround.
 
 #include <array>
 #include <atomic>
@@ -33,6 +33,8 @@ struct GroundMesh {
 // in Z and left to right in X; each cell's piece is one convex polygon fanned from its first
 // point, cut along both diagonals of a cell that is not flat.
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners);
+// The same into mesh, in place of what it held (its arrays keep their room).
+void LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners, GroundMesh& mesh);
 // The height of a mark at (x, z): 0.03 above the higher of the two planes a curved ground
 // cell may be drawn with (its quad split along either diagonal). Bilinear heights would
 // sink the middle of a mark's triangle below a hump of the drawn ground.

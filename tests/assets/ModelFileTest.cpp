@@ -79,6 +79,26 @@ TEST(Mesh, PlacementPositionBecomesATranslationInMetres) {
     EXPECT_EQ(mesh.ShadowIndices().size(), 12u);
 }
 
+TEST(Mesh, PairsEachEdgeWithTheOneFaceRunningItBackEvenAcrossSplitVertices) {
+    // Two triangles sharing the edge between (1, 0, 0) and (0, 1, 0); the second face reaches
+    // one end of it through a copy of the vertex at the same place.
+    KvModelObject o;
+    o.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    o.textureVertices = {{0, 0, 0}};
+    KvModelFace a, b;
+    const uint32_t first[3] = {0, 1, 2}, second[3] = {4, 3, 2};
+    for (int c = 0; c < 3; ++c) a.vertex[c] = first[c], b.vertex[c] = second[c];
+    o.faces = {a, b};
+    KvMesh mesh;
+    ASSERT_TRUE(mesh.BuildFrom(o));
+    // Corner 1 runs 1 -> 2, corner 5 runs 2 -> 4 (the copy of 1).
+    EXPECT_EQ(mesh.EdgeTwins(), (std::vector<int32_t>{-1, 5, -1, -1, -1, 1}));
+    // A third face on the same edge makes it ambiguous: nothing pairs there.
+    o.faces.push_back(b);
+    ASSERT_TRUE(mesh.BuildFrom(o));
+    EXPECT_EQ(mesh.EdgeTwins(), std::vector<int32_t>(9, -1));
+}
+
 TEST(Mesh, CornersFollowFacesAndTheBoxSpansEveryVertex) {
     KvModelObject o = Triangle("t");
     o.faces.push_back(o.faces[0]);

@@ -67,12 +67,15 @@ protected:
         ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
     }
 
-    BattleShot& Start(const HeadlessBattleOptions& options, int32_t oneViewActive = 0) {
+    BattleShot& Start(const HeadlessBattleOptions& options, int32_t oneViewActive = 0, int32_t shadowMode = 0,
+                      GLContext* context = nullptr) {
         Gpu& gpu = TheGpu();
         RenderSettings settings;
         settings.oneViewActive = oneViewActive;
+        settings.shadowMode = shadowMode;
         shot.reset();
-        shot = std::make_unique<BattleShot>(gpu.context, gpu.store, gpu.textures, WithGeometry(options), settings);
+        shot = std::make_unique<BattleShot>(context ? *context : gpu.context, gpu.store, gpu.textures,
+                                            WithGeometry(options), settings);
         shot->Scene().Panels().ShowFrameRate(false);
         EXPECT_TRUE(shot->SetUp()) << shot->Error().CStr();
         return *shot;
@@ -238,6 +241,108 @@ TEST_F(BattleFrame, StencilShadowsDarkenTheGroundBeyondEachRobotInTheMainViewOnl
     }
 }
 
+// How many of the ground points at these offsets from a robot are darker by a quarter.
+int DarkerAround(BattleShot& battle, const Picture& shadowed, const Picture& off, int robot,
+                 std::initializer_list<double> offsets) {
+    const KvVec3 centre = battle.Holder().ScenePoint(battle.Holder().robots[robot]->Values().position);
+    int darker = 0;
+    for (double d : offsets) {
+        const auto [x, y] = GroundPixel(battle, centre.x + d, centre.z + d);
+        if (Brightness(At(shadowed, x, y)) < Brightness(At(off, x, y)) * 3 / 4) ++darker;
+    }
+    return darker;
+}
+
+bool SameView(const Picture& a, const Picture& b, int view) {
+    const auto [x0, y0] = ViewCorner(view);
+    for (int32_t y = y0; y < y0 + kViewSize; ++y)
+        for (int32_t x = x0; x < x0 + kViewSize; ++x)
+            if (Brightness(At(a, x, y)) != Brightness(At(b, x, y))) return false;
+    return true;
+}
+
+TEST_F(BattleFrame, ShadowMapsDarkenTheGroundWhereStencilShadowsDoAndInRobotViewsToo) {
+    // The second robot stands well inside the picture, its shadow on open grass.
+    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
+    battle.RunUntil(1.0);
+    const Picture off = Draw();
+    battle.SetShadowMode(1);
+    const Picture stencil = Draw();
+    battle.SetShadowMode(2);
+    const Picture map = Draw();
+    // Nearer than 0.2 the robot itself covers the ground; stencil shadows darken it there.
+    for (double d : {0.2, 0.25, 0.3}) {
+        EXPECT_EQ(DarkerAround(battle, stencil, off, 1, {d}), 1) << "the stencil shadow at " << d;
+        EXPECT_EQ(DarkerAround(battle, map, off, 1, {d}), 1) << "the map shadow at " << d;
+    }
+    // Both end at the same place; towards the light, and far from both robots, the ground
+    // is untouched.
+    EXPECT_EQ(DarkerAround(battle, stencil, off, 1, {0.4, 0.5}), 0);
+    EXPECT_EQ(DarkerAround(battle, map, off, 1, {0.4, 0.5}), 0);
+    EXPECT_EQ(DarkerAround(battle, map, off, 1, {-0.4, -0.8, -2.0}), 0);
+    for (int32_t y = kHeight - 40; y < kHeight; ++y)
+        for (int32_t x = 0; x < kWidth - kViewSize; ++x)
+            ASSERT_EQ(Brightness(At(map, x, y)), Brightness(At(off, x, y))) << x << ", " << y;
+    // The shadow lies on the ground each robot's own camera looks at.
+    EXPECT_TRUE(SameView(stencil, off, 2));
+    EXPECT_FALSE(SameView(map, off, 2)) << "the shadow track is drawn in robot views";
+}
+
+TEST_F(BattleFrame, LeavingShadowMapsReleasesEveryMapAndEnteringThemMakesMapsForTheLivingOnly) {
+    // selfharm.r shells its own feet until it is destroyed; sitter.r sits.
+    BattleShot& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4), 0, 2);
+    const auto shadow = [&](int robot) { return battle.Presenter().RobotShadow(*battle.Holder().robots[robot]); };
+    const auto shown = [&](int robot) { return battle.Scene().HasTrack(shadow(robot)->track); };
+    for (int robot = 0; robot < 2; ++robot) {
+        ASSERT_TRUE(shadow(robot));
+        EXPECT_TRUE(shadow(robot)->buffer.Exists() && shown(robot)) << "made at set-up, robot " << robot;
+    }
+    battle.RunUntil(60);
+    ASSERT_TRUE(battle.Holder().robots[0]->Values().dead);
+    EXPECT_FALSE(shown(0)) << "a dying robot's shadow leaves at once";
+    EXPECT_TRUE(shown(1));
+    const Picture maps = Draw();
+
+    battle.SetShadowMode(0);
+    for (int robot = 0; robot < 2; ++robot)
+        EXPECT_FALSE(shadow(robot)->buffer.Exists() || shown(robot)) << "released, robot " << robot;
+    const Picture off = Draw();
+    EXPECT_NE(off.rgba, maps.rgba);
+
+    battle.SetShadowMode(2);
+    EXPECT_FALSE(shadow(0)->buffer.Exists() || shown(0)) << "no map for the dead robot";
+    EXPECT_TRUE(shadow(1)->buffer.Exists() && shown(1));
+    EXPECT_EQ(Draw().rgba, maps.rgba) << "the living robot's shadow is back as it was";
+}
+
+// The game's context on a machine that cannot draw into textures.
+class NoRenderToTexture : public GLContext {
+public:
+    explicit NoRenderToTexture(GLContext& inner) : inner_(inner) {}
+    bool MakeCurrent() override { return inner_.MakeCurrent(); }
+    void SwapBuffers() override { inner_.SwapBuffers(); }
+    ClientSize Size() const override { return inner_.Size(); }
+    bool RenderToTextureSupported() const override { return false; }
+
+private:
+    GLContext& inner_;
+};
+
+TEST_F(BattleFrame, ARobotWhoseShadowMapCannotBeMadeGoesOnWithoutAShadow) {
+    NoRenderToTexture context(TheGpu().context);
+    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9), 0, 2, &context);
+    battle.RunUntil(1.0);
+    const Picture without = Draw();
+    EXPECT_FALSE(battle.Presenter().RobotShadow(*battle.Holder().robots[1])->buffer.Exists());
+    battle.SetShadowMode(0);
+    battle.SetShadowMode(2);
+    EXPECT_EQ(Draw().rgba, without.rgba);
+    battle.SetShadowMode(0);
+    EXPECT_EQ(Draw().rgba, without.rgba) << "the same picture as without shadows";
+    battle.RunUntil(2.0);
+    EXPECT_GE(battle.Holder().BattleTime(), 2.0) << "the battle goes on";
+}
+
 // The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
 std::vector<uint8_t> PictureBand(const Picture& p, int view) {
     const auto [x0, y0] = ViewCorner(view);
@@ -267,7 +372,8 @@ TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
 }
 
 // The game's two threads: the worker runs a battle with shells, marks and deaths as fast as it
-// can while this thread draws frames, then a restart clears the battle with shells in flight.
+// can while this thread draws frames with shadows, then a restart clears the battle with shells
+// in flight.
 TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
     Gpu& gpu = TheGpu();
     ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
@@ -304,6 +410,8 @@ TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
         scheduler.SetPaused(false);
     };
     for (int round = 0; round < 2; ++round) {
+        // Shadow maps first (dying robots' tracks leave from the worker), then stencil volumes.
+        settings.shadowMode = round == 0 ? 2 : 1;
         startBattle();
         // Until both self-shelling robots are dead (their 10th shell, after 15 s), or long.
         for (int frame = 0; frame < 3000 && holder.AliveCount() > 2; ++frame) scene.Render();

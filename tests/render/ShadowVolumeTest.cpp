@@ -72,6 +72,25 @@ TEST(ShadowVolume, ALitQuadGivesAQuadOnEachOfItsFourEdges) {
     EXPECT_EQ(v.Quads(), expected);
 }
 
+TEST(ShadowVolume, AnEdgeBetweenTwoLitFacesGivesNoQuadWhenTheFacesArePaired) {
+    // The diagonal runs 2 -> 0 in the first triangle (corner 2) and 0 -> 2 in the second (corner 3).
+    const std::vector<int32_t> twins{-1, -1, 3, 2, -1, -1};
+    std::vector<KvVec3> positions(8);
+    std::vector<uint32_t> indices(24);
+    uint32_t count = BuildShadowVolume(kPrimitiveTriangles, kSquare, kTwoTriangles, Normals(6, kUp), kLightDown,
+                                       positions, indices, twins);
+    const std::vector<Quad> outline{{0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    Volume v{positions, indices, count};
+    EXPECT_EQ(v.Quads(), outline) << "only the silhouette";
+    // With the second face turned away, the diagonal is the first face's silhouette.
+    std::vector<KvVec3> normals = Normals(6, kUp);
+    normals[3] = {0, -1, 0};
+    count = BuildShadowVolume(kPrimitiveTriangles, kSquare, kTwoTriangles, normals, kLightDown, positions, indices,
+                              twins);
+    v = {positions, indices, count};
+    EXPECT_EQ(v.Quads(), (std::vector<Quad>{{0, 1, 5, 4}, {1, 2, 6, 5}, {2, 0, 4, 6}}));
+}
+
 TEST(ShadowVolume, OnlyFacesTurnedTowardsTheLightCast) {
     // Light from below, or grazing the face: nothing.
     EXPECT_EQ(Build(kPrimitiveTriangles, kTwoTriangles, Normals(6, kUp), {0, 1, 0}).count, 0u);
