@@ -279,6 +279,10 @@ bool App::OnSetup(int32_t id) {
         presenter_.SetSoundOn(settings_.soundOn);
     }
     renderSettings_ = {settings_.oneViewActive, settings_.shadowMode};
+    if (effects.shadowChange) {
+        surface_->MakeCurrent();
+        presenter_.ShadowModeChanged(effects.shadowChange->from, effects.shadowChange->to);
+    }
     UpdateSetupMenu();
     return true;
 }

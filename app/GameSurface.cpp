@@ -69,11 +69,6 @@ void GameSurface::SwapBuffers() {
     context_->swapBuffers(this);
 }
 
-bool GameSurface::RenderToTextureSupported() const {
-    return context_ && (context_->hasExtension("GL_ARB_framebuffer_object") ||
-                        context_->hasExtension("GL_EXT_framebuffer_object"));
-}
-
 void GameSurface::ShowBlankFrame(float r, float g, float b) {
     if (!MakeCurrent()) return;
     QOpenGLFunctions* gl = context_->functions();

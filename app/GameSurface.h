@@ -26,8 +26,6 @@ public:
     bool MakeCurrent() override;
     void SwapBuffers() override;
     ClientSize Size() const override;
-    // Shadow maps can be drawn: the context has framebuffer objects.
-    bool RenderToTextureSupported() const;
 
     // Clears the window to the colour given and shows it: the window system then hands the
     // context a buffer of the window's present size.

@@ -30,7 +30,7 @@ BattleShot::~BattleShot() {
 void BattleShot::SetShadowMode(int32_t mode) {
     const int32_t old = settings_.shadowMode;
     settings_.shadowMode = mode;
-    presenter_.ShadowModeChanged(old, mode);
+    presenter_->ShadowModeChanged(old, mode);
 }
 
 void BattleShot::Advance(int64_t ticks) {
