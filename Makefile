@@ -53,6 +53,7 @@ SHOT = $(BUILD)/tools/kolvex-shot/kolvex-shot --archive $(BUILD)/Kolvex.kvfs --n
 docs: build
 	$(SHOT) --seed 7 --at 8 --pitch 0.9 $(SAMPLE_ROBOTS) -o docs/battle.png
 	$(SHOT) --seed 7 --at 30 --yaw 2.4 --pitch 1.47 $(SAMPLE_ROBOTS) -o docs/overhead.png
+	$(SHOT) --seed 7 --at 30 --yaw 0.8 --pitch 1.0 --shadow stencil $(SAMPLE_ROBOTS) -o docs/shadows.png
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
