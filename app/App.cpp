@@ -1,6 +1,5 @@
 #include "app/App.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QThread>
