@@ -81,6 +81,7 @@ bool KvGameHolder::SetupBattle() {
             }
             robot->SetPosition(start);
             robot->SetHolder(this);
+            robot->SetPublishing(publishing_);
 
             auto* machine = new KvVMachine();
             machines.push_back(machine);

@@ -87,6 +87,9 @@ public:
     // The message of the last set-up that failed (also shown through the presenter).
     const KvString& SetupError() const { return setupError_; }
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
+    // Whether the robots of battles set up from now on publish their values for other
+    // threads (KvGLRobot::SetPublishing). On unless a battle nobody watches turns it off.
+    void SetPublishing(bool on) { publishing_ = on; }
 
     std::array<RobotChoice, kMaxRobots> choices;
     // Creation order of the enabled choices; the slot of robot k is robotSlots[k].
@@ -127,6 +130,7 @@ private:
     double lastDt_ = 0;
     // Some robot is stopped or cooling down; when not, Hold would change nothing.
     bool holding_ = true;
+    bool publishing_ = true;
 };
 
 }  // namespace kv
