@@ -35,7 +35,8 @@ bool KvGameHolder::SetupBattle() {
     assert(!scheduler_.InTick() && scheduler_.OwnsSimulation() && "battle set up inside a tick or while ticks run");
     robotCooldown.fill(0);
     collided.fill(false);
-    apartSlack_ = -1;
+    nearestBound_ = -1;
+    reachDt_ = -1;  // the geometry may have changed
     lastDt_ = 0;
     holding_ = true;
     battleTime_.store(0, std::memory_order_relaxed);
@@ -81,6 +82,7 @@ bool KvGameHolder::SetupBattle() {
             }
             robot->SetPosition(start);
             robot->SetHolder(this);
+            robot->SetPublishing(publishing_);
 
             auto* machine = new KvVMachine();
             machines.push_back(machine);
@@ -215,13 +217,14 @@ void KvGameHolder::Step(double dt) {
     battleTime_.store(after, std::memory_order_relaxed);
 
     collided.fill(false);
-    // While every pair was far enough apart at the last look, none can have come within the
-    // broad test since: robots move only in their steps, each by at most the top speed times
-    // the dt of its tick (this one's or, stepped before the session, the last one's).
-    apartSlack_ -= kMaxClosing * std::max(dt, lastDt_);
+    // Robots move only in their steps, each by at most the top speed times the dt of its
+    // tick (this one's or, stepped before the session, the last one's): the nearest pair
+    // closes in by at most that, and pairs beyond the reach cannot touch yet.
+    const double maxDt = std::max(dt, lastDt_);
+    nearestBound_ -= kMaxClosing * maxDt;
     lastDt_ = dt;
     bool touching = false;
-    if (apartSlack_ < 0 || robots.size() != checkedRobots_) touching = CheckPairs();
+    if (nearestBound_ < PairReach(maxDt) || robots.size() != checkedRobots_) touching = CheckPairs();
     if (touching || holding_) Hold(dt);
 }
 
@@ -259,8 +262,20 @@ bool KvGameHolder::CheckPairs() {
         }
     }
     // A margin far above the rounding of positions below 1000.
-    apartSlack_ = nearest - kBroadTest - 1e-6;
+    nearestBound_ = nearest - 1e-6;
     return touching;
+}
+
+double KvGameHolder::PairReach(double maxDt) {
+    if (maxDt == reachDt_) return reach_;
+    // Footprints meet only within TouchReach of their next positions, each at most the top
+    // speed times its dt from where it is; a Manhattan distance is at most sqrt 2 times the
+    // straight one. Pairs at the broad test or beyond are never looked at.
+    const Vec2 size{geometry_.width, geometry_.length};
+    const double straight = TouchReach(size, size) + 2 * kTopSpeed * maxDt;
+    reachDt_ = maxDt;
+    reach_ = std::min(kBroadTest, std::sqrt(2.0) * straight * (1 + 1e-9) + 1e-6);
+    return reach_;
 }
 
 void KvGameHolder::Hold(double dt) {

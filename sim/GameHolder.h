@@ -87,6 +87,9 @@ public:
     // The message of the last set-up that failed (also shown through the presenter).
     const KvString& SetupError() const { return setupError_; }
     void SetPresenter(KvBattlePresenter* presenter) { presenter_ = presenter; }
+    // Whether the robots of battles set up from now on publish their values for other
+    // threads (KvGLRobot::SetPublishing). On unless a battle nobody watches turns it off.
+    void SetPublishing(bool on) { publishing_ = on; }
 
     std::array<RobotChoice, kMaxRobots> choices;
     // Creation order of the enabled choices; the slot of robot k is robotSlots[k].
@@ -99,17 +102,21 @@ public:
     std::array<double, kMaxRobots> robotCooldown{};
 
 private:
+    static constexpr double kTopSpeed = 100;
     // The most two robots can close their Manhattan distance per second: both at the top
-    // speed of 100, diagonally (2 x 100 x sqrt 2, rounded up).
+    // speed, diagonally (2 x 100 x sqrt 2, rounded up).
     static constexpr double kMaxClosing = 300;
     static constexpr double kFarAway = 1e9;
 
     struct Abandon {};
     void Fail(const KvString& message);
     void ClearedHooks();
-    // Marks the living pairs whose footprints meet; keeps how far the nearest pair is
-    // from the broad test. True when some pair touches.
+    // Marks the living pairs whose footprints meet; keeps how far apart the nearest pair
+    // is. True when some pair touches.
     bool CheckPairs();
+    // The Manhattan distance below which two robots may touch at their next positions,
+    // when neither moves more than the top speed times maxDt in a step; at most the broad test.
+    double PairReach(double maxDt);
     // Stops the robots that touch, with their damage; frees the others.
     void Hold(double dt);
 
@@ -121,12 +128,14 @@ private:
     std::atomic<double> battleTime_{0};
     std::atomic<int> deaths_{0};  // robots retired since the battle was set up
     double battleTimeCarry_ = 0;  // compensation of the running sum of dt
-    // How much closer the nearest living pair may come before it is looked at again.
-    double apartSlack_ = -1;
+    // No two living robots are nearer (Manhattan) than this; negative until the first look.
+    double nearestBound_ = -1;
+    double reachDt_ = -1, reach_ = 0;  // PairReach's latest question and answer
     size_t checkedRobots_ = 0;  // the number of robots at the last look
     double lastDt_ = 0;
     // Some robot is stopped or cooling down; when not, Hold would change nothing.
     bool holding_ = true;
+    bool publishing_ = true;
 };
 
 }  // namespace kv

@@ -121,12 +121,16 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
     if (!options.realtime) {
         KvHeightField ground;
         HeadlessBattle battle(options, ground);
+        // Only this thread reads the robots, through their snapshots.
+        battle.Holder().SetPublishing(false);
         if (!battle.SetUp()) {
             BattleOutcome failed;
             failed.error = battle.Error();
             return failed;
         }
-        battle.RunUntil(options.time, [&] { sample(battle.Holder()); });
+        // Without a trace, no call per tick.
+        battle.RunUntil(options.time, trace ? std::function<void()>([&] { sample(battle.Holder()); })
+                                            : std::function<void()>());
         return battle.Outcome();
     }
 

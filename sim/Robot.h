@@ -3,7 +3,8 @@
 //
 // Everything here runs on the simulation thread (or on the main thread while the scheduler
 // is paused). Other threads read a robot only through Values(): one record published whole
-// at the end of every step of the robot, and when it fires, is hit or is placed.
+// at the end of every step of the robot, and when it fires, is hit or is placed. A battle
+// that nobody watches from another thread may turn publishing off (SetPublishing).
 
 #include <cmath>
 #include <cstdint>
@@ -105,6 +106,13 @@ public:
     RobotValues Snapshot() const;
     // The values as last published, all from one moment; safe from any thread.
     RobotValues Values() const { return shown_.Load(); }
+    // Whether steps publish their values. Off, Values() keeps what was last published: for
+    // battles whose values only the simulation's thread reads, through Snapshot. Turning it
+    // back on publishes at once. On the simulation's thread, like the steps.
+    void SetPublishing(bool on) {
+        publishing_ = on;
+        if (on) Publish();
+    }
 
     KvString name;  // hides KvObject::name, which holds "Robot"
     int32_t colourIndex;
@@ -123,13 +131,16 @@ public:
     double deathTime = 0;
 
 private:
-    void Publish() { shown_.Store(Snapshot()); }
+    void Publish() {
+        if (publishing_) shown_.Store(Snapshot());
+    }
     // True when another step of dt would leave every field as it is.
     bool Resting() const;
 
     KvGameHolder* holder_ = nullptr;
     mutable double unitHeading_ = -1;  // the heading unit_ belongs to; never a valid heading
     mutable Vec2 unit_;
+    bool publishing_ = true;
     Published<RobotValues> shown_;
 };
 

@@ -7,6 +7,10 @@
 #include <limits>
 #include <new>
 
+#ifdef __unix__
+#include <sys/mman.h>
+#endif
+
 #include "core/Angles.h"
 #include "core/Random.h"
 
@@ -43,15 +47,28 @@ const char* VmStatusName(VmStatus status) {
     return "Unknown";
 }
 
-// calloc, not new[](): fresh pages come zeroed from the system, so a machine pays only for
-// the pages its program touches.
+// Fresh pages come zeroed from the system, so a machine pays only for the pages its program
+// touches. Mapped directly where we can: calloc hands out freed heap memory, which it must
+// clear, once the allocator has raised its threshold for mapping after the first free.
 KvVMachine::Stack KvVMachine::NewStack(int32_t size) {
-    auto* p = static_cast<int32_t*>(std::calloc(static_cast<std::size_t>(size), sizeof(int32_t)));
+    const std::size_t bytes = static_cast<std::size_t>(size) * sizeof(int32_t);
+#ifdef __unix__
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+#else
+    void* p = std::calloc(bytes, 1);
     if (!p) throw std::bad_alloc();
-    return Stack(p);
+#endif
+    return Stack(static_cast<int32_t*>(p), FreeStack{bytes});
 }
 
-void KvVMachine::FreeStack::operator()(int32_t* p) const { std::free(p); }
+void KvVMachine::FreeStack::operator()(int32_t* p) const {
+#ifdef __unix__
+    munmap(p, bytes);
+#else
+    std::free(p);
+#endif
+}
 
 KvVMachine::KvVMachine()
     : KvProcess(false), stack_(NewStack(kStackSize)), callStack_(NewStack(kCallStackSize)) {}

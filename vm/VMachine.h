@@ -3,6 +3,7 @@
 // every instruction costs 0.003 s per cost unit, so programs run at the same pace on
 // every host. A fault silently restarts the program from main; the end of main stops it.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -83,6 +84,7 @@ private:
     static constexpr uint32_t kMaxIdleRun = 4096;
 
     struct FreeStack {
+        std::size_t bytes = 0;
         void operator()(int32_t* p) const;
     };
     using Stack = std::unique_ptr<int32_t[], FreeStack>;

@@ -82,6 +82,25 @@ TEST(Collision, RobotsRacingTogetherFromFarApartStopAtFirstContact) {
     EXPECT_LE(b->position.x - a->position.x, 44);
 }
 
+TEST(Collision, RobotsRacingTogetherDiagonallyStopAtFirstContactWhateverTheDt) {
+    // Along a diagonal their Manhattan distance is the largest for the straight one, so
+    // this is where a look put off too long would let them run into each other.
+    for (double dt : {0.001, 0.01, 0.05}) {
+        SCOPED_TRACE(dt);
+        Arena arena(dt);
+        KvGLRobot* a = arena.Place({300, 300}, 45);
+        KvGLRobot* b = arena.Place({700, 700}, 225);
+        a->Drive(45, 100);
+        b->Drive(225, 100);
+        arena.Run(4);
+        EXPECT_EQ(a->damage, 2);
+        EXPECT_EQ(b->damage, 2);
+        const double apart = (b->position - a->position).Length();
+        EXPECT_GE(apart, 40 - 1e-6);
+        EXPECT_LE(apart, 40 + 200 * dt + 1e-6);
+    }
+}
+
 TEST(Collision, RobotsMovingApartAreFreeToMove) {
     Arena arena(0.01);
     // Overlapping by 0.5 and parting at 0.4 per tick: the next positions still overlap,

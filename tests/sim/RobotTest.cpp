@@ -122,6 +122,23 @@ TEST(Robot, PublishesItsValuesAtTheEndOfEachStepWhenHitAndWhenItFires) {
     EXPECT_EQ(v.reloadTimer, 1.5);
 }
 
+TEST(Robot, KeepsItsLastPublishedValuesWhilePublishingIsOffAndPublishesWhenTurnedOn) {
+    Arena arena(0.01);
+    KvGLRobot* r = arena.Place({100, 100});
+    r->SetPublishing(false);
+    r->Drive(90, 50);
+    r->Step(0.01);
+    r->ApplyDamage(3);
+    EXPECT_EQ(r->Values().position, (Vec2{100, 100}));
+    EXPECT_EQ(r->Values().damage, 0);
+    EXPECT_EQ(r->Snapshot().damage, 3);  // the simulation's own reading is current
+    r->SetPublishing(true);
+    const RobotValues v = r->Values();
+    EXPECT_EQ(v.position, r->position);
+    EXPECT_EQ(v.damage, 3);
+    EXPECT_EQ(v.heading, 90);
+}
+
 TEST(Robot, FiresOneShellOfAtMost700UnitsPerReloadAndNoneDuringTheFirst) {
     Arena arena(0.01);
     KvGLRobot* r = arena.Place({100, 100});
