@@ -104,7 +104,7 @@ void KvGLRobot::Step(double dt) {
     }
     if (wallCooldown > 0) wallCooldown -= dt;
     Publish();
-    idleTicks = Resting() ? kIdleForever : 0;
+    idleTicks = speed == 0 && Resting() ? kIdleForever : 0;  // a moving robot never rests
 }
 
 bool KvGLRobot::Resting() const {

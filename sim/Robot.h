@@ -58,7 +58,9 @@ struct RobotValues {
     }
 };
 
-class KvGLRobot : public KvBaseRobot, public KvProcess {
+// The process base comes first: the scheduler calls Step through it every tick, and a
+// first base needs no adjusting thunk.
+class KvGLRobot final : public KvProcess, public KvBaseRobot {
 public:
     static constexpr double kReloadTime = 1.5;
     static constexpr double kAcceleration = 2000;  // units per second squared

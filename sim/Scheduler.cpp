@@ -1,6 +1,7 @@
 #include "sim/Scheduler.h"
 
 #include <chrono>
+#include <cmath>
 
 namespace kv {
 
@@ -20,7 +21,8 @@ double MeasuredTickTimer::NextDt() {
     return dt > kMaxDt ? kMaxDt : dt;
 }
 
-ProcessScheduler::ProcessScheduler(KvTickTimer* timer) : timer_(timer ? timer : &ownTimer_) {}
+ProcessScheduler::ProcessScheduler(KvTickTimer* timer)
+    : timer_(timer ? timer : &ownTimer_), fixedDt_(timer_->FixedDt()) {}
 
 void ProcessScheduler::Add(KvProcess* p, bool lock, bool immediate) {
     std::unique_lock guard(mutex_, std::defer_lock);
@@ -90,7 +92,7 @@ void ProcessScheduler::Tick() {
 #ifndef NDEBUG
     const std::thread::id outer = tickThread_.exchange(std::this_thread::get_id(), std::memory_order_relaxed);
 #endif
-    const double dt = timer_->NextDt();
+    const double dt = std::isnan(fixedDt_) ? timer_->NextDt() : fixedDt_;
     currentDt_.store(dt, std::memory_order_relaxed);
     simulatedTime_.store(simulatedTime_.load(std::memory_order_relaxed) + dt, std::memory_order_relaxed);
     // A process may only be skipped while dt stays what it was at its latest step.

@@ -43,8 +43,11 @@ public:
 class KvTickTimer {
 public:
     virtual ~KvTickTimer() = default;
-    // Called once per tick that is not paused.
+    // Called once per tick that is not paused, unless the timer has a fixed dt.
     virtual double NextDt() = 0;
+    // The dt of every tick, for a timer that never changes it (the scheduler then takes it
+    // once instead of asking every tick); NaN otherwise.
+    virtual double FixedDt() const { return std::numeric_limits<double>::quiet_NaN(); }
 };
 
 // The game's time source: the real time since the previous tick, at most kMaxDt. The first
@@ -67,9 +70,10 @@ class FixedTickTimer : public KvTickTimer {
 public:
     explicit FixedTickTimer(double dt) : dt_(dt) {}
     double NextDt() override { return dt_; }
+    double FixedDt() const override { return dt_; }
 
 private:
-    double dt_;
+    const double dt_;
 };
 
 // A mutex that the thread holding it may lock again (steps call Add and Remove inside the
@@ -171,6 +175,7 @@ private:
     ProcessSet active_, pendingAdd_, pendingRemove_;
     MeasuredTickTimer ownTimer_;
     KvTickTimer* timer_;
+    const double fixedDt_;  // the timer's fixed dt, or NaN
     std::atomic<double> simulatedTime_{0};
     std::atomic<double> currentDt_{0};
     double steadyDt_ = std::numeric_limits<double>::quiet_NaN();  // the dt of the latest tick
