@@ -23,15 +23,22 @@ void KvHeightField::GenerateHills() {
         h.a = R(0.625) - 0.3125;
         h.z = R(10) - 5;
     }
+    // The distance runs from the point at height 0 to the hill's top (x, a, z). The bell
+    // exp(-d^2 / 2) splits into a factor per axis, so each hill needs 2 x kSize exponentials
+    // instead of one per vertex.
+    std::array<std::array<double, kSize>, kHills> acrossX, acrossZ;
+    for (int k = 0; k < kHills; ++k) {
+        const Hill& h = hills[k];
+        for (int i = 0; i < kSize; ++i) {
+            const double x = i - 20 - h.x, z = i - 20 - h.z;
+            acrossX[k][i] = h.a * std::exp(-(x * x + h.a * h.a) / 2);
+            acrossZ[k][i] = std::exp(-z * z / 2);
+        }
+    }
     for (int r = 0; r < kSize; ++r) {
         for (int c = 0; c < kSize; ++c) {
-            const double x = c - 20, z = r - 20;
             double y = 0;
-            // The distance runs from the point at height 0 to the hill's top (x, a, z).
-            for (const Hill& h : hills) {
-                const double d2 = (x - h.x) * (x - h.x) + h.a * h.a + (z - h.z) * (z - h.z);
-                y += h.a * std::exp(-d2 / 2);
-            }
+            for (int k = 0; k < kHills; ++k) y += acrossX[k][c] * acrossZ[k][r];
             SetY(r, c, y);
         }
     }

@@ -79,14 +79,20 @@ void KvGLRobot::SetPosition(Vec2 p) {
 }
 
 void KvGLRobot::Step(double dt) {
-    if (dead) return;
+    if (dead) {
+        idleTicks = kIdleForever;  // nothing wakes the dead
+        return;
+    }
     lastDt = dt;
     if (reloadTimer > 0) reloadTimer -= dt;
     cannonReady = reloadTimer <= 0;
 
-    speed += accelSign * kAcceleration * dt;
-    if (accelSign == 1.0 && speed > desiredSpeed) speed = desiredSpeed;
-    if (accelSign == -1.0 && speed < desiredSpeed) speed = desiredSpeed;
+    // Cruising adds nothing: the speed is never -0, so adding +0 would leave it as it is.
+    if (accelSign != 0) {
+        speed += accelSign * kAcceleration * dt;
+        if (accelSign == 1.0 && speed > desiredSpeed) speed = desiredSpeed;
+        if (accelSign == -1.0 && speed < desiredSpeed) speed = desiredSpeed;
+    }
 
     const Vec2 next = NextPosition();
     if (canMove != 0) {
