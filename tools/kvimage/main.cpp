@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
-
 #include "assets/Image.h"
+#include "assets/PngWriter.h"
 #include "core/Stream.h"
 
 namespace {
@@ -17,51 +16,16 @@ constexpr const char* kUsage =
     "Usage: kvimage IN.tga|IN.jpg OUT.png|OUT.pam\n"
     "Decodes a picture as the game does and writes it top row first for viewing.\n";
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
-    PutU32(out, static_cast<uint32_t>(data.size()));
-    size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
-    PutU32(out, static_cast<uint32_t>(crc));
-}
-
 // Rows top first, as image files store them; the decoded image holds them bottom first.
-std::vector<uint8_t> TopDownRows(const kv::KvImage& image, bool filterBytes) {
+std::vector<uint8_t> TopDownRows(const kv::KvImage& image) {
     const size_t stride = size_t{image.width} * image.BytesPerPixel();
     std::vector<uint8_t> rows;
-    rows.reserve((stride + 1) * image.height);
+    rows.reserve(stride * image.height);
     for (uint32_t y = image.height; y-- > 0;) {
-        if (filterBytes) rows.push_back(0);  // PNG filter type "none"
         const uint8_t* row = image.At(0, y);
         rows.insert(rows.end(), row, row + stride);
     }
     return rows;
-}
-
-bool EncodePng(const kv::KvImage& image, std::vector<uint8_t>& out) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    out.assign(kSignature, kSignature + 8);
-    std::vector<uint8_t> header;
-    PutU32(header, image.width);
-    PutU32(header, image.height);
-    header.push_back(8);                                 // bits per channel
-    header.push_back(image.BytesPerPixel() == 4 ? 6 : 2);  // RGBA or RGB
-    header.insert(header.end(), {0, 0, 0});
-    PutChunk(out, "IHDR", header);
-
-    std::vector<uint8_t> rows = TopDownRows(image, true);
-    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
-    std::vector<uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 6) != Z_OK) return false;
-    packed.resize(packedSize);
-    PutChunk(out, "IDAT", packed);
-    PutChunk(out, "IEND", {});
-    return true;
 }
 
 void EncodePam(const kv::KvImage& image, std::vector<uint8_t>& out) {
@@ -70,7 +34,7 @@ void EncodePam(const kv::KvImage& image, std::vector<uint8_t>& out) {
                          "\nDEPTH " + (rgba ? "4" : "3") + "\nMAXVAL 255\nTUPLTYPE " + (rgba ? "RGB_ALPHA" : "RGB") +
                          "\nENDHDR\n";
     out.assign(header.begin(), header.end());
-    std::vector<uint8_t> rows = TopDownRows(image, false);
+    std::vector<uint8_t> rows = TopDownRows(image);
     out.insert(out.end(), rows.begin(), rows.end());
 }
 
@@ -103,8 +67,9 @@ int main(int argc, char** argv) {
     kv::KvString outExtension = kv::KvFile(argv[2]).Extension().Upper();
     std::vector<uint8_t> bytes;
     if (outExtension == "PNG") {
-        if (!EncodePng(image, bytes)) {
-            std::fprintf(stderr, "kvimage: cannot compress the picture\n");
+        bytes = kv::EncodePng(TopDownRows(image).data(), image.width, image.height, image.BytesPerPixel());
+        if (bytes.empty()) {
+            std::fprintf(stderr, "kvimage: cannot write the picture as PNG\n");
             return 1;
         }
     } else if (outExtension == "PAM") {
