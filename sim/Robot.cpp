@@ -87,31 +87,40 @@ void KvGLRobot::Step(double dt) {
     if (reloadTimer > 0) reloadTimer -= dt;
     cannonReady = reloadTimer <= 0;
 
-    // Cruising adds nothing: the speed is never -0, so adding +0 would leave it as it is.
-    if (accelSign != 0) {
+    // At the speed asked for the clamp below would undo the change, and cruising adds +0 to
+    // a speed that is never -0: either way the speed stays as it is.
+    if (accelSign != 0 && speed != desiredSpeed) {
         speed += accelSign * kAcceleration * dt;
         if (accelSign == 1.0 && speed > desiredSpeed) speed = desiredSpeed;
         if (accelSign == -1.0 && speed < desiredSpeed) speed = desiredSpeed;
     }
 
-    const Vec2 next = NextPosition();
     if (canMove != 0) {
-        if (InsideArena(next)) {
-            position = next;
-        } else if (wallCooldown <= 0) {
-            wallCooldown = kCollisionCooldown;
-            desiredSpeed = accelSign = speed = 0;
-            if (holder_) {
-                if (KvBattlePresenter* presenter = holder_->Presenter())
-                    presenter->Collision(*this, holder_->ScenePoint(position));
-            }
-            ApplyDamage(kCollisionDamage);
-        }
+        const Vec2 next = NextPosition();
+        if (InsideArena(next)) position = next;
+        else if (wallCooldown <= 0) HitWall();
     }
     if (wallCooldown > 0) wallCooldown -= dt;
     Publish();
     idleTicks = speed == 0 && Resting() ? kIdleForever : 0;  // a moving robot never rests
 }
+
+void KvGLRobot::HitWall() {
+    wallCooldown = kCollisionCooldown;
+    desiredSpeed = accelSign = speed = 0;
+    if (holder_) {
+        if (KvBattlePresenter* presenter = holder_->Presenter()) presenter->Collision(*this, holder_->ScenePoint(position));
+    }
+    ApplyDamage(kCollisionDamage);
+}
+
+void KvGLRobot::TurnUnit() const {
+    const double h = Radians(heading);
+    unit_ = {std::cos(h), std::sin(h)};
+    unitHeading_ = heading;
+}
+
+void KvGLRobot::PublishNow() { shown_.Store(Snapshot()); }
 
 bool KvGLRobot::Resting() const {
     // A speed of +0 stays +0 whatever accelSign when the speed asked for is 0 too, and then

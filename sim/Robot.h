@@ -92,11 +92,7 @@ public:
     Vec2 NextPosition() const { return position + HeadingVector() * (speed * lastDt); }
     // (cos heading, sin heading), kept until the heading changes.
     Vec2 HeadingVector() const {
-        if (heading != unitHeading_) {
-            const double h = Radians(heading);
-            unit_ = {std::cos(h), std::sin(h)};
-            unitHeading_ = heading;
-        }
+        if (heading != unitHeading_) TurnUnit();
         return unit_;
     }
     void SetPosition(Vec2 p);
@@ -133,9 +129,13 @@ public:
     double deathTime = 0;
 
 private:
+    // The rare paths of a step stay out of line, so that the common one saves no registers.
     void Publish() {
-        if (publishing_) shown_.Store(Snapshot());
+        if (publishing_) PublishNow();
     }
+    void PublishNow();
+    void HitWall();
+    void TurnUnit() const;
     // True when another step of dt would leave every field as it is.
     bool Resting() const;
 

@@ -76,6 +76,9 @@ KvVMachine::KvVMachine()
 void KvVMachine::Load(RobotProgram program) {
     CatchUp();
     code_ = std::move(program.code);
+    pace_.clear();
+    for (const Instruction& in : code_)
+        pace_.push_back({CostTable(in.opcode) * kSecondsPerCostUnit, TouchesWorld(in.opcode)});
     entry_ = program.entry;
     pc_ = entry_;
     sp_ = -1;
@@ -97,9 +100,10 @@ void KvVMachine::Restart() {
     status_ = VmStatus::Ok;
 }
 
-double KvVMachine::CostOfNext() const {
-    const int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
-    return CostTable(op) * kSecondsPerCostUnit;
+const KvVMachine::Pace& KvVMachine::PaceOfNext() const {
+    // A pc outside the program executes as a NOP.
+    static constexpr Pace kOutside{CostTable(NOP) * kSecondsPerCostUnit, false};
+    return pc_ >= 0 && pc_ < static_cast<int32_t>(pace_.size()) ? pace_[pc_] : kOutside;
 }
 
 double KvVMachine::Time() const {
@@ -177,9 +181,6 @@ void KvVMachine::Step(double dt) {
     PlanIdle(dt);
 }
 
-bool KvVMachine::NextTouchesWorld() const {
-    return pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) && TouchesWorld(code_[pc_].opcode);
-}
 
 KvVMachine::StepEnd KvVMachine::RunStep(double q, bool ahead, int& executed) {
     while (q < time_) {
@@ -226,8 +227,12 @@ void KvVMachine::StepAhead(double dt) {
             next = add(t);
             ++ticks;
         }
-        time_ = t;
-        if (ticks == kMaxAheadTicks || NextTouchesWorld()) break;
+        if (ticks == kMaxAheadTicks) {
+            time_ = t;
+            break;
+        }
+        // An instruction due in its own tick stops the run there, with that tick's dt
+        // already in the budget (Due).
         time_ = next;
         const StepEnd end = RunStep(q, true, executed);
         if (end == StepEnd::Finished) {

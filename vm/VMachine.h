@@ -91,12 +91,19 @@ private:
     static Stack NewStack(int32_t size);
 
     VmStatus Run();
-    double CostOfNext() const;
+    // What pacing needs of an instruction, worked out once per program: its cost in
+    // seconds, and whether it touches the robot or the random numbers.
+    struct Pace {
+        double seconds;
+        bool touchesWorld;
+    };
+    const Pace& PaceOfNext() const;
+    double CostOfNext() const { return PaceOfNext().seconds; }
     // Adds the dt of the steps the scheduler skipped, and forgets the plan.
     void CatchUp();
     // Counts the steps of dt after this one that would execute nothing.
     void PlanIdle(double dt);
-    bool NextTouchesWorld() const;
+    bool NextTouchesWorld() const { return PaceOfNext().touchesWorld; }
     enum class StepEnd { Done, Finished, Due };
     // The loop of a step charging q per instruction. Ahead, it stops (Due) before an
     // instruction that touches the robot or the random numbers.
@@ -112,6 +119,7 @@ private:
     VmStatus Alloc(int32_t k);
 
     std::vector<Instruction> code_;
+    std::vector<Pace> pace_;  // one per instruction of code_
     int32_t entry_ = 0;
     Stack stack_;
     int32_t sp_ = -1;
