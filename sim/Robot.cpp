@@ -79,10 +79,7 @@ void KvGLRobot::SetPosition(Vec2 p) {
 }
 
 void KvGLRobot::Step(double dt) {
-    if (dead) {
-        idleTicks = kIdleForever;  // nothing wakes the dead
-        return;
-    }
+    if (dead) return;
     lastDt = dt;
     if (reloadTimer > 0) reloadTimer -= dt;
     cannonReady = reloadTimer <= 0;

@@ -181,7 +181,6 @@ void KvVMachine::Step(double dt) {
     PlanIdle(dt);
 }
 
-
 KvVMachine::StepEnd KvVMachine::RunStep(double q, bool ahead, int& executed) {
     while (q < time_) {
         if (ahead && NextTouchesWorld()) return StepEnd::Due;
