@@ -10,25 +10,17 @@
 #include "assets/ModelWriter.h"
 #include "core/Stream.h"
 
+#include "TestResources.h"
+
 namespace kv {
 namespace {
 
 KvModelObject Triangle(const char* name, float px = 0, float py = 0, float pz = 0) {
-    KvModelObject o;
-    o.name = name;
+    KvModelObject o = test::TriangleObject(name, {{1, 2, 3}, {4, 5, 6}, {10, 20, 30}});
     o.secondName = "second";
     o.placement[3][0] = px;
     o.placement[3][1] = py;
     o.placement[3][2] = pz;
-    o.vertices = {{1, 2, 3}, {4, 5, 6}, {10, 20, 30}};
-    o.textureVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    KvModelFace f;
-    for (uint32_t c = 0; c < 3; ++c) {
-        f.vertex[c] = c;
-        f.textureVertex[c] = c;
-        f.normal[c] = {0, 0, 1};
-    }
-    o.faces = {f};
     return o;
 }
 

@@ -53,8 +53,14 @@ protected:
 private:
     std::map<std::string, std::unique_ptr<KvMesh>> meshes_;
 };
-using ModelParts = PartStore;
 using DebrisParts = PartStore;
+
+// The robot's part table bound to the store's meshes.
+class ModelParts : public PartStore {
+protected:
+    void SetUp() override { ASSERT_TRUE(Bind(parts)) << error_.CStr(); }
+    KvModelParts parts;
+};
 
 TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
     TransformNode parent, child;
@@ -70,8 +76,6 @@ TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
 }
 
 TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts)) << error_.CStr();
     EXPECT_TRUE(parts.shellShown);
     // The shell, the body and the scanner head are painted per robot, not from the table.
     for (int part : {KvModelParts::kShell, KvModelParts::kBody, KvModelParts::kScannerHead})
@@ -94,8 +98,6 @@ TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
 }
 
 TEST_F(ModelParts, ARobotColourPaintsTheShellBodyAndScannerHead) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     robot.SetColour(3);
     EXPECT_STREQ(robot[KvModelParts::kShell].textureKey, "magenta_rocket");
@@ -107,16 +109,7 @@ TEST_F(ModelParts, ARobotColourPaintsTheShellBodyAndScannerHead) {
     EXPECT_EQ(robot[KvModelParts::kBody].textureKey, nullptr);
 }
 
-TEST_F(ModelParts, BindingNamesAMissingMesh) {
-    KvModelParts parts;
-    missing_ = "detal.04.01";
-    EXPECT_FALSE(Bind(parts));
-    EXPECT_STREQ(error_.CStr(), "robot part \"detal.04.01\" has no mesh");
-}
-
 TEST_F(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     // Body turned a quarter about the vertical: the light's x becomes the part's -z, and so on.
     KvMatrix turn = Identity();
@@ -130,8 +123,6 @@ TEST_F(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
 }
 
 TEST_F(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     robot.shellShown = false;
     KvVec3 lo, hi;
@@ -169,7 +160,11 @@ TEST_F(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
     }
 }
 
-TEST_F(DebrisParts, BuildingNamesAMissingPiece) {
+TEST_F(PartStore, BindingAndBuildingNameTheMissingMesh) {
+    KvModelParts parts;
+    missing_ = "detal.04.01";
+    EXPECT_FALSE(Bind(parts));
+    EXPECT_STREQ(error_.CStr(), "robot part \"detal.04.01\" has no mesh");
     KvDebrisParts debris;
     missing_ = "debris.wheel.03";
     EXPECT_FALSE(Build(debris));
