@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "ExpectNear.h"
 #include "assets/DebrisParts.h"
 #include "assets/ModelParts.h"
 
@@ -17,9 +18,7 @@ KvMatrix Translation(double x, double y, double z) {
     return m;
 }
 
-void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << "element " << i;
-}
+using test::ExpectMatrixNear;
 
 // Hands out one small mesh per part name, each placed at its own position so that relative
 // placements differ; the mesh named missing_ does not exist.
@@ -116,10 +115,7 @@ TEST_F(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
     turn[0] = 0, turn[2] = -1, turn[8] = 1, turn[10] = 0;
     robot[KvModelParts::kBody].node.local = turn;
     robot.UpdateLightDirections();
-    const KvVec3& d = robot[KvModelParts::kBody].lightDirection;
-    EXPECT_NEAR(d.x, -1, 1e-9);
-    EXPECT_NEAR(d.y, -1, 1e-9);
-    EXPECT_NEAR(d.z, 1, 1e-9);
+    test::ExpectNear(robot[KvModelParts::kBody].lightDirection, {-1, -1, 1});
 }
 
 TEST_F(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
