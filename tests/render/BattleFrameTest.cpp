@@ -1,7 +1,8 @@
 // Real battles at fixed seeds drawn offscreen as the game draws them, checked where a player
 // would look: each robot in its colour inside its own view, the panel bars following damage
-// and reload, a scorch mark where a shell exploded, shadows beyond the robots. With
-// KV_TEST_PICTURES set to a folder, each test also leaves its last picture there.
+// and reload, a scorch mark where a shell exploded, shadows beyond the robots, a frozen robot
+// view keeping its picture. With KV_TEST_PICTURES set to a folder, each test also leaves its
+// last picture there.
 
 #include <gtest/gtest.h>
 
@@ -314,6 +315,34 @@ TEST_F(BattleFrame, ARobotWhoseShadowMapCannotBeMadeGoesOnWithoutAShadow) {
     EXPECT_EQ(Draw().rgba, without.rgba) << "the same picture as without shadows";
     battle.RunUntil(2.0);
     EXPECT_GE(battle.Holder().BattleTime(), 2.0) << "the battle goes on";
+}
+
+// The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
+std::vector<uint8_t> PictureBand(const Picture& p, int view) {
+    const auto [x0, y0] = ViewCorner(view);
+    std::vector<uint8_t> band;
+    for (int32_t y = y0 + 5; y < y0 + 12; ++y)
+        for (int32_t x = x0 + 5; x < x0 + kViewSize; ++x) {
+            const uint8_t* px = p.At(x, y);
+            band.insert(band.end(), px, px + 3);
+        }
+    return band;
+}
+
+TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
+    for (int32_t oneViewActive : {1, 0}) {
+        BattleShot& battle = Start(Battle(kRobots, {"rover.r", "rover.r"}, 4), oneViewActive);
+        battle.RunUntil(2);
+        const Picture first = Draw();
+        battle.RunUntil(3);  // the rovers have driven on
+        const Picture later = Draw();
+        if (oneViewActive == 1) {
+            EXPECT_EQ(PictureBand(first, 1), PictureBand(later, 1));
+            EXPECT_EQ(PictureBand(first, 2), PictureBand(later, 2));
+        } else {
+            EXPECT_NE(PictureBand(first, 1), PictureBand(later, 1));
+        }
+    }
 }
 
 // The game's two threads: the worker runs a battle with shells, marks and deaths as fast as it

@@ -20,14 +20,13 @@ Outcome Battle(const std::string& arguments) { return RunTool(KV_KOLVEX_BATTLE, 
 
 std::string Robots(std::initializer_list<const char*> names) { return kv::test::Robots(kRobots, names); }
 
+// The JSON trace's bytes are held to recorded runs by BattleGoldenTest.
 TEST(KolvexBattle, PrintsTheSameBytesForTheSameSeedFilesAndDt) {
     const std::string battle = " --time 90" + Robots({"rover.r", "shooter.r", "rammer.r", "rover.r"});
-    const std::string args = "--seed 31" + battle;
-    const Outcome a = Battle(args), b = Battle(args);
+    const Outcome a = Battle("--seed 31" + battle), b = Battle("--seed 31" + battle);
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(a.out, b.out);
     EXPECT_EQ(a.out.rfind("seed 31\ndt 0.001\n", 0), 0u) << a.out;
-    EXPECT_EQ(Battle("--json --trace 5 " + args).out, Battle("--json --trace 5 " + args).out);
     EXPECT_NE(Battle("--seed 32" + battle).out, a.out);
 }
 

@@ -54,6 +54,18 @@ TEST(KolvexShot, ReportsTheBattleAsKolvexBattleDoesForTheTimeOfTheLastFrame) {
     EXPECT_TRUE(std::regex_match(last, std::regex("frames 4  median [0-9.]+ ms  p90 [0-9.]+ ms  fps [0-9.]+\n"))) << last;
 }
 
+TEST(KolvexShot, DrawingSmokeFireAndWrecksLeavesTheBattleAsKolvexBattleRunsIt) {
+    // Both self-shelling robots die on the way (about 15 s) and their wrecks burst; shells
+    // trail smoke and burst in fire all along.
+    const std::string robots = Robots({"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"});
+    const Outcome shot = Shot("--seed 12 --json --at 14 --frames 150 --views all --size 160x120" + robots);
+    ASSERT_EQ(shot.status, 0) << shot.err;
+    const std::string json = shot.out.substr(0, shot.out.find('\n') + 1);
+    EXPECT_NE(json.find("\"time\": 16.533"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"alive\": false"), std::string::npos) << json;
+    EXPECT_EQ(Battle("--seed 12 --json --time 16.533" + robots).out, json);
+}
+
 TEST(KolvexShot, RejectsBadOptionsWithKolvexBattlesMessagesAndStatuses) {
     const std::string out = " -o '" + Temp("x.png") + "'";
     for (const char* bad : {"--seed -1", "--dt 0", "--dt 0.5", "--dt abc", "--bogus"}) {
