@@ -1,5 +1,6 @@
 #pragma once
-// A current OpenGL context without a window, for the drawing tests.
+// What the drawing tests share: a current OpenGL context without a window, the game's
+// resources on it, frames read back, and a battle drawn while the worker runs it.
 
 #include <gtest/gtest.h>
 
