@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include <tuple>
+
 #include "app/IniFile.h"
 #include "InTempDir.h"
 
@@ -18,27 +20,21 @@ protected:
         settings.Read();
         return settings;
     }
-    static void ExpectDefaults(const Settings& s) {
-        EXPECT_EQ(s.shadowMode, 0);
-        EXPECT_EQ(s.oneViewActive, 1);
-        EXPECT_EQ(s.vsync, 0);
-        EXPECT_TRUE(s.showSplash);
-        EXPECT_TRUE(s.soundOn);
-    }
 };
 
-TEST_F(SettingsFile, MissingFileGivesTheDefaults) { ExpectDefaults(ReadNow()); }
+// shadowMode, oneViewActive, vsync, showSplash, soundOn: to compare all five at once.
+std::tuple<int, int, int, bool, bool> Fields(const Settings& s) {
+    return {s.shadowMode, s.oneViewActive, s.vsync, s.showSplash, s.soundOn};
+}
+const auto kDefaults = std::tuple(0, 1, 0, true, true);
+
+TEST_F(SettingsFile, MissingFileGivesTheDefaults) { EXPECT_EQ(Fields(ReadNow()), kDefaults); }
 
 TEST_F(SettingsFile, ReadsEveryKeyIgnoringTheCaseOfSectionsKeysAndValues) {
     WriteFile(Settings::kFileName,
               "[RENDER]\nshadow=STENCIL\nvSync=oN\n[views]\nONEVIEWACTIVE=off\n[Setup]\nShowSplash=OFF\n"
               "[sound]\nsound=Off\n");
-    Settings s = ReadNow();
-    EXPECT_EQ(s.shadowMode, 1);
-    EXPECT_EQ(s.oneViewActive, 0);
-    EXPECT_EQ(s.vsync, 1);
-    EXPECT_FALSE(s.showSplash);
-    EXPECT_FALSE(s.soundOn);
+    EXPECT_EQ(Fields(ReadNow()), std::tuple(1, 0, 1, false, false));
 
     WriteFile(Settings::kFileName, "[Render]\nShadow=mAp\n");
     EXPECT_EQ(ReadNow().shadowMode, 2);
@@ -48,12 +44,7 @@ TEST_F(SettingsFile, AnUnknownValueOfAPresentKeyReadsAsOff) {
     WriteFile(Settings::kFileName,
               "[Render]\nShadow=maps\nVSync=1\n[Views]\nOneViewActive=yes\n[Setup]\nShowSplash=\n"
               "[Sound]\nSound=on " + std::string(300, 'x') + "\n");
-    Settings s = ReadNow();
-    EXPECT_EQ(s.shadowMode, 0);
-    EXPECT_EQ(s.vsync, 0);
-    EXPECT_EQ(s.oneViewActive, 0);
-    EXPECT_FALSE(s.showSplash);
-    EXPECT_FALSE(s.soundOn);
+    EXPECT_EQ(Fields(ReadNow()), std::tuple(0, 0, 0, false, false));
 }
 
 TEST_F(SettingsFile, WritesAllFiveKeysInOrderWithTheirCapitalisedValues) {
@@ -90,12 +81,7 @@ TEST_F(SettingsFile, EveryCombinationSurvivesARoundTrip) {
         s.showSplash = combination / 12 % 2;
         s.soundOn = combination / 24 % 2;
         ASSERT_TRUE(s.Write());
-        Settings back = ReadNow();
-        EXPECT_EQ(back.shadowMode, s.shadowMode);
-        EXPECT_EQ(back.oneViewActive, s.oneViewActive);
-        EXPECT_EQ(back.vsync, s.vsync);
-        EXPECT_EQ(back.showSplash, s.showSplash);
-        EXPECT_EQ(back.soundOn, s.soundOn);
+        EXPECT_EQ(Fields(ReadNow()), Fields(s));
     }
 }
 
@@ -135,7 +121,7 @@ TEST_F(SettingsFile, RewritingAForeignFileKeepsItsOtherSectionsKeysAndComments) 
 
 TEST_F(SettingsFile, AFileThatCannotBeWrittenGivesDefaultsAndAFailedWrite) {
     std::filesystem::create_directory(Settings::kFileName);
-    ExpectDefaults(ReadNow());
+    EXPECT_EQ(Fields(ReadNow()), kDefaults);
     EXPECT_FALSE(Settings{}.Write());
 }
 
@@ -143,7 +129,7 @@ TEST_F(SettingsFile, BinaryGarbageGivesTheDefaultsAndIsReplacedOnWrite) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
     WriteFile(Settings::kFileName, garbage);
-    ExpectDefaults(ReadNow());
+    EXPECT_EQ(Fields(ReadNow()), kDefaults);
     Settings s;
     s.vsync = 1;
     ASSERT_TRUE(s.Write());

@@ -151,17 +151,6 @@ TEST_F(SetupMenu, AfterACommandTheFileHoldsAllFiveKeys) {
     EXPECT_EQ(file.Get("Sound", "Sound"), "Off");
 }
 
-TEST_F(SetupMenu, StencilInCapitalsIsRewrittenCapitalisedAfterTheNextCommand) {
-    WriteFile(Settings::kFileName, "[Render]\nShadow=STENCIL\n");
-    Settings s;
-    s.Read();
-    EXPECT_EQ(s.shadowMode, 1);
-    OnSetupCommand(Id(MenuCommand::OneViewActive), s, kEverything);
-    KvIniFile file;
-    file.Load(Settings::kFileName);
-    EXPECT_EQ(file.Get("Render", "Shadow"), "Stencil");
-}
-
 TEST_F(SetupMenu, AnUnwritableFileLeavesTheCommandApplied) {
     std::filesystem::create_directory(Settings::kFileName);
     Settings s;

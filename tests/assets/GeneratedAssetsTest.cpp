@@ -6,14 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <unistd.h>
 
+#include "TempFolder.h"
 #include "assets/Mesh.h"
 #include "assets/ModelFile.h"
 #include "assets/ResourceList.h"
@@ -23,11 +22,6 @@ namespace kv {
 namespace {
 
 const std::filesystem::path kDir = KV_GENERATED_DIR;
-
-std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 class GeneratedModels : public ::testing::Test {
 protected:
@@ -76,7 +70,7 @@ TEST(GeneratedSounds, AreMonoSixteenBitPcmAtTheirRates) {
                                                        {"SmallExplosion.wav", 22050}, {"GreatExplosion.wav", 22050},
                                                        {"hit.wav", 22050},            {"collision.wav", 22050}};
     for (const auto& [name, rate] : sounds) {
-        const auto b = ReadAll(kDir / name);
+        const auto b = test::ReadWhole(kDir / name);
         ASSERT_GT(b.size(), 44u) << name;
         EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
         EXPECT_EQ(U16(b, 20), 1) << name << " is PCM";
@@ -91,7 +85,7 @@ TEST(GeneratedSounds, AreMonoSixteenBitPcmAtTheirRates) {
 }
 
 TEST(GeneratedSounds, TheEngineLoopJoinsWithoutAClick) {
-    const auto b = ReadAll(kDir / "motor1.wav");
+    const auto b = test::ReadWhole(kDir / "motor1.wav");
     const std::size_t n = (b.size() - 44) / 2;
     auto sample = [&](std::size_t i) { return static_cast<int16_t>(U16(b, 44 + 2 * i)); };
     int largestStep = 0;
@@ -101,7 +95,7 @@ TEST(GeneratedSounds, TheEngineLoopJoinsWithoutAClick) {
 
 TEST(GeneratedSprites, AreThirtyTwoBitTgaWithSoftAlphaEdges) {
     for (const char* name : {"flame.tga", "smoke.tga", "mark.tga"}) {
-        const auto b = ReadAll(kDir / name);
+        const auto b = test::ReadWhole(kDir / name);
         ASSERT_GT(b.size(), 18u);
         EXPECT_EQ(b[2], 2) << name;
         EXPECT_EQ(b[16], 32) << name;
@@ -128,8 +122,8 @@ TEST(GeneratedAssets, AreTheSameBytesOnEveryRun) {
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(a)) {
         const auto name = entry.path().filename();
-        EXPECT_EQ(ReadAll(entry.path()), ReadAll(b / name)) << name;
-        EXPECT_EQ(ReadAll(entry.path()), ReadAll(kDir / name)) << name << " differs from the build's";
+        EXPECT_EQ(test::ReadWhole(entry.path()), test::ReadWhole(b / name)) << name;
+        EXPECT_EQ(test::ReadWhole(entry.path()), test::ReadWhole(kDir / name)) << name << " differs from the build's";
         ++files;
     }
     std::size_t expected = 1;  // the splash picture

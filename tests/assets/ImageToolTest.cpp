@@ -2,40 +2,24 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "TestResources.h"
 
 // The kvimage tool, run as someone checking a picture before packing it.
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ImageTool : public ::testing::Test {
+class ImageTool : public test::TempFolder {
 protected:
-    void SetUp() override { fs::create_directories(dir_); }
-    void TearDown() override { fs::remove_all(dir_); }
-
     // Converts the file named in to the file named out; the tool's exit status.
     int Run(const std::string& in, const std::string& out) {
         const std::string command = std::string(KVIMAGE_TOOL) + " " + Path(in) + " " + Path(out) + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    std::vector<uint8_t> Read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    const fs::path dir_ = fs::temp_directory_path() / ("kvimage-test-" + std::to_string(::getpid()));
 };
 
 TEST_F(ImageTool, WritesTheDecodedPictureTopRowFirst) {
@@ -60,7 +44,7 @@ TEST_F(ImageTool, WritesTheDecodedPictureTopRowFirst) {
 TEST_F(ImageTool, RefusesWhatTheGameWouldRefuse) {
     Write("bad.tga", {'s', 'h', 'o', 'r', 't'});
     for (const char* in : {"bad.tga", "picture.bmp", "missing.tga"}) EXPECT_NE(Run(in, "out.png"), 0) << in;
-    EXPECT_FALSE(fs::exists(dir_ / "out.png"));
+    EXPECT_FALSE(std::filesystem::exists(Path("out.png")));
 }
 
 }  // namespace

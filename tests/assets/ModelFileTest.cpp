@@ -10,25 +10,18 @@
 #include "assets/ModelWriter.h"
 #include "core/Stream.h"
 
+#include "ExpectNear.h"
+#include "TestResources.h"
+
 namespace kv {
 namespace {
 
 KvModelObject Triangle(const char* name, float px = 0, float py = 0, float pz = 0) {
-    KvModelObject o;
-    o.name = name;
+    KvModelObject o = test::TriangleObject(name, {{1, 2, 3}, {4, 5, 6}, {10, 20, 30}});
     o.secondName = "second";
     o.placement[3][0] = px;
     o.placement[3][1] = py;
     o.placement[3][2] = pz;
-    o.vertices = {{1, 2, 3}, {4, 5, 6}, {10, 20, 30}};
-    o.textureVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    KvModelFace f;
-    for (uint32_t c = 0; c < 3; ++c) {
-        f.vertex[c] = c;
-        f.textureVertex[c] = c;
-        f.normal[c] = {0, 0, 1};
-    }
-    o.faces = {f};
     return o;
 }
 
@@ -47,34 +40,30 @@ std::string Load(const std::vector<uint8_t>& bytes, KvModelFile& file) {
     return loaded ? "" : std::string(error.CStr());
 }
 
-void ExpectNear(const KvVec3& v, double x, double y, double z) {
-    EXPECT_NEAR(v.x, x, 1e-9);
-    EXPECT_NEAR(v.y, y, 1e-9);
-    EXPECT_NEAR(v.z, z, 1e-9);
-}
+using test::ExpectNear;
 
 TEST(Mesh, IdentityPlacementTurnsTheZUpFrameIntoTheYUpWorld) {
     KvMesh mesh;
     ASSERT_TRUE(mesh.BuildFrom(Triangle("t")));
     const KvMatrix& n = mesh.NodeMatrix();
-    ExpectNear({n[0], n[1], n[2]}, 1, 0, 0);
-    ExpectNear({n[4], n[5], n[6]}, 0, 0, -1);
-    ExpectNear({n[8], n[9], n[10]}, 0, 1, 0);
-    ExpectNear({n[12], n[13], n[14]}, 0, 0, 0);
-    ExpectNear(mesh.Positions()[0], 0.0254, 0.0508, 0.0762);
-    ExpectNear(TransformPoint(n, mesh.Positions()[0]), 0.0254, 0.0762, -0.0508);
+    ExpectNear({n[0], n[1], n[2]}, {1, 0, 0});
+    ExpectNear({n[4], n[5], n[6]}, {0, 0, -1});
+    ExpectNear({n[8], n[9], n[10]}, {0, 1, 0});
+    ExpectNear({n[12], n[13], n[14]}, {0, 0, 0});
+    ExpectNear(mesh.Positions()[0], {0.0254, 0.0508, 0.0762});
+    ExpectNear(TransformPoint(n, mesh.Positions()[0]), {0.0254, 0.0762, -0.0508});
     // A file normal up stays local up and so points along the world's y.
-    ExpectNear(mesh.CornerNormals()[1], 0, 0, 1);
-    ExpectNear(TransformDirection(n, mesh.CornerNormals()[1]), 0, 1, 0);
+    ExpectNear(mesh.CornerNormals()[1], {0, 0, 1});
+    ExpectNear(TransformDirection(n, mesh.CornerNormals()[1]), {0, 1, 0});
 }
 
 TEST(Mesh, PlacementPositionBecomesATranslationInMetres) {
     KvMesh mesh;
     ASSERT_TRUE(mesh.BuildFrom(Triangle("t", 10, 20, 30)));
     const KvMatrix& n = mesh.NodeMatrix();
-    ExpectNear({n[12], n[13], n[14]}, 0.254, 0.762, -0.508);
-    ExpectNear(mesh.Positions()[2], 0, 0, 0);
-    ExpectNear(mesh.ShadowPositions()[2], 0, 0, 0);
+    ExpectNear({n[12], n[13], n[14]}, {0.254, 0.762, -0.508});
+    ExpectNear(mesh.Positions()[2], {0, 0, 0});
+    ExpectNear(mesh.ShadowPositions()[2], {0, 0, 0});
     EXPECT_EQ(mesh.ShadowPositions().size(), 6u);
     EXPECT_EQ(mesh.ShadowIndices().size(), 12u);
 }
@@ -108,10 +97,10 @@ TEST(Mesh, CornersFollowFacesAndTheBoxSpansEveryVertex) {
     ASSERT_TRUE(mesh.BuildFrom(o));
     ASSERT_EQ(mesh.CornerCount(), 6u);
     EXPECT_EQ(mesh.CornerVertexIndices()[3], 2u);
-    ExpectNear(mesh.CornerPositions()[3], 0.254, 0.508, 0.762);
+    ExpectNear(mesh.CornerPositions()[3], {0.254, 0.508, 0.762});
     EXPECT_DOUBLE_EQ(mesh.CornerTexCoords()[3].v, 1.0);
-    ExpectNear(mesh.BoxMin(), 0.0254, 0.0508, 0.0762);
-    ExpectNear(mesh.BoxMax(), 0.254, 0.508, 0.762);
+    ExpectNear(mesh.BoxMin(), {0.0254, 0.0508, 0.0762});
+    ExpectNear(mesh.BoxMax(), {0.254, 0.508, 0.762});
 }
 
 TEST(Mesh, AnObjectWithoutFacesDrawsNothingAndWithoutVerticesKeepsAZeroBox) {
@@ -120,8 +109,8 @@ TEST(Mesh, AnObjectWithoutFacesDrawsNothingAndWithoutVerticesKeepsAZeroBox) {
     KvMesh mesh;
     ASSERT_TRUE(mesh.BuildFrom(o));
     EXPECT_EQ(mesh.CornerCount(), 0u);
-    ExpectNear(mesh.BoxMin(), 0, 0, 0);
-    ExpectNear(mesh.BoxMax(), 0, 0, 0);
+    ExpectNear(mesh.BoxMin(), {0, 0, 0});
+    ExpectNear(mesh.BoxMax(), {0, 0, 0});
 }
 
 TEST(Mesh, RefusesAnObjectWhoseFacePointsPastItsVertices) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "ExpectNear.h"
 #include "assets/DebrisParts.h"
 #include "assets/ModelParts.h"
 
@@ -17,9 +18,7 @@ KvMatrix Translation(double x, double y, double z) {
     return m;
 }
 
-void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << "element " << i;
-}
+using test::ExpectMatrixNear;
 
 // Hands out one small mesh per part name, each placed at its own position so that relative
 // placements differ; the mesh named missing_ does not exist.
@@ -53,8 +52,14 @@ protected:
 private:
     std::map<std::string, std::unique_ptr<KvMesh>> meshes_;
 };
-using ModelParts = PartStore;
 using DebrisParts = PartStore;
+
+// The robot's part table bound to the store's meshes.
+class ModelParts : public PartStore {
+protected:
+    void SetUp() override { ASSERT_TRUE(Bind(parts)) << error_.CStr(); }
+    KvModelParts parts;
+};
 
 TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
     TransformNode parent, child;
@@ -70,8 +75,6 @@ TEST(TransformNode, CachesTheWorldMatrixUntilInvalidated) {
 }
 
 TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts)) << error_.CStr();
     EXPECT_TRUE(parts.shellShown);
     // The shell, the body and the scanner head are painted per robot, not from the table.
     for (int part : {KvModelParts::kShell, KvModelParts::kBody, KvModelParts::kScannerHead})
@@ -94,8 +97,6 @@ TEST_F(ModelParts, BindingGivesEveryPartItsMeshTextureAndRelativePlacement) {
 }
 
 TEST_F(ModelParts, ARobotColourPaintsTheShellBodyAndScannerHead) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     robot.SetColour(3);
     EXPECT_STREQ(robot[KvModelParts::kShell].textureKey, "magenta_rocket");
@@ -107,31 +108,17 @@ TEST_F(ModelParts, ARobotColourPaintsTheShellBodyAndScannerHead) {
     EXPECT_EQ(robot[KvModelParts::kBody].textureKey, nullptr);
 }
 
-TEST_F(ModelParts, BindingNamesAMissingMesh) {
-    KvModelParts parts;
-    missing_ = "detal.04.01";
-    EXPECT_FALSE(Bind(parts));
-    EXPECT_STREQ(error_.CStr(), "robot part \"detal.04.01\" has no mesh");
-}
-
 TEST_F(ModelParts, LightDirectionsAreTheLightTurnedIntoEachPartsFrame) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     // Body turned a quarter about the vertical: the light's x becomes the part's -z, and so on.
     KvMatrix turn = Identity();
     turn[0] = 0, turn[2] = -1, turn[8] = 1, turn[10] = 0;
     robot[KvModelParts::kBody].node.local = turn;
     robot.UpdateLightDirections();
-    const KvVec3& d = robot[KvModelParts::kBody].lightDirection;
-    EXPECT_NEAR(d.x, -1, 1e-9);
-    EXPECT_NEAR(d.y, -1, 1e-9);
-    EXPECT_NEAR(d.z, 1, 1e-9);
+    test::ExpectNear(robot[KvModelParts::kBody].lightDirection, {-1, -1, 1});
 }
 
 TEST_F(ModelParts, BoundingBoxCoversAllSixteenPartsIncludingAHiddenShell) {
-    KvModelParts parts;
-    ASSERT_TRUE(Bind(parts));
     KvModelParts robot = parts;
     robot.shellShown = false;
     KvVec3 lo, hi;
@@ -169,7 +156,11 @@ TEST_F(DebrisParts, AWreckCopyHangsUnderItsRootUntilPlacedThenStandsAlone) {
     }
 }
 
-TEST_F(DebrisParts, BuildingNamesAMissingPiece) {
+TEST_F(PartStore, BindingAndBuildingNameTheMissingMesh) {
+    KvModelParts parts;
+    missing_ = "detal.04.01";
+    EXPECT_FALSE(Bind(parts));
+    EXPECT_STREQ(error_.CStr(), "robot part \"detal.04.01\" has no mesh");
     KvDebrisParts debris;
     missing_ = "debris.wheel.03";
     EXPECT_FALSE(Build(debris));

@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <tuple>
 
+#include "TempFolder.h"
 #include "TestResources.h"
 #include "assets/ResourceStore.h"
 
 namespace kv {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The game's entries with some left out (see test::GameEntries) and some replaced.
 std::vector<KvFSWriteEntry> Entries(const std::set<std::string>& leaveOut,
@@ -26,19 +22,15 @@ std::vector<KvFSWriteEntry> Entries(const std::set<std::string>& leaveOut,
     return entries;
 }
 
-class Store : public ::testing::Test {
+class Store : public test::TempFolder {
 protected:
-    void TearDown() override { fs::remove(path_); }
-
     void Mount(ResourceStore& into, const std::vector<KvFSWriteEntry>& entries) {
         ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
         into.Mount(path_.c_str());
         ASSERT_TRUE(into.Archive() && into.Archive()->IsOpen());
     }
 
-    const std::string path_ = (fs::temp_directory_path() /
-                               ("kv-store-" + std::to_string(::getpid()) + "-" +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".kvfs")).string();
+    const std::string path_ = Path("store.kvfs");
     ResourceStore store;
 };
 

@@ -57,22 +57,24 @@ std::vector<uint8_t> MonoWav(uint32_t rate, const std::vector<int16_t>& samples)
     return out;
 }
 
+KvModelObject TriangleObject(const char* name, const std::vector<KvModelVec3f>& vertices) {
+    KvModelObject o;
+    o.name = name;
+    o.vertices = vertices;
+    o.textureVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    KvModelFace face;
+    for (uint32_t k = 0; k < 3; ++k) {
+        face.vertex[k] = k;
+        face.textureVertex[k] = k;
+        face.normal[k] = {0, 0, 1};
+    }
+    o.faces = {face};
+    return o;
+}
+
 std::vector<uint8_t> ModelWithObjects(const std::vector<std::string>& names) {
     std::vector<KvModelObject> objects;
-    for (const std::string& name : names) {
-        KvModelObject o;
-        o.name = name.c_str();
-        o.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-        o.textureVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-        KvModelFace face;
-        for (uint32_t k = 0; k < 3; ++k) {
-            face.vertex[k] = k;
-            face.textureVertex[k] = k;
-            face.normal[k] = {0, 0, 1};
-        }
-        o.faces = {face};
-        objects.push_back(o);
-    }
+    for (const std::string& name : names) objects.push_back(TriangleObject(name.c_str()));
     KvElasticMemOStream out;
     WriteModelFile(out, {}, objects);
     return std::vector<uint8_t>(out.Data(), out.Data() + out.size);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/ModelFile.h"
 #include "assets/ResourceStore.h"
 #include "core/KvFS.h"
 
@@ -17,6 +18,9 @@ std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, const std::vect
 std::vector<uint8_t> SolidTga(uint8_t r, uint8_t g, uint8_t b);
 // A PCM WAV of 16-bit mono samples.
 std::vector<uint8_t> MonoWav(uint32_t rate, const std::vector<int16_t>& samples);
+// An object of one face through vertices 0, 1 and 2, all three normals along +z.
+KvModelObject TriangleObject(const char* name,
+                             const std::vector<KvModelVec3f>& vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
 // A model file holding one small triangle object per name.
 std::vector<uint8_t> ModelWithObjects(const std::vector<std::string>& names);
 

@@ -1,20 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "TempFolder.h"
 #include "core/KvFS.h"
 
 namespace kv {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -41,18 +36,10 @@ struct HandMade {
     }
 };
 
-class Archive : public ::testing::Test {
+class Archive : public test::TempFolder {
 protected:
-    void SetUp() override { fs::create_directories(dir_); }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
     KvFile Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::string path = PathOf(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
-        return KvFile(path.c_str());
+        return TempFolder::Write(name, bytes).c_str();
     }
 
     KvFile WriteArchiveOf(const std::vector<KvFSWriteEntry>& entries) const {
@@ -66,14 +53,6 @@ protected:
         }
         return data;
     }
-
-    static std::vector<uint8_t> ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    const fs::path dir_ = fs::temp_directory_path() / ("kvfs-test-" + std::to_string(::getpid()) + "-" +
-                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 TEST_F(Archive, OpensAnEmptyIndexAndFindsNothing) {
@@ -176,7 +155,7 @@ TEST_F(Archive, ReadsAndSeeksOnlyWithinAnEntry) {
 }
 
 TEST_F(Archive, StaysClosedForAMissingFileOrAForeignMagic) {
-    KvFS missing(PathOf("nothing-here.kvfs").c_str());
+    KvFS missing(Path("nothing-here.kvfs").c_str());
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_FALSE(KvFSIStream(&missing, "a").IsOpen());
 
@@ -233,7 +212,7 @@ TEST_F(Archive, SurvivesCorruptedBytesAnywhere) {
 TEST_F(Archive, WritesWhatItReadsBackUntilClosed) {
     std::vector<KvFSWriteEntry> entries = {
         {"empty", {}}, {"robot.3d", Bytes("model bytes")}, {"GRASS2.jpg", std::vector<uint8_t>(2500, 0xAB)}};
-    KvFile path = PathOf("round.kvfs").c_str();
+    KvFile path = Path("round.kvfs").c_str();
     ASSERT_TRUE(WriteArchive(path, entries));
     KvFS fs(path);
     ASSERT_EQ(fs.Entries().size(), 3u);
@@ -243,7 +222,7 @@ TEST_F(Archive, WritesWhatItReadsBackUntilClosed) {
         EXPECT_EQ(ReadAll(in), entries[i].data);
         EXPECT_TRUE(in.IsEof());
     }
-    EXPECT_FALSE(WriteArchive(PathOf("no-such-dir/x.kvfs").c_str(), entries));
+    EXPECT_FALSE(WriteArchive(Path("no-such-dir/x.kvfs").c_str(), entries));
 
     fs.Close();
     EXPECT_FALSE(fs.IsOpen());
@@ -255,12 +234,8 @@ TEST_F(Archive, WritesWhatItReadsBackUntilClosed) {
 class KvfsTool : public Archive {
 protected:
     int Run(const std::string& args, std::string* output = nullptr) {
-        std::string out = PathOf("tool.out");
-        int status = std::system((std::string(KVFS_TOOL) + " " + args + " >" + out + " 2>&1").c_str());
-        if (output) {
-            std::vector<uint8_t> text = ReadFile(out);
-            output->assign(text.begin(), text.end());
-        }
+        int status = std::system((std::string(KVFS_TOOL) + " " + args + " >" + Path("tool.out") + " 2>&1").c_str());
+        if (output) *output = Read<std::string>("tool.out");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
@@ -271,32 +246,32 @@ TEST_F(KvfsTool, PacksListsAndExtractsAnArchive) {
     std::string pic = Write("pic.jpg", picture).Std();
     std::string snd = Write("snd.wav", Bytes("RIFF....")).Std();
     std::string list = Write("list.txt", Bytes("# resources\nhit.wav=" + snd + "\n\n")).Std();
-    std::string archive = PathOf("out.kvfs");
+    std::string archive = Path("out.kvfs");
 
     ASSERT_EQ(Run("pack " + archive + " GRASS2.jpg=" + pic + " @" + list), 0);
     std::string listing;
     ASSERT_EQ(Run("list " + archive, &listing), 0);
     EXPECT_EQ(listing, "GRASS2.jpg 8 1234\nhit.wav 1242 8\n");
-    ASSERT_EQ(Run("extract " + archive + " GRASS2.jpg " + PathOf("back.jpg")), 0);
-    EXPECT_EQ(ReadFile(PathOf("back.jpg")), picture);
-    ASSERT_EQ(Run("extract " + archive + " hit.wav " + PathOf("back.wav")), 0);
-    EXPECT_EQ(ReadFile(PathOf("back.wav")), Bytes("RIFF...."));
+    ASSERT_EQ(Run("extract " + archive + " GRASS2.jpg " + Path("back.jpg")), 0);
+    EXPECT_EQ(Read("back.jpg"), picture);
+    ASSERT_EQ(Run("extract " + archive + " hit.wav " + Path("back.wav")), 0);
+    EXPECT_EQ(Read("back.wav"), Bytes("RIFF...."));
 }
 
 TEST_F(KvfsTool, RefusesBadRequestsWithAMessage) {
     std::string pic = Write("pic.jpg", Bytes("x")).Std();
-    std::string archive = PathOf("out.kvfs");
+    std::string archive = Path("out.kvfs");
     std::string message;
     for (const auto& [args, expected] : std::vector<std::pair<std::string, const char*>>{
              {"pack " + archive + " nameonly", "NAME=PATH"},
              {"pack " + archive + " a=" + pic + " a=" + pic, "twice"},
-             {"pack " + archive + " a=" + PathOf("missing"), "cannot read"}}) {
+             {"pack " + archive + " a=" + Path("missing"), "cannot read"}}) {
         EXPECT_NE(Run(args, &message), 0) << args;
         EXPECT_NE(message.find(expected), std::string::npos) << message;
     }
 
     ASSERT_EQ(Run("pack " + archive + " a=" + pic), 0);
-    EXPECT_NE(Run("extract " + archive + " A " + PathOf("x"), &message), 0);
+    EXPECT_NE(Run("extract " + archive + " A " + Path("x"), &message), 0);
     EXPECT_NE(message.find("no entry named 'A'"), std::string::npos);
     EXPECT_NE(Run("list " + pic, &message), 0);
     EXPECT_NE(message.find("not an archive"), std::string::npos);

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
+#include "TempFolder.h"
 #include "core/Stream.h"
 
 namespace kv {
@@ -142,20 +139,10 @@ TEST(ReadString, SurvivesAHugeAnnouncedLength) {
     EXPECT_STREQ(s.CStr(), "x");
 }
 
-class FileStreamTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        path_ = (std::filesystem::temp_directory_path() / ("kv_stream_" + std::to_string(::getpid()))).string();
-        std::FILE* f = std::fopen(path_.c_str(), "wb");
-        std::fputs("hello", f);
-        std::fclose(f);
-    }
-    void TearDown() override { std::remove(path_.c_str()); }
-    std::string path_;
-};
+using FileStream = test::TempFolder;
 
-TEST_F(FileStreamTest, MeasuresTheFileAndReachesEofOnlyAfterAShortRead) {
-    KvFileIStream in(KvFile(path_.c_str()));
+TEST_F(FileStream, MeasuresTheFileAndReachesEofOnlyAfterAShortRead) {
+    KvFileIStream in(KvFile(Write("hello.txt", std::string("hello")).c_str()));
     ASSERT_TRUE(in.IsOpen());
     EXPECT_EQ(in.size, 5u);
     EXPECT_EQ(in.GetPos(), 0);
@@ -169,7 +156,7 @@ TEST_F(FileStreamTest, MeasuresTheFileAndReachesEofOnlyAfterAShortRead) {
     EXPECT_EQ(std::string(buffer, 2), "el");
 }
 
-TEST(FileStream, AMissingFileAnswersAsClosed) {
+TEST_F(FileStream, AMissingFileAnswersAsClosed) {
     KvFileIStream in(KvFile("/nonexistent/kolvex/robot.r"));
     char c;
     EXPECT_FALSE(in.IsOpen());

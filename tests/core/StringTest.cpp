@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ExpectNear.h"
 #include "core/KvString.h"
 #include "core/Matrix.h"
 #include "core/Random.h"
@@ -80,9 +81,7 @@ TEST(Matrix, RigidInverseUndoesARotationAndTranslation) {
     KvMatrix m = Identity();
     m[0] = 0; m[2] = -1; m[8] = 1; m[10] = 0;
     m[12] = 1; m[13] = 2; m[14] = 3;
-    KvMatrix product = Product(RigidInverse(m), m);
-    KvMatrix identity = Identity();
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(product[i], identity[i], 1e-12) << "element " << i;
+    test::ExpectMatrixNear(Product(RigidInverse(m), m), Identity(), 1e-12);
 }
 
 TEST(Matrix, ProductAppliesTheRightFactorFirst) {

@@ -11,13 +11,11 @@
 #include <string>
 
 #include "OffscreenGl.h"
-#include "core/Random.h"
 #include "fx/Debris.h"
 #include "fx/EffectsPresenter.h"
 #include "fx/Particles.h"
 #include "render/BattleShot.h"
 #include "render/Picture.h"
-#include "sim/SimulationThread.h"
 
 namespace kv {
 namespace {
@@ -53,9 +51,7 @@ protected:
 
     static Picture Draw(BattleShot& shot, const char* name) {
         shot.Render();
-        Picture p = ReadPicture(0, 0, kWidth, kHeight);
-        if (const char* folder = std::getenv("KV_TEST_PICTURES")) WritePng(p, std::string(folder) + "/" + name + ".png");
-        return p;
+        return test::ReadFrame(kWidth, kHeight, name);
     }
 };
 
@@ -65,15 +61,6 @@ Kind* FindEffect(KvGameHolder& holder) {
         if (auto* effect = dynamic_cast<Kind*>(p)) return effect;
     }
     return nullptr;
-}
-
-// Pixel of the main view where the scene point q shows.
-std::array<int32_t, 2> PixelOf(BattleShot& shot, const KvVec3& q) {
-    const Camera& c = shot.MainView().camera;
-    const KvMatrix m = Product(c.projection, c.modelview);
-    const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
-    return {static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * kWidth),
-            static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * kHeight)};
 }
 
 // Counts the pixels within radius of (cx, cy) for which test(pixel) holds.
@@ -105,7 +92,8 @@ TEST_F(EffectsBattle, AShellBurstShowsFireWhereThePlainSceneShowsGround) {
     fx->Advance(60);  // the fire ball grown above the robot, still orange
     plain->RunUntil(fx->Holder().BattleTime());
     const Picture pic = Draw(*fx, "ShellBurstWithEffects");
-    const auto centre = PixelOf(*fx, {at[12], at[13] + 0.2, at[14]});  // the camera as drawn
+    // The camera as drawn.
+    const auto centre = test::PixelOf(fx->MainView().camera, {at[12], at[13] + 0.2, at[14]}, kWidth, kHeight);
     const int withFire = CountAround(pic, centre, 20, Fiery);
     const int without = CountAround(Draw(*plain, "ShellBurstPlain"), centre, 20, Fiery);
     EXPECT_GE(withFire, 40);
@@ -183,61 +171,28 @@ TEST_F(EffectsBattle, DrawnWithEffectsABattleGoesExactlyAsItDoesHeadless) {
 // The game's two threads with effects: the worker steps the battle, its effects and wrecks as
 // fast as it can while this thread draws them; then a restart clears it with effects alive.
 TEST(EffectsThreads, DrawFramesWhileTheWorkerRunsABattleWithEffects) {
-    test::GameGpu& gpu = TheGpu();
-    ASSERT_TRUE(test::Ready(gpu, kWidth, kHeight));
-    FixedTickTimer timer(0.005);
-    ProcessScheduler scheduler(&timer);
-    KvGround ground;
-    KvScene scene;
-    RenderSettings settings;
-    settings.oneViewActive = 0;
-    settings.shadowMode = 1;
-    scene.Init(gpu.context, &ground, &gpu.textures);
-    scene.SetSettings(&settings);
-    View mainView(ViewKind::Main);
-    mainView.SetWindow(&gpu.context);
-    mainView.camera.Orbit(0, 0.7);
-    scene.AddView(&mainView);
-    KvEffectsPresenter presenter(scene, ground, gpu.store, &gpu.textures, 12);
-    KvGameHolder holder(scheduler, ground, &presenter);
-    presenter.SetHolder(&holder);
-    holder.SetGeometry(RobotGeometry::FromParts(gpu.store.RobotParts()));
-    const char* files[] = {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"};
-    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str())};
-
-    SeedRandom(12);
-    SimulationThread worker(scheduler);
-    worker.Start(12);
-    scheduler.Add(&holder, true, false);
-    auto startBattle = [&] {
-        scheduler.SetPaused(true);
-        scene.Clear();
-        holder.Clear();
-        ground.AttachTree(scene.GroundTree());
-        presenter.SeedEffects(12);
-        ASSERT_TRUE(holder.SetupBattle());
-        scheduler.SetPaused(false);
-    };
+    ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
+    test::ThreadedBattle battle(TheGpu(), kRobots, {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"}, 12,
+                                KvEffectsPresenter::Make);
+    battle.settings.shadowMode = 1;
+    auto& effects = static_cast<KvEffectsPresenter&>(*battle.presenter);
+    KvGameHolder& holder = *battle.holder;
     for (int round = 0; round < 2; ++round) {
-        startBattle();
+        ASSERT_TRUE(battle.Restart([&] { effects.SeedEffects(12); }));
         // Until both self-shelling robots are dead and their wrecks have burst, or long.
         int frame = 0;
-        for (; frame < 3000 && holder.AliveCount() > 2; ++frame) scene.Render();
+        for (; frame < 3000 && holder.AliveCount() > 2; ++frame) battle.scene.Render();
         const double deathTime = holder.BattleTime();
-        for (; frame < 6000 && holder.BattleTime() < deathTime + 1.5; ++frame) scene.Render();
+        for (; frame < 6000 && holder.BattleTime() < deathTime + 1.5; ++frame) battle.scene.Render();
         if (round == 0) {
             EXPECT_LE(holder.AliveCount(), 2);
-            scheduler.SetPaused(true);
+            battle.scheduler.SetPaused(true);
             const KvDebris* wreck = FindEffect<KvDebris>(holder);
             ASSERT_TRUE(wreck);
             EXPECT_EQ(wreck->StateNow(), KvDebris::kFlying);
-            scheduler.SetPaused(false);
+            battle.scheduler.SetPaused(false);
         }
     }
-    worker.Stop();
-    scene.Clear();
-    holder.Clear();
-    scheduler.Forget(&holder);
 }
 
 }  // namespace

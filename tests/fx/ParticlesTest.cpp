@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "core/Angles.h"
 #include "core/Random.h"
@@ -20,26 +21,14 @@ constexpr BlendPair kOver{kGlSrcAlpha, kGlOneMinusSrcAlpha};
 double Angle(const KvVec3& a, const KvVec3& b) { return std::acos(std::clamp(Dot(a, b), -1.0, 1.0)); }
 
 TEST(ParticleKinds, HaveTheirLifetimesRatesSpreadsAndDurations) {
-    const KvSmallExplosion small;
-    const KvGreatExplosion great;
-    const KvSmoke smoke;
-    const KvPartSmoke part;
-    EXPECT_EQ(small.lifetime, 1.0);
-    EXPECT_EQ(small.emissionDuration, 0.03);
-    EXPECT_EQ(small.emissionRate, 200);
-    EXPECT_EQ(small.spreadAngle, 1.2217304763960306);
-    EXPECT_EQ(great.lifetime, 4.0);
-    EXPECT_EQ(great.emissionDuration, 0.1);
-    EXPECT_EQ(great.emissionRate, 300);
-    EXPECT_EQ(great.spreadAngle, 1.2217304763960306);
-    EXPECT_EQ(smoke.lifetime, 0.5);
-    EXPECT_EQ(smoke.emissionDuration, 1000);
-    EXPECT_EQ(smoke.emissionRate, 200);
-    EXPECT_EQ(smoke.spreadAngle, 0.12217304763960307);
-    EXPECT_EQ(part.lifetime, 1.0);
-    EXPECT_EQ(part.emissionDuration, 1000);
-    EXPECT_EQ(part.emissionRate, 50);
-    EXPECT_EQ(part.spreadAngle, 0.3490658503988659);
+    using Constants = std::tuple<double, double, double, double>;  // lifetime, duration, rate, spread
+    const auto of = [](const KvParticles& k) {
+        return Constants{k.lifetime, k.emissionDuration, k.emissionRate, k.spreadAngle};
+    };
+    EXPECT_EQ(of(KvSmallExplosion()), Constants(1.0, 0.03, 200, 1.2217304763960306));
+    EXPECT_EQ(of(KvGreatExplosion()), Constants(4.0, 0.1, 300, 1.2217304763960306));
+    EXPECT_EQ(of(KvSmoke()), Constants(0.5, 1000, 200, 0.12217304763960307));
+    EXPECT_EQ(of(KvPartSmoke()), Constants(1.0, 1000, 50, 0.3490658503988659));
 }
 
 TEST(ParticleKinds, TracksInterpolateBetweenKeysAndKeepTheirBasesKeys) {

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/Random.h"
 #include "lang/RobotCompiler.h"
 #include "vm/VMachine.h"
 
@@ -57,22 +56,6 @@ std::string Listing(const RobotProgram& p) {
         out += "; ";
     }
     return out;
-}
-
-TEST(CodeGen, TheEmptyMainRunsFiveInstructions) {
-    RobotProgram p = Build("main() { }");
-    EXPECT_EQ(Listing(p), "PUSHC 0; NOP; POPA; PUSHA; RET; ");
-    EXPECT_EQ(p.entry, 0);
-    Outcome o = RunProgram("main() { }");
-    EXPECT_EQ(o.status, VmStatus::Finished);
-    EXPECT_EQ(o.sp, 0);
-}
-
-TEST(CodeGen, PlacesGlobalsFromTheTopOfTheirBlockDown) {
-    RobotProgram p = Build("a, b; main() { a = 1; b = 2; }");
-    EXPECT_EQ(Listing(p),
-              "PUSHC 0; PUSHC 0; PUSHC 0; NOP; PUSHC 1; POPA; STOREG 1; PUSHA; POPA; "
-              "PUSHC 2; POPA; STOREG 0; PUSHA; POPA; POPA; PUSHA; RET; ");
 }
 
 TEST(CodeGen, InsertsTheSlotOfANameFirstUsedInsideAnExpression) {
@@ -190,14 +173,6 @@ TEST(CodeGen, KeepsGoingAfterTheOneOverflowingDivision) {
     Outcome o = RunProgram("main() { x = -2147483647 - 1; drive(x / -1, x % -1); drive(1, 1); }");
     EXPECT_EQ(o.driven, (Pairs{{-2147483647 - 1, 0}, {1, 1}}));
     EXPECT_EQ(o.status, VmStatus::Finished);
-}
-
-TEST(CodeGen, RandOfZeroFaultsWithoutDrawing) {
-    SeedRandom(1);
-    Outcome o = RunProgram("main() { drive(rand(0), 0); }");
-    EXPECT_EQ(o.status, VmStatus::DivideByZero);
-    EXPECT_EQ(RandomState(), 1u);
-    EXPECT_EQ(RunProgram("main() { drive(rand(100), 0); }").driven, (Pairs{{41, 0}}));
 }
 
 TEST(CodeGen, ReturnFromInsideNestedBlocksUnwindsTheWholeFrame) {

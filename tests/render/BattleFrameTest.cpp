@@ -1,7 +1,8 @@
 // Real battles at fixed seeds drawn offscreen as the game draws them, checked where a player
 // would look: each robot in its colour inside its own view, the panel bars following damage
-// and reload, a scorch mark where a shell exploded, a frozen robot view keeping its picture.
-// With KV_TEST_PICTURES set to a folder, each test also leaves its last picture there.
+// and reload, a scorch mark where a shell exploded, shadows beyond the robots, a frozen robot
+// view keeping its picture. With KV_TEST_PICTURES set to a folder, each test also leaves its
+// last picture there.
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,10 @@
 
 #include "OffscreenGl.h"
 #include "assets/ResourceStore.h"
-#include "core/Random.h"
 #include "render/BattleShot.h"
 #include "render/OffscreenContext.h"
 #include "render/Picture.h"
 #include "render/TextureSet.h"
-#include "sim/SimulationThread.h"
 
 namespace kv {
 namespace {
@@ -88,12 +87,7 @@ protected:
 
     Picture Draw() {
         shot->Render();
-        Picture p = ReadPicture(0, 0, kWidth, kHeight);
-        if (const char* folder = std::getenv("KV_TEST_PICTURES")) {
-            const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-            WritePng(p, std::string(folder) + "/" + test->name() + ".png");
-        }
-        return p;
+        return test::ReadFrame(kWidth, kHeight);
     }
 
     std::unique_ptr<BattleShot> shot;
@@ -167,12 +161,7 @@ TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {
 
 // Pixel (x, y) of the main view where the ground point at scene (x, z) shows.
 std::array<int32_t, 2> GroundPixel(BattleShot& battle, double x, double z) {
-    const Camera& c = battle.MainView().camera;
-    const KvMatrix m = Product(c.projection, c.modelview);
-    const KvVec3 q{x, battle.Holder().Ground().HeightAt(x, z), z};
-    const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
-    return {static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * kWidth),
-            static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * kHeight)};
+    return test::PixelOf(battle.MainView().camera, {x, battle.Holder().Ground().HeightAt(x, z), z}, kWidth, kHeight);
 }
 
 TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
@@ -197,48 +186,8 @@ TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
 
 int Brightness(Rgb c) { return c.r + c.g + c.b; }
 
-TEST_F(BattleFrame, StencilShadowsDarkenTheGroundBeyondEachRobotInTheMainViewOnly) {
-    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
-    battle.RunUntil(1.0);
-    const Picture off = Draw();
-    // The frame reads the mode each time it draws: the same moment, now with shadows.
-    battle.Settings().shadowMode = 1;
-    const Picture stencil = Draw();
-    battle.Settings().shadowMode = 0;
-    EXPECT_EQ(Draw().rgba, off.rgba) << "switching back takes effect at once too";
-
-    // The light travels along (1, -1, 1): a robot's shadow lies towards +x and +z of it, and
-    // two metres towards the light the ground is untouched. Robots off the picture's main
-    // part are left out; the first robot stands at its left edge.
-    const auto inMainView = [](std::array<int32_t, 2> p) {
-        return p[0] >= 0 && p[0] < kWidth - kViewSize && p[1] >= 0 && p[1] < kHeight;
-    };
-    int checked = 0;
-    for (int robot = 0; robot < 2; ++robot) {
-        const KvVec3 centre = battle.Holder().ScenePoint(battle.Holder().robots[robot]->Values().position);
-        std::vector<std::array<int32_t, 2>> beyond;
-        for (double d : {0.25, 0.3, 0.35}) beyond.push_back(GroundPixel(battle, centre.x + d, centre.z + d));
-        const auto towards = GroundPixel(battle, centre.x - 2, centre.z - 2);
-        if (!std::all_of(beyond.begin(), beyond.end(), inMainView) || !inMainView(towards)) continue;
-        ++checked;
-        int darker = 0;
-        for (const auto& [x, y] : beyond)
-            if (Brightness(At(stencil, x, y)) < Brightness(At(off, x, y)) * 3 / 4) ++darker;
-        EXPECT_GE(darker, 2) << "robot " << robot;
-        EXPECT_EQ(Brightness(At(stencil, towards[0], towards[1])), Brightness(At(off, towards[0], towards[1])))
-            << "robot " << robot;
-    }
-    EXPECT_GE(checked, 1);
-    // Far from both robots (the picture's top band) and in every robot view, nothing changes.
-    for (int32_t y = kHeight - 40; y < kHeight; ++y)
-        for (int32_t x = 0; x < kWidth - kViewSize; ++x)
-            ASSERT_EQ(Brightness(At(stencil, x, y)), Brightness(At(off, x, y))) << x << ", " << y;
-    for (int view = 1; view <= 2; ++view) {
-        const auto [x0, y0] = ViewCorner(view);
-        for (int32_t y = y0; y < y0 + kViewSize; ++y)
-            for (int32_t x = x0; x < x0 + kViewSize; ++x)
-                ASSERT_EQ(Brightness(At(stencil, x, y)), Brightness(At(off, x, y))) << "view " << view;
-    }
+bool InMainView(std::array<int32_t, 2> p) {
+    return p[0] >= 0 && p[0] < kWidth - kViewSize && p[1] >= 0 && p[1] < kHeight;
 }
 
 // How many of the ground points at these offsets from a robot are darker by a quarter.
@@ -253,38 +202,63 @@ int DarkerAround(BattleShot& battle, const Picture& shadowed, const Picture& off
     return darker;
 }
 
-bool SameView(const Picture& a, const Picture& b, int view) {
-    const auto [x0, y0] = ViewCorner(view);
-    for (int32_t y = y0; y < y0 + kViewSize; ++y)
-        for (int32_t x = x0; x < x0 + kViewSize; ++x)
+// Whether a and b are as bright everywhere in the area from (x0, y0) up to (x1, y1).
+bool SameArea(const Picture& a, const Picture& b, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = x0; x < x1; ++x)
             if (Brightness(At(a, x, y)) != Brightness(At(b, x, y))) return false;
     return true;
 }
 
-TEST_F(BattleFrame, ShadowMapsDarkenTheGroundWhereStencilShadowsDoAndInRobotViewsToo) {
+bool SameView(const Picture& a, const Picture& b, int view) {
+    const auto [x0, y0] = ViewCorner(view);
+    return SameArea(a, b, x0, y0, x0 + kViewSize, y0 + kViewSize);
+}
+
+TEST_F(BattleFrame, StencilShadowsAndShadowMapsDarkenTheSameGroundBeyondEachRobot) {
     // The second robot stands well inside the picture, its shadow on open grass.
     BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
     battle.RunUntil(1.0);
     const Picture off = Draw();
-    battle.SetShadowMode(1);
+    // The frame reads the mode each time it draws: the same moment, now with shadows.
+    battle.Settings().shadowMode = 1;
     const Picture stencil = Draw();
+    battle.Settings().shadowMode = 0;
+    EXPECT_EQ(Draw().rgba, off.rgba) << "switching back takes effect at once too";
     battle.SetShadowMode(2);
     const Picture map = Draw();
-    // Nearer than 0.2 the robot itself covers the ground; stencil shadows darken it there.
+
+    // The light travels along (1, -1, 1): a robot's shadow lies towards +x and +z of it, and
+    // two metres towards the light the ground is untouched. Robots off the picture's main
+    // part are left out; the first robot stands at its left edge.
+    int checked = 0;
+    for (int robot = 0; robot < 2; ++robot) {
+        const KvVec3 centre = battle.Holder().ScenePoint(battle.Holder().robots[robot]->Values().position);
+        const auto towards = GroundPixel(battle, centre.x - 2, centre.z - 2);
+        bool inView = InMainView(towards);
+        for (double d : {0.25, 0.3, 0.35})
+            inView = inView && InMainView(GroundPixel(battle, centre.x + d, centre.z + d));
+        if (!inView) continue;
+        ++checked;
+        EXPECT_GE(DarkerAround(battle, stencil, off, robot, {0.25, 0.3, 0.35}), 2) << "robot " << robot;
+        EXPECT_EQ(Brightness(At(stencil, towards[0], towards[1])), Brightness(At(off, towards[0], towards[1])))
+            << "robot " << robot;
+    }
+    EXPECT_GE(checked, 1);
+    // Nearer than 0.2 the robot itself covers the ground; both kinds darken it from there
+    // and end at the same place.
     for (double d : {0.2, 0.25, 0.3}) {
         EXPECT_EQ(DarkerAround(battle, stencil, off, 1, {d}), 1) << "the stencil shadow at " << d;
         EXPECT_EQ(DarkerAround(battle, map, off, 1, {d}), 1) << "the map shadow at " << d;
     }
-    // Both end at the same place; towards the light, and far from both robots, the ground
-    // is untouched.
     EXPECT_EQ(DarkerAround(battle, stencil, off, 1, {0.4, 0.5}), 0);
     EXPECT_EQ(DarkerAround(battle, map, off, 1, {0.4, 0.5}), 0);
     EXPECT_EQ(DarkerAround(battle, map, off, 1, {-0.4, -0.8, -2.0}), 0);
-    for (int32_t y = kHeight - 40; y < kHeight; ++y)
-        for (int32_t x = 0; x < kWidth - kViewSize; ++x)
-            ASSERT_EQ(Brightness(At(map, x, y)), Brightness(At(off, x, y))) << x << ", " << y;
-    // The shadow lies on the ground each robot's own camera looks at.
-    EXPECT_TRUE(SameView(stencil, off, 2));
+    // Far from both robots (the picture's top band) nothing changes; in the robot views only
+    // the shadow maps show, as the track on the ground each robot's own camera looks at.
+    EXPECT_TRUE(SameArea(stencil, off, 0, kHeight - 40, kWidth - kViewSize, kHeight));
+    EXPECT_TRUE(SameArea(map, off, 0, kHeight - 40, kWidth - kViewSize, kHeight));
+    EXPECT_TRUE(SameView(stencil, off, 1) && SameView(stencil, off, 2));
     EXPECT_FALSE(SameView(map, off, 2)) << "the shadow track is drawn in robot views";
 }
 
@@ -375,54 +349,16 @@ TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
 // can while this thread draws frames with shadows, then a restart clears the battle with shells
 // in flight.
 TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
-    Gpu& gpu = TheGpu();
-    ASSERT_TRUE(gpu.ready) << "no offscreen OpenGL context: " << gpu.context.Error();
-    ASSERT_TRUE(gpu.loaded) << gpu.store.LoadError().CStr();
-    FixedTickTimer timer(0.005);
-    ProcessScheduler scheduler(&timer);
-    KvGround ground;
-    KvScene scene;
-    RenderSettings settings;
-    settings.oneViewActive = 0;
-    scene.Init(gpu.context, &ground, &gpu.textures);
-    scene.SetSettings(&settings);
-    View mainView(ViewKind::Main);
-    mainView.SetWindow(&gpu.context);
-    mainView.camera.Orbit(0, 0.7);
-    scene.AddView(&mainView);
-    KvScenePresenter presenter(scene, ground, gpu.store, &gpu.textures);
-    KvGameHolder holder(scheduler, ground, &presenter);
-    presenter.SetHolder(&holder);
-    holder.SetGeometry(RobotGeometry::FromParts(gpu.store.RobotParts()));
-    const char* files[] = {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"};
-    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str())};
-
-    SeedRandom(12);
-    SimulationThread worker(scheduler);
-    worker.Start(12);
-    scheduler.Add(&holder, true, false);
-    auto startBattle = [&] {
-        scheduler.SetPaused(true);
-        scene.Clear();
-        holder.Clear();
-        ground.AttachTree(scene.GroundTree());
-        ASSERT_TRUE(holder.SetupBattle());
-        scheduler.SetPaused(false);
-    };
+    ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
+    test::ThreadedBattle battle(TheGpu(), kRobots, {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"}, 12);
     for (int round = 0; round < 2; ++round) {
         // Shadow maps first (dying robots' tracks leave from the worker), then stencil volumes.
-        settings.shadowMode = round == 0 ? 2 : 1;
-        startBattle();
+        battle.settings.shadowMode = round == 0 ? 2 : 1;
+        ASSERT_TRUE(battle.Restart());
         // Until both self-shelling robots are dead (their 10th shell, after 15 s), or long.
-        for (int frame = 0; frame < 3000 && holder.AliveCount() > 2; ++frame) scene.Render();
-        if (round == 0) {
-            EXPECT_LE(holder.AliveCount(), 2);
-        }
+        for (int frame = 0; frame < 3000 && battle.holder->AliveCount() > 2; ++frame) battle.scene.Render();
+        if (round == 0) EXPECT_LE(battle.holder->AliveCount(), 2);
     }
-    worker.Stop();
-    scene.Clear();
-    holder.Clear();
-    scheduler.Forget(&holder);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "ExpectNear.h"
 #include "core/Angles.h"
 
 #include "render/GLContext.h"
@@ -12,9 +13,7 @@
 namespace kv {
 namespace {
 
-void ExpectMatrixNear(const KvMatrix& a, const KvMatrix& b) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << "element " << i;
-}
+using test::ExpectMatrixNear;
 
 // A window whose client area the test sets; it never draws.
 class FakeWindow : public GLContext {
@@ -43,9 +42,7 @@ TEST(Camera, BuildsThePerspectiveAndViewingMatrices) {
     c.target = {0, 0.3, 0};
     c.UpdateMatrices();
     ExpectMatrixNear(Product(c.modelview, c.inverse), Identity());
-    EXPECT_NEAR(c.inverse[12], 1, 1e-12) << "the inverse's fourth column is the eye";
-    EXPECT_NEAR(c.inverse[13], 1.7, 1e-12);
-    EXPECT_NEAR(c.inverse[14], -1, 1e-12);
+    test::ExpectNear({c.inverse[12], c.inverse[13], c.inverse[14]}, c.eye, 1e-12);  // its fourth column is the eye
     const KvVec3 t = TransformPoint(c.modelview, c.target);
     EXPECT_NEAR(t.x, 0, 1e-12);
     EXPECT_NEAR(t.y, 0, 1e-12);

@@ -1,6 +1,6 @@
 // Whole frames drawn into an offscreen context, checked where a player would look: the sky,
-// the ground, the robot-view column, a panel bar, a scorch mark. With KV_TEST_PICTURES set
-// to a folder, each test also leaves its picture there as a PNG.
+// the ground, the robot-view column, a frozen robot view, the frame rate. With
+// KV_TEST_PICTURES set to a folder, each test also leaves its picture there as a PNG.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -82,22 +82,12 @@ protected:
 
     Picture Draw() {
         scene.Render();
-        Picture p = ReadPicture(0, 0, kWidth, kHeight);
-        if (const char* folder = std::getenv("KV_TEST_PICTURES")) {
-            const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-            WritePng(p, std::string(folder) + "/" + test->name() + ".png");
-        }
-        return p;
+        return test::ReadFrame(kWidth, kHeight);
     }
 
     // Where a world point lands in the main view, in pixels from the bottom left.
     std::array<int32_t, 2> OnScreen(const KvVec3& p) {
-        const Camera& c = mainView.camera;
-        const KvMatrix m = Product(c.projection, c.modelview);
-        const double w = m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15];
-        const double x = (m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12]) / w;
-        const double y = (m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13]) / w;
-        const auto px = static_cast<int32_t>((x + 1) / 2 * kWidth), py = static_cast<int32_t>((y + 1) / 2 * kHeight);
+        const auto [px, py] = test::PixelOf(mainView.camera, p, kWidth, kHeight);
         EXPECT_TRUE(px >= 0 && px < kWidth && py >= 0 && py < kHeight) << "off screen: " << p.x << ", " << p.z;
         return {std::clamp(px, 0, kWidth - 1), std::clamp(py, 0, kHeight - 1)};
     }
@@ -152,51 +142,6 @@ TEST_F(Frame, PlacesRobotViewsInAColumnAlongTheRightEdge) {
         EXPECT_NE(At(p, kWidth - 151, bottom + 75), kWhite) << "view " << i;
     }
     EXPECT_NE(At(p, kWidth - 75, kHeight - 450), kWhite) << "no third view";
-}
-
-// The column of the rightmost pixel in row y of the area x0..x1 where red stands out.
-int32_t RightmostRed(const Picture& p, int32_t x0, int32_t x1, int32_t y) {
-    for (int32_t x = x1; x >= x0; --x) {
-        const Rgb c = At(p, x, y);
-        if (c[0] > c[1] + 20 && c[0] > c[2] + 20) return x;
-    }
-    return -1;
-}
-
-TEST_F(Frame, DamageBarsGrowWithDamage) {
-    KvGLRobot light("light.r", 1), heavy("heavy.r", 2);
-    light.ApplyDamage(30);
-    heavy.ApplyDamage(80);
-    AddRobotView(light);
-    AddRobotView(heavy);
-    const Picture p = Draw();
-    // The bar runs from x = -0.8 to -0.8 + 1.6 x damage / 100 of the 150-pixel view, and
-    // from y = -0.55 to -0.43.
-    for (auto [view, damage] : {std::pair{1, 30}, std::pair{2, 80}}) {
-        const int32_t left = kWidth - 150, bottom = kHeight - 150 * view;
-        const int32_t end = RightmostRed(p, left, kWidth - 1, bottom + 38) - left;
-        EXPECT_NEAR(end, 15 + 120 * damage / 100, 2) << "damage " << damage;
-    }
-}
-
-TEST_F(Frame, LaysAScorchMarkOnTheGround) {
-    SeedRandom(7);
-    ground.GenerateHills();
-    const KvVec3 centre{0.5, ground.HeightAt(0.5, -0.5), -0.5};
-    const Rgb before = [&] {
-        const Picture p = Draw();
-        const auto [x, y] = OnScreen(centre);
-        return Around(p, x, y);
-    }();
-    KvTrack mark(ground, centre.x, centre.z, 0.4, 3.0);
-    mark.SetTexture(TheGpu().textures.GetTexture("mark"));
-    scene.AddTrack(mark, true);
-    const Picture p = Draw();
-    const auto [x, y] = OnScreen(centre);
-    // Burnt ground: the green of the grass gives way to the mark's grey-brown.
-    const Rgb after = Around(p, x, y);
-    EXPECT_LT(after[1] - after[0], before[1] - before[0] - 10) << after[0] << " " << after[1] << " " << after[2];
-    scene.RemoveTrack(mark, true);
 }
 
 TEST(Context, CameraMatricesMatchTheGlUtilityLibrary) {

@@ -2,27 +2,24 @@
 // reach the screen is reported back, so no framebuffer is needed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <epoxy/gl.h>
 
 #include "OffscreenGl.h"
+#include "TempFolder.h"
 #include "TestResources.h"
 #include "render/MeshDraw.h"
 
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
-
 // Every resource of the game, each mesh a single small triangle at the origin.
-class PartDrawing : public ::testing::Test {
+class PartDrawing : public test::TempFolder {
 protected:
     void SetUp() override {
+        TempFolder::SetUp();
         ASSERT_TRUE(gl_.IsReady()) << test::kNoGlContext;
         ASSERT_TRUE(WriteArchive(path_.c_str(), test::GameEntries()));
         store_.Mount(path_.c_str());
@@ -33,8 +30,6 @@ protected:
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
     }
-    void TearDown() override { fs::remove(path_); }
-
     // The triangles that draw() sends down the pipeline, with the base matrix pushed once as
     // the caller of a part table does; checks that the matrix stack comes back as it was.
     template <typename Draw>
@@ -67,8 +62,7 @@ protected:
         return name;
     }
 
-    const std::string path_ =
-        (fs::temp_directory_path() / ("kv-draw-" + std::to_string(::getpid()) + ".kvfs")).string();
+    const std::string path_ = Path("game.kvfs");
     test::OffscreenGl gl_;
     ResourceStore store_;
     KvTextureSet textures_;

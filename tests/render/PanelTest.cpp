@@ -39,6 +39,8 @@ TEST(StatusPanel, BarsRunFromMinusPointEightByOnePointSixPerFullValueUnclamped) 
     EXPECT_EQ(bars[2].g, 1.0f);
     EXPECT_DOUBLE_EQ(bars[1].y1, -0.43);
     EXPECT_DOUBLE_EQ(bars[1].y2, -0.55);
+    v.damage = 30;
+    EXPECT_NEAR(PanelBars(v)[1].x2, -0.32, 1e-12);
     v.damage = 100;
     v.reloadTimer = 0.75;
     bars = PanelBars(v);

@@ -17,15 +17,17 @@
 #include "sim/Rocket.h"
 #include "sound/SoundSystem.h"
 
+#include "ExpectNear.h"
 #include "TestResources.h"
 
 namespace kv {
 namespace {
 
-void ExpectColumn(const KvMatrix& m, int column, const KvVec3& v, double tolerance = 1e-9) {
-    EXPECT_NEAR(m[4 * column], v.x, tolerance) << "column " << column;
-    EXPECT_NEAR(m[4 * column + 1], v.y, tolerance) << "column " << column;
-    EXPECT_NEAR(m[4 * column + 2], v.z, tolerance) << "column " << column;
+using test::ExpectNear;
+
+void ExpectColumn(const KvMatrix& m, int column, const KvVec3& v) {
+    SCOPED_TRACE(::testing::Message() << "column " << column);
+    ExpectNear({m[4 * column], m[4 * column + 1], m[4 * column + 2]}, v);
 }
 
 // Where a part's forward (its local -y) points in the world, in the ground plane, degrees.
@@ -92,9 +94,7 @@ TEST_F(RobotPresentation, TheEnginePlaysAtTheRobotWithAPitchThatFollowsItsSpeed)
         EXPECT_FLOAT_EQ(info.frequency, 40 * 220.5f);
         EXPECT_TRUE(info.looping);
         EXPECT_FALSE(info.paused);
-        EXPECT_NEAR(info.position.x, 2.5, 1e-6);
-        EXPECT_NEAR(info.position.y, 0, 1e-6);
-        EXPECT_NEAR(info.position.z, -2.5, 1e-6);
+        ExpectNear(info.position, {2.5, 0, -2.5}, 1e-6);
 
         v.speed = 0;
         drawable.Pose(v, 0.1);
@@ -130,12 +130,8 @@ TEST_F(RobotPresentation, KeepsItsViewsCameraAboveAndBehindTheGroundPoint) {
     KvRobotDrawable drawable = Drawable(raised);
     drawable.SetView(&view);
     drawable.Pose(At(600, 300, 45), 0);
-    EXPECT_NEAR(view.camera.eye.x, 2.0, 1e-12);
-    EXPECT_NEAR(view.camera.eye.y, 1.95, 1e-12);
-    EXPECT_NEAR(view.camera.eye.z, -3.0, 1e-12);
-    EXPECT_NEAR(view.camera.target.x, 1.0, 1e-12);
-    EXPECT_NEAR(view.camera.target.y, 0.55, 1e-12);
-    EXPECT_NEAR(view.camera.target.z, -2.0, 1e-12);
+    ExpectNear(view.camera.eye, {2.0, 1.95, -3.0}, 1e-12);
+    ExpectNear(view.camera.target, {1.0, 0.55, -2.0}, 1e-12);
 }
 
 TEST_F(RobotPresentation, TurnsTurretAndScannerToTheirLastWorldDirectionsWhateverTheHeading) {
@@ -211,10 +207,7 @@ TEST(ShellPresentation, FollowsItsArcFromTheMuzzleToTheGroundPointingAlongIt) {
     KvShellDrawable drawable(rocket, nullptr, nullptr);
     EXPECT_EQ(drawable.Transform(), start);
     // The shell keeps the light's direction in its own frame: turned back, it is (1, -1, 1).
-    const KvVec3 light = TransformDirection(start, drawable.LightDirection());
-    EXPECT_NEAR(light.x, 1, 1e-12);
-    EXPECT_NEAR(light.y, -1, 1e-12);
-    EXPECT_NEAR(light.z, 1, 1e-12);
+    ExpectNear(TransformDirection(start, drawable.LightDirection()), {1, -1, 1}, 1e-12);
 }
 
 }  // namespace

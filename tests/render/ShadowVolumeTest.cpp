@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "ExpectNear.h"
 #include "render/ShadowVolume.h"
 
 namespace kv {
@@ -51,9 +52,7 @@ TEST(ShadowVolume, ExtrudesEveryVertexFiveMetresAlongTheNormalisedLight) {
     const double step = 5.0 / std::sqrt(3.0);
     for (std::size_t i = 0; i < kSquare.size(); ++i) {
         EXPECT_EQ(v.positions[i].x, kSquare[i].x);
-        EXPECT_NEAR(v.positions[4 + i].x, kSquare[i].x + step, 1e-12);
-        EXPECT_NEAR(v.positions[4 + i].y, kSquare[i].y - step, 1e-12);
-        EXPECT_NEAR(v.positions[4 + i].z, kSquare[i].z + step, 1e-12);
+        test::ExpectNear(v.positions[4 + i], kSquare[i] + KvVec3{step, -step, step}, 1e-12);
     }
 }
 

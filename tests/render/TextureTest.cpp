@@ -1,25 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
 #include <epoxy/gl.h>
 
-#include "TestResources.h"
 #include "OffscreenGl.h"
+#include "TempFolder.h"
+#include "TestResources.h"
 #include "render/TextureSet.h"
 
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
-
-class Textures : public ::testing::Test {
+class Textures : public test::TempFolder {
 protected:
-    void SetUp() override { ASSERT_TRUE(gl_.IsReady()) << test::kNoGlContext; }
-    void TearDown() override { fs::remove(path_); }
+    void SetUp() override {
+        TempFolder::SetUp();
+        ASSERT_TRUE(gl_.IsReady()) << test::kNoGlContext;
+    }
 
     // The width of a mip-map level of what is bound to the 2D target.
     static GLint BoundWidth(GLint level) {
@@ -28,8 +26,7 @@ protected:
         return width;
     }
 
-    const std::string path_ =
-        (fs::temp_directory_path() / ("kv-textures-" + std::to_string(::getpid()) + ".kvfs")).string();
+    const std::string path_ = Path("textures.kvfs");
     test::OffscreenGl gl_;
 };
 

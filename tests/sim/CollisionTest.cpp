@@ -66,38 +66,32 @@ TEST(Collision, RobotsInContactLoseTwoPointsEachAtFirstAndAgainAfterEachCooldown
     }
 }
 
-TEST(Collision, RobotsRacingTogetherFromFarApartStopAtFirstContact) {
-    // The pairs are looked at only when they may have come close: from 600 apart at top
-    // speed, they must still stop nose to nose (40 apart along their length), not inside
-    // each other.
-    Arena arena(0.01);
-    KvGLRobot* a = arena.Place({200, 500}, 0);
-    KvGLRobot* b = arena.Place({800, 500}, 180);
-    a->Drive(0, 100);
-    b->Drive(180, 100);
-    arena.Run(4);
-    EXPECT_EQ(a->damage, 2);
-    EXPECT_EQ(b->damage, 2);
-    EXPECT_GE(b->position.x - a->position.x, 40 - 1e-9);
-    EXPECT_LE(b->position.x - a->position.x, 44);
-}
-
-TEST(Collision, RobotsRacingTogetherDiagonallyStopAtFirstContactWhateverTheDt) {
-    // Along a diagonal their Manhattan distance is the largest for the straight one, so
-    // this is where a look put off too long would let them run into each other.
-    for (double dt : {0.001, 0.01, 0.05}) {
-        SCOPED_TRACE(dt);
-        Arena arena(dt);
-        KvGLRobot* a = arena.Place({300, 300}, 45);
-        KvGLRobot* b = arena.Place({700, 700}, 225);
-        a->Drive(45, 100);
-        b->Drive(225, 100);
+TEST(Collision, RobotsRacingTogetherStopAtFirstContactWhateverTheDt) {
+    // The pairs are looked at only when they may have come close: from far apart at top
+    // speed they must still stop nose to nose (40 apart along their length), not inside each
+    // other. Along a diagonal their Manhattan distance is the largest for the straight one,
+    // so this is where a look put off too long would let them run into each other.
+    const struct {
+        Vec2 a, b;
+        int32_t heading;
+        double dt;
+    } races[] = {{{200, 500}, {800, 500}, 0, 0.01},
+                 {{300, 300}, {700, 700}, 45, 0.001},
+                 {{300, 300}, {700, 700}, 45, 0.01},
+                 {{300, 300}, {700, 700}, 45, 0.05}};
+    for (const auto& race : races) {
+        SCOPED_TRACE(::testing::Message() << "heading " << race.heading << ", dt " << race.dt);
+        Arena arena(race.dt);
+        KvGLRobot* a = arena.Place(race.a, race.heading);
+        KvGLRobot* b = arena.Place(race.b, race.heading + 180);
+        a->Drive(race.heading, 100);
+        b->Drive(race.heading + 180, 100);
         arena.Run(4);
         EXPECT_EQ(a->damage, 2);
         EXPECT_EQ(b->damage, 2);
         const double apart = (b->position - a->position).Length();
         EXPECT_GE(apart, 40 - 1e-6);
-        EXPECT_LE(apart, 40 + 200 * dt + 1e-6);
+        EXPECT_LE(apart, 40 + 200 * race.dt + 1e-6);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "sim/HeightField.h"
 #include "sim/RobotGeometry.h"
 
+#include "ExpectNear.h"
 #include "TestResources.h"
 
 namespace kv {
@@ -71,9 +72,7 @@ TEST_F(RobotModel, FiresFromTheShellRestingInTheBarrelTowardsTheCannonDirection)
     KvModelParts robot = Standing(0);
     const KvVec3 shell = Origin(robot[KvModelParts::kShell].node);
     const KvVec3 muzzle = geometry.MuzzlePoint(flat_, kCentre, 0, 0);
-    EXPECT_NEAR(muzzle.x, shell.x, 1e-9);
-    EXPECT_NEAR(muzzle.y, shell.y, 1e-9);
-    EXPECT_NEAR(muzzle.z, shell.z, 1e-9);
+    test::ExpectNear(muzzle, shell);
     EXPECT_GT(muzzle.x - Origin(robot[KvModelParts::kTurret].node).x, 0.2);
     EXPECT_GT(muzzle.y, 0.15);
     const KvVec3 inBarrel = TransformPoint(RigidInverse(robot[KvModelParts::kBarrel].node.GetWorld()), shell);

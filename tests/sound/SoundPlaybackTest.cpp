@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TempFolder.h"
 #include "core/Angles.h"
 #include "sound/SoundSystem.h"
 
@@ -45,8 +45,7 @@ PcmSound Tone(double seconds) {
 
 // The loudest 16-bit sample in the data chunk the wave backend wrote; -1 when there is none.
 int Loudest(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = test::ReadWhole<std::string>(path);
     const size_t data = bytes.find("data");
     if (data == std::string::npos) return -1;
     int loudest = 0;

@@ -16,22 +16,13 @@ std::vector<uint8_t> Wav(uint16_t channels, uint32_t rate, uint16_t bits, const 
     auto put = [&](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto text = [&](const char* s) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(s[i]));
-    };
-    text("RIFF");
-    put(36 + data.size(), 4);
-    text("WAVE");
-    text("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(channels, 2);
-    put(rate, 4);
-    put(rate * channels * bits / 8, 4);
-    put(channels * bits / 8, 2);
-    put(bits, 2);
-    text("data");
-    put(data.size(), 4);
+    auto text = [&](const char* s) { out.insert(out.end(), s, s + 4); };
+    const auto size = static_cast<uint32_t>(data.size());
+    text("RIFF"), put(36 + size, 4), text("WAVE");
+    // PCM, the channels, the rate, bytes per second, bytes per frame, bits per sample.
+    text("fmt "), put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * bits / 8, 4);
+    put(channels * bits / 8, 2), put(bits, 2);
+    text("data"), put(size, 4);
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }

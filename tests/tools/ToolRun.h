@@ -10,10 +10,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <string>
+
+#include "TempFolder.h"
 
 namespace kv::test {
 
@@ -22,10 +22,7 @@ struct Outcome {
     int status = -1;
 };
 
-inline std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+inline std::string Slurp(const std::string& path) { return ReadWhole<std::string>(path); }
 
 // A path of this test process's own in the test's temporary folder.
 inline std::string Temp(const std::string& name) {

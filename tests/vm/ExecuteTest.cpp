@@ -18,6 +18,7 @@ public:
     struct Call {
         char what;
         int32_t a, b;
+        bool operator==(const Call&) const = default;
     };
     std::vector<Call> calls;
 
@@ -226,18 +227,9 @@ TEST_F(Machine, RobotOpcodesCallTheBodyWithTheLowerValueFirst) {
     robot.position = {998.99, 0.5};
     Load({{SCAN}, {CANNON}, {DRIVE}, {DAMAGE}, {SPEED}, {LOCX}, {LOCY}});
     for (int32_t v : {1, 2, 3, 4}) vm.Push(v);
-    ASSERT_EQ(vm.Execute(), VmStatus::Ok);  // scan(3, 4) -> 250
-    ASSERT_EQ(vm.Execute(), VmStatus::Ok);  // cannon(2, 250) -> 1
-    ASSERT_EQ(vm.Execute(), VmStatus::Ok);  // drive(1, 1) -> 0
-    ASSERT_EQ(robot.calls.size(), 3u);
-    EXPECT_EQ(robot.calls[0].what, 's');
-    EXPECT_EQ(robot.calls[0].a, 3);
-    EXPECT_EQ(robot.calls[0].b, 4);
-    EXPECT_EQ(robot.calls[1].what, 'c');
-    EXPECT_EQ(robot.calls[1].b, 250);
-    EXPECT_EQ(robot.calls[2].what, 'd');
-    EXPECT_EQ(robot.calls[2].a, 1);
-    EXPECT_EQ(robot.calls[2].b, 1);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(vm.Execute(), VmStatus::Ok);
+    // scan(3, 4) -> 250, cannon(2, 250) -> 1, drive(1, 1) -> 0
+    EXPECT_EQ(robot.calls, (std::vector<FakeRobot::Call>{{'s', 3, 4}, {'c', 2, 250}, {'d', 1, 1}}));
     EXPECT_EQ(Top(), 0);
     for (int i = 0; i < 4; ++i) ASSERT_EQ(vm.Execute(), VmStatus::Ok);
     EXPECT_EQ(vm.StackValue(1), 12);
