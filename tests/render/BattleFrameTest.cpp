@@ -357,7 +357,9 @@ TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
         ASSERT_TRUE(battle.Restart());
         // Until both self-shelling robots are dead (their 10th shell, after 15 s), or long.
         for (int frame = 0; frame < 3000 && battle.holder->AliveCount() > 2; ++frame) battle.scene.Render();
-        if (round == 0) EXPECT_LE(battle.holder->AliveCount(), 2);
+        if (round == 0) {
+            EXPECT_LE(battle.holder->AliveCount(), 2);
+        }
     }
 }
 

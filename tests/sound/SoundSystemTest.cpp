@@ -16,7 +16,9 @@ std::vector<uint8_t> Wav(uint16_t channels, uint32_t rate, uint16_t bits, const 
     auto put = [&](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto text = [&](const char* s) { out.insert(out.end(), s, s + 4); };
+    auto text = [&](const char* s) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(s[i]));
+    };
     const auto size = static_cast<uint32_t>(data.size());
     text("RIFF"), put(36 + size, 4), text("WAVE");
     // PCM, the channels, the rate, bytes per second, bytes per frame, bits per sample.
