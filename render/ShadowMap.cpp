@@ -97,13 +97,7 @@ void KvShadowTrack::Draw(bool isMainView) {
     glBindTexture(GL_TEXTURE_2D, buffer_.texture);
     // Modulated by the texture: black at half alpha inside the silhouette, nothing outside.
     glColor4d(0, 0, 0, 0.5);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_DOUBLE, 0, mesh.vertices.data());
-    glTexCoordPointer(2, GL_DOUBLE, 0, mesh.texCoords.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, mesh.indices.data());
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    DrawGroundMesh(mesh);
 }
 
 bool CreateShadowMap(KvRobotShadow& shadow, KvScene& scene, bool lock) {

@@ -175,6 +175,16 @@ void LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& c
     }
 }
 
+void DrawGroundMesh(const GroundMesh& mesh) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_DOUBLE, 0, mesh.vertices.data());
+    glTexCoordPointer(2, GL_DOUBLE, 0, mesh.texCoords.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.indices.size()), GL_UNSIGNED_INT, mesh.indices.data());
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
 KvTrack::KvTrack(const KvHeightField& ground, double x, double z, double angle, double size) : KvProcess(false) {
     const double h = size / 2, c = std::cos(angle), s = std::sin(angle);
     std::array<Vec2, 4> corners;
@@ -204,13 +214,7 @@ void KvTrack::Draw(bool isMainView) {
     if ((!visible && !isMainView) || !texture_ || mesh_.indices.empty()) return;
     texture_->Bind();
     glColor4d(1, 1, 1, Alpha());
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_DOUBLE, 0, mesh_.vertices.data());
-    glTexCoordPointer(2, GL_DOUBLE, 0, mesh_.texCoords.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh_.indices.size()), GL_UNSIGNED_INT, mesh_.indices.data());
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    DrawGroundMesh(mesh_);
 }
 
 }  // namespace kv

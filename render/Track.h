@@ -35,6 +35,8 @@ struct GroundMesh {
 GroundMesh LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners);
 // The same into mesh, in place of what it held (its arrays keep their room).
 void LaySquareOnGround(const KvHeightField& ground, const std::array<Vec2, 4>& corners, GroundMesh& mesh);
+// Draws the mesh's triangles with the texture and colour already set.
+void DrawGroundMesh(const GroundMesh& mesh);
 // The height of a mark at (x, z): 0.03 above the higher of the two planes a curved ground
 // cell may be drawn with (its quad split along either diagonal). Bilinear heights would
 // sink the middle of a mark's triangle below a hump of the drawn ground.
