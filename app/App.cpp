@@ -6,13 +6,13 @@
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
+#include <random>
 
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
 #include "app/SwapControl.h"
 #include "core/Random.h"
-#include "sim/RobotGeometry.h"
 
 namespace kv {
 
@@ -20,6 +20,12 @@ namespace {
 constexpr int kSplashMs = 1000;
 constexpr double kPixelsPerRadian = 100;
 constexpr double kWindowWaitSeconds = 3;
+
+// A battle seed nobody chose: a different battle every time.
+uint32_t FreshSeed() {
+    static std::random_device device;
+    return device();
+}
 }  // namespace
 
 void ShowErrorBox(const std::string& text, double closeAfter) {
@@ -28,14 +34,9 @@ void ShowErrorBox(const std::string& text, double closeAfter) {
     box.exec();
 }
 
-App::App(AppOptions options)
-    : options_(std::move(options)),
-      presenter_(scene_, ground_, store_, &textures_, static_cast<uint32_t>(std::time(nullptr))),
-      holder_(scheduler_, ground_, &presenter_) {
+App::App(AppOptions options) : options_(std::move(options)) {
     showSetupError = [this](const std::string& text) { ShowErrorBox(text, options_.quitAfter); };
     settings_.Read();
-    renderSettings_ = {settings_.oneViewActive, settings_.shadowMode};
-    presenter_.SetHolder(&holder_);
 }
 
 App::~App() {
@@ -79,29 +80,20 @@ bool App::Init() {
     capabilities_.renderToTexture = surface_->RenderToTextureSupported();
     UpdateSetupMenu();
 
-    worker_.Start();
-
     if (!store_.LoadAll()) {
         return Fail(std::string(options_.archive.CStr()) + ": " + store_.MissingEntry().CStr() + ": " +
                     store_.LoadError().CStr());
     }
-    holder_.SetGeometry(RobotGeometry::FromParts(store_.RobotParts()));
     textures_.Create(store_);
     soundBank_.Create(capabilities_.soundAvailable ? &sound_ : nullptr, store_.SoundFiles());
     store_.ReleaseDecoded();
-    if (capabilities_.soundAvailable) {
-        presenter_.SetSound(&sound_, &soundBank_, settings_.soundOn);
-        sound_.SetMute(!settings_.soundOn);
-    }
 
-    scene_.Init(*surface_, &ground_, &textures_);
-    scene_.SetSettings(&renderSettings_);
+    stage_ = std::make_unique<KvBattleStage>(*surface_, store_, &textures_);
+    stage_->SetSettings(StageSettings());
+    if (capabilities_.soundAvailable) stage_->SetSound(&sound_, &soundBank_);
+    stage_->StartWorker();
     window_->show();
     WaitForWindow();
-    mainView_.SetWindow(surface_);
-    scene_.AddView(&mainView_);
-    scheduler_.Add(&holder_, true, false);
-    holderAdded_ = true;
     yaw_ = kStartYaw;
     pitch_ = kStartPitch;
     UpdateCamera();
@@ -114,9 +106,14 @@ bool App::Init() {
             dialog_->choices[slot] = {chosen, static_cast<int32_t>(slot), chosen ? options_.robots[slot] : KvFile()};
         }
         dialog_->Initialise();
-        StartBattle();
+        if (options_.quitAfterTime >= 0) stage_->PauseAt(options_.quitAfterTime);
+        StartBattle(options_.seed);
     }
     return true;
+}
+
+RenderSettings App::StageSettings() const {
+    return {settings_.oneViewActive, settings_.shadowMode, settings_.soundOn && capabilities_.soundAvailable};
 }
 
 int App::Run() {
@@ -124,7 +121,10 @@ int App::Run() {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (quit_) break;
         if (!surface_->isExposed()) {
-            // Nothing can be drawn while the window is hidden: wait for it, not at full speed.
+            // Nothing can be drawn while the window is hidden: wait for it, not at full speed,
+            // but go on showing the battle to the sounds, so that explosions still play and
+            // ended ones give their channels back.
+            stage_->Update();
             QThread::msleep(10);
             continue;
         }
@@ -151,8 +151,18 @@ void App::WaitForWindow() {
 
 int App::PlayFor(double seconds, std::string screenshot) {
     options_.quitAfter = seconds;
+    options_.quitAfterTime = -1;
     options_.screenshot = std::move(screenshot);
     firstFrame_ = -1;
+    quit_ = false;
+    return Run();
+}
+
+int App::PlayUntilTime(double seconds, std::string screenshot) {
+    options_.quitAfter = -1;
+    options_.quitAfterTime = seconds;
+    options_.screenshot = std::move(screenshot);
+    stage_->PauseAt(seconds);
     quit_ = false;
     return Run();
 }
@@ -165,14 +175,14 @@ void App::Frame() {
     }
     lastFrame_ = now;
     ++frames_;
-    if (options_.quitAfter >= 0 && now - firstFrame_ >= options_.quitAfter) {
+    const bool timeUp = options_.quitAfter >= 0 && now - firstFrame_ >= options_.quitAfter;
+    const bool battleTimeUp = options_.quitAfterTime >= 0 && stage_->Reached(options_.quitAfterTime);
+    if (timeUp || battleTimeUp) {
         // The frame drawn now is the last; with a screenshot asked for, it is saved as drawn.
         if (!options_.screenshot.empty()) surface_->CaptureNextFrame(options_.screenshot);
         quit_ = true;
     }
-    surface_->MakeCurrent();
-    scene_.Render();
-    sound_.Update();
+    stage_->Render();
 }
 
 void App::Shutdown() {
@@ -180,14 +190,8 @@ void App::Shutdown() {
     shutDown_ = true;
     splash_.onAboutEnd = nullptr;
     splash_.hide();
-    worker_.Stop();
-    if (surface_) surface_->MakeCurrent();
-    scene_.Clear();
-    holder_.Clear();
-    if (holderAdded_) {
-        scheduler_.Forget(&holder_);
-        holderAdded_ = false;
-    }
+    // The worker stops first, then the scene and the battle are cleared.
+    stage_.reset();
     store_.Release();
     textures_.Release();
     soundBank_.Release();
@@ -228,19 +232,13 @@ void App::EnableBattleItems(bool enabled) {
         window_->SetEnabled(command, enabled);
 }
 
-void App::UpdateCamera() { pitch_ = mainView_.camera.Orbit(yaw_, pitch_); }
+void App::UpdateCamera() {
+    if (stage_) pitch_ = stage_->SetCamera(yaw_, pitch_);
+}
 
-void App::StartBattle() {
-    scheduler_.SetPaused(true);
-    scene_.Clear();
-    holder_.Clear();
-    ground_.AttachTree(scene_.GroundTree());
-    holder_.choices = dialog_->choices;
-    presenter_.SeedEffects(static_cast<uint32_t>(std::time(nullptr)));
-    const bool ok = holder_.SetupBattle();
-    scheduler_.SetPaused(false);
-    if (!ok) {
-        const KvString& message = holder_.SetupError();
+void App::StartBattle(std::optional<uint32_t> seed) {
+    if (!stage_->StartBattle(dialog_->choices, seed ? *seed : FreshSeed())) {
+        const KvString& message = stage_->Error();
         std::fprintf(stderr, "kolvex: %s\n", message.CStr());
         showSetupError(message.CStr());
     }
@@ -255,6 +253,7 @@ void App::OnPress(int x, int y) {
 void App::OnRelease() { dragging_ = false; }
 
 void App::OnMove(int x, int y) {
+    if (!stage_) return;
     if (dragging_) {
         yaw_ += (x - lastX_) / kPixelsPerRadian;
         pitch_ += (y - lastY_) / kPixelsPerRadian;
@@ -262,26 +261,20 @@ void App::OnMove(int x, int y) {
         lastY_ = y;
         UpdateCamera();
     } else {
-        scene_.MouseMove(x, surface_->Size().height - y);
+        stage_->Scene().MouseMove(x, surface_->Size().height - y);
     }
 }
 
 bool App::OnSetup(int32_t id) {
+    if (!stage_) return false;
     const SetupEffects effects = OnSetupCommand(id, settings_, capabilities_);
     if (!effects.handled) return false;
     if (effects.swapInterval) {
         surface_->MakeCurrent();
         SetSwapInterval(*effects.swapInterval);
     }
-    if (effects.mute) {
-        sound_.SetMute(*effects.mute);
-        presenter_.SetSoundOn(settings_.soundOn);
-    }
-    renderSettings_ = {settings_.oneViewActive, settings_.shadowMode};
-    if (effects.shadowChange) {
-        surface_->MakeCurrent();
-        presenter_.ShadowModeChanged(effects.shadowChange->from, effects.shadowChange->to);
-    }
+    // Shadows, views and sound follow the settings through the stage.
+    stage_->SetSettings(StageSettings());
     UpdateSetupMenu();
     return true;
 }

@@ -1,14 +1,17 @@
 #pragma once
 // The game: the main window with its menu and OpenGL client area, the splash and about box,
 // the choose-robots dialog, and the two loops. The main thread handles the window's events
-// and draws a frame on every pass; the worker thread ticks the scheduler without pause.
+// and draws a frame on every pass; the battle stage's worker ticks the battle paced to the
+// clock.
 //
-// Threads: the worker meets the main thread only at the scene lock, the scheduler's pause
-// and the sound lock. Battles are built and cleared on the main thread with the scheduler
-// paused, so the worker never steps a half-built battle.
+// Threads: the worker meets the main thread only at the scheduler's pause and the battle's
+// published values and events (see BattleStage.h). Battles are built and cleared on the main
+// thread with the scheduler paused, so the worker never steps a half-built battle.
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,17 +20,11 @@
 #include "app/SetupMenu.h"
 #include "app/SplashWindow.h"
 #include "assets/ResourceStore.h"
-#include "fx/EffectsPresenter.h"
-#include "render/Ground.h"
-#include "render/RenderSettings.h"
-#include "render/Scene.h"
 #include "render/TextureSet.h"
-#include "render/View.h"
 #include "sim/GameHolder.h"
-#include "sim/Scheduler.h"
-#include "sim/SimulationThread.h"
 #include "sound/SoundBank.h"
 #include "sound/SoundSystem.h"
+#include "stage/BattleStage.h"
 
 namespace kv {
 
@@ -38,8 +35,10 @@ class MainWindow;
 struct AppOptions {
     KvFile archive = kArchiveFileName;
     std::vector<KvFile> robots;  // chosen at start and fought at once; at most four
+    std::optional<uint32_t> seed;  // the first battle's; a fresh one when not given
     double quitAfter = -1;       // seconds after the first frame; negative: never
-    std::string screenshot;      // PNG of the last frame before quitting after quitAfter
+    double quitAfterTime = -1;   // simulated seconds of the first battle; negative: never
+    std::string screenshot;      // PNG of the last frame before quitting
 };
 
 // The game's message box: title "Kolvex", the stop icon, an OK button, no owner. With
@@ -64,6 +63,9 @@ public:
     // Runs the loops for seconds from the next frame, saving the last frame as a PNG when
     // screenshot is not empty, as --quit-after and --screenshot do.
     int PlayFor(double seconds, std::string screenshot);
+    // Runs the loops until the battle's time reaches seconds, then draws its last frame, as
+    // --quit-after-time does; the battle waits there.
+    int PlayUntilTime(double seconds, std::string screenshot);
     // Stops the worker, then clears the scene and the battle, then the window and sound.
     void Shutdown();
 
@@ -73,8 +75,9 @@ public:
     void OnAboutEnd();
     // Places the main camera at yaw and pitch (pitch clamped).
     void UpdateCamera();
-    // A new battle of the dialog's choices; the set-up's message when it fails.
-    void StartBattle();
+    // A new battle of the dialog's choices, with a fresh seed or the one given; the set-up's
+    // message when it fails.
+    void StartBattle(std::optional<uint32_t> seed = std::nullopt);
 
     // Shows a battle set-up message; a message box unless replaced (tests).
     std::function<void(const std::string&)> showSetupError;
@@ -85,7 +88,8 @@ public:
     ChooseRobotsDialog& Dialog() { return *dialog_; }
     SplashWindow& Splash() { return splash_; }
     const Settings& CurrentSettings() const { return settings_; }
-    KvGameHolder& Holder() { return holder_; }
+    KvBattleStage& Stage() { return *stage_; }
+    KvGameHolder& Holder() { return stage_->Holder(); }
     double Yaw() const { return yaw_; }
     double Pitch() const { return pitch_; }
     // Frames drawn, and seconds from the first frame to the last.
@@ -106,33 +110,27 @@ private:
     void EnableBattleItems(bool enabled);
     // Until the client area is shown at its full size (or a few seconds have passed).
     void WaitForWindow();
-    // Draws one frame and updates the sound; handles --quit-after and --screenshot.
+    // Draws one frame and updates the sound; handles --quit-after, --quit-after-time and
+    // --screenshot.
     void Frame();
+    // What the settings ask of the battle stage.
+    RenderSettings StageSettings() const;
 
     AppOptions options_;
     std::string error_;
     Settings settings_;
     SetupCapabilities capabilities_;
-    RenderSettings renderSettings_;
 
     ResourceStore store_;
     SoundSystem sound_;
     KvSoundBank soundBank_;
     KvTextureSet textures_;
-    ProcessScheduler scheduler_;
-    KvGround ground_;
-    KvScene scene_;
-    View mainView_{ViewKind::Main};
-    // The presenter outlives the session, whose clearing it is told of.
-    KvEffectsPresenter presenter_;
-    KvGameHolder holder_;
-    SimulationThread worker_{scheduler_};
+    std::unique_ptr<KvBattleStage> stage_;  // once the context and the resources are there
 
     SplashWindow splash_;
     std::unique_ptr<MainWindow> window_;
     GameSurface* surface_ = nullptr;          // owned by the window
     ChooseRobotsDialog* dialog_ = nullptr;    // owned by the window
-    bool holderAdded_ = false;
     bool quit_ = false;
     bool dragging_ = false;
     int lastX_ = 0, lastY_ = 0;

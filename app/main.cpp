@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/App.h"
+#include "sim/BattleReport.h"
 
 namespace {
 
@@ -24,8 +25,16 @@ void Usage(std::FILE* out) {
         "Opens the game. One to four robot files are chosen in slots red, green, blue and\n"
         "magenta and fight at once; File > New chooses others.\n"
         "\n"
+        "  --seed N            the first battle's seed (default: a fresh one); the main view\n"
+        "                      shows every battle's seed, and the same seed and robots give\n"
+        "                      the same battle as kolvex-battle --seed N\n"
         "  --quit-after S      close the window S seconds after the first frame\n"
-        "  --screenshot FILE   with --quit-after: save the last frame as a PNG\n"
+        "  --quit-after-time T close the window once the first battle reaches T simulated\n"
+        "                      seconds\n"
+        "  --screenshot FILE   with --quit-after or --quit-after-time: save the last frame\n"
+        "                      as a PNG\n"
+        "  --json              on closing, print the battle's report as kolvex-battle --json\n"
+        "                      prints it (as it stood when it was decided, or at the end)\n"
         "  --frame-stats       on closing, print the time to the first frame, the frames\n"
         "                      drawn and their rate\n"
         "  --archive PATH      the resource archive (default: Kolvex.kvfs in the current\n"
@@ -64,6 +73,7 @@ struct Command {
     AppOptions options;
     bool archiveGiven = false;
     bool frameStats = false;
+    bool json = false;
 };
 
 int Parse(int argc, char** argv, Command& command) {
@@ -84,6 +94,22 @@ int Parse(int argc, char** argv, Command& command) {
                 return UsageError("--quit-after needs seconds from 0 to 1000000");
             options.quitAfter = seconds;
             ++i;
+        } else if (!std::strcmp(arg, "--quit-after-time")) {
+            char* end = nullptr;
+            const double seconds = value ? std::strtod(value, &end) : -1;
+            if (!value || *end || !std::isfinite(seconds) || seconds < 0 || seconds > 1e7)
+                return UsageError("--quit-after-time needs simulated seconds from 0 to 10000000");
+            options.quitAfterTime = seconds;
+            ++i;
+        } else if (!std::strcmp(arg, "--seed")) {
+            char* end = nullptr;
+            const unsigned long long seed = value ? std::strtoull(value, &end, 10) : 0;
+            if (!value || !*value || *end || value[0] == '-' || seed > 0xffffffffULL)
+                return UsageError("--seed needs a number from 0 to 4294967295");
+            options.seed = static_cast<uint32_t>(seed);
+            ++i;
+        } else if (!std::strcmp(arg, "--json")) {
+            command.json = true;
         } else if (!std::strcmp(arg, "--frame-stats")) {
             command.frameStats = true;
         } else if (!std::strcmp(arg, "--screenshot")) {
@@ -104,19 +130,35 @@ int Parse(int argc, char** argv, Command& command) {
             options.robots.emplace_back(QFileInfo(arg).absoluteFilePath().toLocal8Bit().constData());
         }
     }
-    if (!options.screenshot.empty() && options.quitAfter < 0) return UsageError("--screenshot needs --quit-after");
+    if (!options.screenshot.empty() && options.quitAfter < 0 && options.quitAfterTime < 0)
+        return UsageError("--screenshot needs --quit-after or --quit-after-time");
     return -1;
+}
+
+// Whether a window can be opened at all; Qt itself would abort without one.
+bool HaveDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const double started = PrecisionClock::Now();
+    // Options first: --help, --version and mistakes need no window.
+    Command command;
+    if (const int status = Parse(argc, argv, command); status >= 0) return status;
+    if (!HaveDisplay()) {
+        std::fprintf(stderr, "kolvex: no display to open the window on (DISPLAY is not set); kolvex-battle runs "
+                             "battles without one\n");
+        return kStartFailed;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Kolvex");
     QApplication::setApplicationVersion(KV_VERSION);
-    Command command;
-    if (const int status = Parse(argc, argv, command); status >= 0) return status;
     if (!command.archiveGiven) command.options.archive = FindArchive();
 
     const double quitAfter = command.options.quitAfter;
@@ -127,6 +169,12 @@ int main(int argc, char** argv) {
         return kStartFailed;
     }
     const int status = app.Run();
+    if (command.json) {
+        HeadlessBattleOptions report;
+        report.seed = app.Stage().Seed();
+        report.dt = app.Stage().Battle().Dt();
+        std::fputs(BattleJson(report, app.Stage().Outcome()).c_str(), stdout);
+    }
     app.Shutdown();
     if (command.frameStats) {
         const double seconds = app.FrameSeconds();

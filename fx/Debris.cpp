@@ -53,7 +53,6 @@ KvDebris::KvDebris(const KvDebrisParts& partTemplate, int32_t colourIndex, const
 }
 
 void KvDebris::Step(double dt) {
-    SceneLocked lock(effects_->scene);
     if (state_ == kWaiting) {
         if (timer_ > 0) {
             timer_ -= dt;
@@ -67,14 +66,14 @@ void KvDebris::Step(double dt) {
 }
 
 void KvDebris::Explode() {
-    // Without a session to own them, the burst and the smokes are left out.
-    const bool owned = effects_->holder != nullptr;
+    // Without an owner for them, the burst and the smokes are left out.
+    const bool owned = effects_->owner != nullptr;
     if (owned) {
         auto* blast = new KvGreatExplosion();
         blast->SetEffects(*effects_);
         blast->SetTexture(effects_->Texture("smoke"));
         blast->Place(&parts_.root);
-        effects_->Start(*blast, *blast, true);
+        effects_->Start(*blast, *blast);
     }
 
     RandomGenerator& random = effects_->random;
@@ -97,7 +96,7 @@ void KvDebris::Explode() {
             f.smoke->SetEffects(*effects_);
             f.smoke->SetTexture(effects_->Texture("smoke"));
             f.smoke->SetParent(&parts_.pieces[static_cast<size_t>(f.piece)].node);
-            effects_->Start(*f.smoke, *f.smoke, true);
+            effects_->Start(*f.smoke, *f.smoke);
         }
         flying_.push_back(f);
     }
@@ -132,7 +131,7 @@ void KvDebris::Fly(double dt) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Drawing (main thread, scene lock held by the frame)
+// Drawing (inside the frame)
 
 void KvDebris::OnAttach(KvScene& scene) {
     scene.AddTransform(&parts_.root);

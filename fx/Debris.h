@@ -6,8 +6,8 @@
 // Waiting (all pieces shown) -> burst (once) -> flying (until each thrown piece has landed)
 // -> at rest (landed pieces stay until the battle is cleared).
 //
-// Stepped on the simulation thread and drawn on the main thread, both under the scene lock.
-// The destructor touches no OpenGL: nothing here holds a GL object.
+// Stepped and drawn on the main thread, both under the scene lock (the battle stage steps
+// it with the battle's events). Nothing here holds a GL object.
 
 #include <array>
 #include <cstdint>
@@ -31,7 +31,7 @@ struct FlyingPiece {
     KvMatrix rotation = Identity();  // of the latest step
     KvVec3 velocity;                 // scene units per second
     bool landed = false;
-    KvPartSmoke* smoke = nullptr;  // owned by the session
+    KvPartSmoke* smoke = nullptr;  // owned by the effects' owner
 };
 
 class KvDebris : public KvDrawObject, public KvProcess {
@@ -47,11 +47,11 @@ public:
     // root at scene point position turned to heading (degrees), each piece then set free.
     KvDebris(const KvDebrisParts& partTemplate, int32_t colourIndex, const KvVec3& position, double heading);
 
-    // The battle's effects: owners, ground, sounds, textures and random numbers
+    // The battle's effects: owner, ground, sounds, textures and random numbers
     // (UnownedEffects until set: then nothing is thrown with a burst or smoke, the ground is flat).
     void SetEffects(KvEffects& effects) { effects_ = &effects; }
 
-    // Waits, bursts, then flies the thrown pieces (simulation thread, scene lock taken here).
+    // Waits, bursts, then flies the thrown pieces.
     void Step(double dt) override;
 
     void OnAttach(KvScene& scene) override;

@@ -3,7 +3,7 @@
 #include "render/Scene.h"
 #include "render/ScenePresenter.h"
 #include "render/TextureSet.h"
-#include "sim/GameHolder.h"
+#include "sim/ProcessGroup.h"
 
 namespace kv {
 
@@ -11,27 +11,19 @@ const KvTexture* KvEffects::Texture(const char* key) const { return textures ? t
 
 int32_t KvEffects::PlayOnce(const char* key, const KvVec3& at) const { return sounds ? sounds->PlayOnce(key, at) : -1; }
 
-void KvEffects::Start(KvProcess& process, KvDrawObject& drawable, bool sceneLocked) const {
-    if (holder) holder->Add(&process);
-    if (scene) scene->AddObject(drawable, !sceneLocked);
+void KvEffects::Start(KvProcess& process, KvDrawObject& drawable) const {
+    if (owner) owner->Add(&process);
+    if (scene) scene->AddObject(drawable, false);
 }
 
 void KvEffects::Finish(KvProcess& process, KvDrawObject& drawable) const {
     if (scene) scene->RemoveObject(drawable, false);
-    if (holder) holder->Remove(&process, true);
+    if (owner) owner->Remove(&process, true);
 }
 
 KvEffects& UnownedEffects() {
     static thread_local KvEffects none;
     return none;
-}
-
-SceneLocked::SceneLocked(KvScene* scene) : scene_(scene) {
-    if (scene_) scene_->Lock();
-}
-
-SceneLocked::~SceneLocked() {
-    if (scene_) scene_->Unlock();
 }
 
 }  // namespace kv

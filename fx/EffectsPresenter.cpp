@@ -5,10 +5,8 @@
 #include "assets/ResourceStore.h"
 #include "fx/Debris.h"
 #include "fx/Particles.h"
-#include "render/Scene.h"
 #include "render/ShellDrawable.h"
-#include "sim/GameHolder.h"
-#include "sim/Rocket.h"
+#include "sim/HeightField.h"
 
 namespace kv {
 
@@ -19,107 +17,86 @@ namespace {
 constexpr double kTailOffset = -0.04;
 const KvMatrix kTrailPlacement = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, kTailOffset, 0, 0, 1};
 
-// A shell's placement, taken from its flight on the worker (the drawn shell's transform is the
-// frame's and may lag the simulation).
+// A shell's placement at the tick the clock shows, worked out from its flight as the
+// simulation flew it: the shell first moves in the tick after the one that fired it.
 class ShellNode : public KvMovingNode {
 public:
-    explicit ShellNode(const KvRocket& rocket) : rocket_(rocket) { Update(); }
+    ShellNode(const KvShellFlight& flight, int64_t firedTick, const KvShowClock& clock)
+        : flight_(flight), firedTick_(firedTick), clock_(clock) {
+        Update();
+    }
     void Update() override {
-        local = ShellTransform(rocket_, rocket_.ArcDistance(rocket_.travelled));
+        local = ShellTransform(flight_, flight_.ArcDistance(flight_.TravelledAfter(clock_.tick - firedTick_, clock_.dt)));
         Invalidate();
     }
 
 private:
-    const KvRocket& rocket_;
+    KvShellFlight flight_;
+    int64_t firedTick_;
+    const KvShowClock& clock_;
 };
 
 }  // namespace
 
 KvEffectsPresenter::KvEffectsPresenter(KvScene& scene, const KvHeightField& ground, const ResourceStore& store,
-                                       const KvTextureSet* textures, uint32_t effectsSeed)
-    : KvScenePresenter(scene, ground, store, textures) {
+                                       const KvTextureSet* textures, KvProcessOwner& owner, const KvShowClock& clock,
+                                       const KvScenePresenter* sounds)
+    : ground_(ground), clock_(clock) {
     effects_.scene = &scene;
+    effects_.owner = &owner;
     effects_.ground = &ground;
     effects_.textures = textures;
     effects_.debrisTemplate = &store.DebrisParts();
-    effects_.sounds = this;
-    effects_.random.Seed(effectsSeed);
+    effects_.sounds = sounds;
 }
 
 KvEffectsPresenter::~KvEffectsPresenter() = default;
 
-std::unique_ptr<KvScenePresenter> KvEffectsPresenter::Make(KvScene& scene, const KvHeightField& ground,
-                                                           const ResourceStore& store, const KvTextureSet* textures,
-                                                           uint32_t effectsSeed) {
-    return std::make_unique<KvEffectsPresenter>(scene, ground, store, textures, effectsSeed);
+void KvEffectsPresenter::Apply(const KvBattleEvent& event) {
+    switch (event.kind) {
+    case KvBattleEvent::Kind::RobotDied: RobotDied(event); break;
+    case KvBattleEvent::Kind::ShellFired: ShellFired(event); break;
+    case KvBattleEvent::Kind::ShellExploded: DropTrail(event.shell.id); break;
+    case KvBattleEvent::Kind::Explosion: Explosion(event); break;
+    case KvBattleEvent::Kind::Collision: break;
+    }
 }
 
-void KvEffectsPresenter::SetHolder(KvGameHolder* holder) {
-    KvScenePresenter::SetHolder(holder);
-    effects_.holder = holder;
-}
-
-void KvEffectsPresenter::RobotDied(KvGLRobot& robot) {
-    KvScenePresenter::RobotDied(robot);
-    if (!effects_.holder) return;
-    const RobotValues values = robot.Values();
-    const double x = SceneX(values.position.x), z = SceneZ(values.position.y);
-    auto* wreck = new KvDebris(*effects_.debrisTemplate, robot.colourIndex, {x, Ground().HeightAt(x, z), z},
-                               values.heading);
+void KvEffectsPresenter::RobotDied(const KvBattleEvent& event) {
+    const double x = SceneX(event.values.position.x), z = SceneZ(event.values.position.y);
+    auto* wreck = new KvDebris(*effects_.debrisTemplate, event.robot->colourIndex, {x, ground_.HeightAt(x, z), z},
+                               event.values.heading);
     wreck->SetEffects(effects_);
-    effects_.Start(*wreck, *wreck, false);
+    effects_.Start(*wreck, *wreck);
 }
 
-void KvEffectsPresenter::ShellFired(KvRocket& rocket) {
-    KvScenePresenter::ShellFired(rocket);
-    if (!effects_.holder) return;
-    Trail trail{std::make_unique<ShellNode>(rocket), new KvSmoke()};
+void KvEffectsPresenter::ShellFired(const KvBattleEvent& event) {
+    Trail trail{std::make_unique<ShellNode>(event.shell, event.tick, clock_), new KvSmoke()};
     trail.smoke->SetEffects(effects_);
     trail.smoke->SetTexture(effects_.Texture("smoke"));
     trail.smoke->Emitter().local = kTrailPlacement;
     trail.smoke->Follow(trail.shell.get());
-    effects_.Start(*trail.smoke, *trail.smoke, false);
-    SceneLocked lock(&Scene());
-    trails_[&rocket] = std::move(trail);
+    effects_.Start(*trail.smoke, *trail.smoke);
+    trails_[event.shell.id] = std::move(trail);
 }
 
-void KvEffectsPresenter::DropTrail(KvRocket& rocket) {
-    auto it = trails_.find(&rocket);
+void KvEffectsPresenter::DropTrail(uint64_t shell) {
+    auto it = trails_.find(shell);
     if (it == trails_.end()) return;
     it->second.smoke->StopEmitting();
     trails_.erase(it);
 }
 
-void KvEffectsPresenter::ShellExploded(KvRocket& rocket) {
-    KvScenePresenter::ShellExploded(rocket);
-    SceneLocked lock(&Scene());
-    DropTrail(rocket);
-}
-
-void KvEffectsPresenter::ShellCleared(KvRocket& rocket) {
-    KvScenePresenter::ShellCleared(rocket);
-    SceneLocked lock(&Scene());
-    DropTrail(rocket);
-}
-
-void KvEffectsPresenter::Explosion(const KvVec3& scenePoint, double markRotation) {
-    if (effects_.holder) {
-        auto* fire = new KvSmallExplosion();
-        fire->SetEffects(effects_);
-        fire->SetTexture(effects_.Texture("flame"));
-        KvMatrix placement = Identity();
-        placement[12] = scenePoint.x;
-        placement[13] = scenePoint.y;
-        placement[14] = scenePoint.z;
-        fire->Place(placement);
-        effects_.Start(*fire, *fire, false);
-    }
-    KvScenePresenter::Explosion(scenePoint, markRotation);
-}
-
-void KvEffectsPresenter::ProcessCleared(KvProcess& process) {
-    KvScenePresenter::ProcessCleared(process);
-    if (auto* effect = dynamic_cast<KvDrawObject*>(&process)) Scene().RemoveObject(*effect, true);
+void KvEffectsPresenter::Explosion(const KvBattleEvent& event) {
+    auto* fire = new KvSmallExplosion();
+    fire->SetEffects(effects_);
+    fire->SetTexture(effects_.Texture("flame"));
+    KvMatrix placement = Identity();
+    placement[12] = event.point.x;
+    placement[13] = event.point.y;
+    placement[14] = event.point.z;
+    fire->Place(placement);
+    effects_.Start(*fire, *fire);
 }
 
 }  // namespace kv

@@ -1,11 +1,8 @@
 #pragma once
-// The game's presenter with effects: everything the scene presenter shows, plus a smoke trail
-// behind every shell, fire where a shell bursts and a wreck where a robot died. The game's
-// window and kolvex-shot both show battles through it (KvEffectsPresenter::Make is the
-// factory a BattleShot takes).
-//
-// Threads and locks as for the scene presenter: the shell trails are kept under the scene
-// lock; the effects are created by the tick hooks on the worker and handed to the session.
+// The battle's effects beside the scene's presenter: a smoke trail behind every shell, fire
+// where a shell bursts and a wreck where a robot died. The battle stage hands it the battle's
+// events in the order of their ticks; the effects it makes are owned and stepped by the
+// stage's clock of shown processes, on the main thread under the scene lock (Effects.h).
 // Effects draw from the presenter's own generator, seeded from the battle's seed, never from
 // the worker's, so a battle goes the same way drawn or not.
 
@@ -19,40 +16,39 @@
 
 namespace kv {
 
-class KvRocket;
-
-class KvEffectsPresenter : public KvScenePresenter {
+class KvEffectsPresenter {
 public:
-    // As the scene presenter; effectsSeed starts the effects' generator (the battle's seed).
+    // Everything given outlives the presenter; owner owns and steps the effects, sounds plays
+    // their one-shots (null: silent).
     KvEffectsPresenter(KvScene& scene, const KvHeightField& ground, const ResourceStore& store,
-                       const KvTextureSet* textures, uint32_t effectsSeed);
-    ~KvEffectsPresenter() override;
-    // A KvScenePresenter::Factory.
-    static std::unique_ptr<KvScenePresenter> Make(KvScene& scene, const KvHeightField& ground,
-                                                  const ResourceStore& store, const KvTextureSet* textures,
-                                                  uint32_t effectsSeed);
+                       const KvTextureSet* textures, KvProcessOwner& owner, const KvShowClock& clock,
+                       const KvScenePresenter* sounds);
+    ~KvEffectsPresenter();
+    KvEffectsPresenter(const KvEffectsPresenter&) = delete;
+    KvEffectsPresenter& operator=(const KvEffectsPresenter&) = delete;
 
-    // A new battle's seed. Main thread, no tick running.
+    // A new battle's seed.
     void SeedEffects(uint32_t seed) { effects_.random.Seed(seed); }
-
-    void SetHolder(KvGameHolder* holder) override;
-    void RobotDied(KvGLRobot& robot) override;
-    void ShellFired(KvRocket& rocket) override;
-    void ShellExploded(KvRocket& rocket) override;
-    void ShellCleared(KvRocket& rocket) override;
-    void Explosion(const KvVec3& scenePoint, double markRotation) override;
-    void ProcessCleared(KvProcess& process) override;
+    // One event of the battle, at the tick the clock now shows.
+    void Apply(const KvBattleEvent& event);
+    // Forgets the shells' trails; the effects themselves are the owner's to clear.
+    void Clear() { trails_.clear(); }
 
 private:
     struct Trail {
         std::unique_ptr<KvMovingNode> shell;  // the shell's placement in flight
-        KvSmoke* smoke = nullptr;             // owned by the session
+        KvSmoke* smoke = nullptr;             // owned by the owner
     };
-    // The trail stops and stays where it is; the caller holds the scene lock.
-    void DropTrail(KvRocket& rocket);
+    void RobotDied(const KvBattleEvent& event);
+    void ShellFired(const KvBattleEvent& event);
+    // The trail stops and stays where it is.
+    void DropTrail(uint64_t shell);
+    void Explosion(const KvBattleEvent& event);
 
+    const KvHeightField& ground_;
+    const KvShowClock& clock_;
     KvEffects effects_;
-    std::map<const KvRocket*, Trail> trails_;
+    std::map<uint64_t, Trail> trails_;
 };
 
 }  // namespace kv

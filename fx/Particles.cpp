@@ -90,7 +90,6 @@ void KvParticles::StopEmitting() {
 }
 
 void KvParticles::Step(double dt) {
-    SceneLocked lock(effects_->scene);
     Emit(dt);
     Move(dt);
     if (Finished()) effects_->Finish(*this, *this);
@@ -103,13 +102,21 @@ void KvParticles::Emit(double dt) {
     if (!(accumulator_ > 1)) return;
     if (mover_) mover_->Update();
     emitter_.Invalidate();
-    const KvMatrix world = emitter_.GetWorld();
-    // At least one, then while fewer than the accumulator: 2.0 emits two, 2.5 three.
-    int emitted = 0;
-    do {
+    KvMatrix world = emitter_.GetWorld();
+    const KvVec3 here{world[12], world[13], world[14]};
+    const KvVec3 from = emittedBefore_ ? lastEmission_ : here;
+    // At least one, then while fewer than the accumulator: 2.0 emits two, 2.5 three. A moving
+    // emitter leaves them spread along its way since the last emission, not in one clump.
+    const int count = std::max(1, static_cast<int>(std::ceil(accumulator_)));
+    for (int k = 1; k <= count; ++k) {
+        const KvVec3 at = from + (here - from) * (static_cast<double>(k) / count);
+        world[12] = at.x;
+        world[13] = at.y;
+        world[14] = at.z;
         EmitOne(world, dt);
-        ++emitted;
-    } while (emitted < accumulator_);
+    }
+    lastEmission_ = here;
+    emittedBefore_ = true;
     accumulator_ -= std::trunc(accumulator_);
 }
 
@@ -141,7 +148,7 @@ void KvParticles::Move(double dt) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Drawing (main thread, scene lock held by the frame)
+// Drawing (inside the frame)
 
 void KvParticles::OnAttach(KvScene& scene) { scene.AddTransform(&emitter_); }
 
@@ -202,16 +209,21 @@ void KvParticles::Draw(KvScene& scene, bool isMainView) {
 void KvParticles::AddBillboard(KvScene& scene, const Particle& p, const KvVec3& right, const KvVec3& up,
                                const Camera& camera) {
     const double h = SizeAt(p.age) / 2;
-    auto quad = std::make_unique<KvTransparent>(kGlQuads, 4);
+    const KvTransparentList::Added quad = scene.AddTransparent(WindowDepth(camera, p.position), kGlQuads, 4);
     const KvVec3 r = right * h, u = up * h;
-    quad->vertices = {p.position - u - r, p.position - u + r, p.position + u + r, p.position + u - r};
-    quad->texCoords = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    quad->colour = ColourAt(p.age);
-    quad->texture = texture_;
+    quad.vertices[0] = p.position - u - r;
+    quad.vertices[1] = p.position - u + r;
+    quad.vertices[2] = p.position + u + r;
+    quad.vertices[3] = p.position + u - r;
+    quad.texCoords[0] = {0, 0};
+    quad.texCoords[1] = {1, 0};
+    quad.texCoords[2] = {1, 1};
+    quad.texCoords[3] = {0, 1};
+    quad.record.colour = ColourAt(p.age);
+    quad.record.texture = texture_;
     const BlendPair blend = BlendAt(p.age);
-    quad->blendSource = blend.source;
-    quad->blendDestination = blend.destination;
-    scene.AddTransparent(WindowDepth(camera, p.position), std::move(quad));
+    quad.record.blendSource = blend.source;
+    quad.record.blendDestination = blend.destination;
 }
 
 // Where the light along (1, -1, 1) through the particle meets the ground, found by halving the
@@ -231,19 +243,21 @@ void KvParticles::AddGroundShadow(KvScene& scene, const Particle& p, const Camer
     }
     const KvVec3 at = p.position + light * ((above + under) / 2);
     const double h = SizeAt(p.age) / 2;
-    const GroundMesh mesh = LaySquareOnGround(
-        ground, {Vec2{at.x - h, at.z - h}, Vec2{at.x - h, at.z + h}, Vec2{at.x + h, at.z + h}, Vec2{at.x + h, at.z - h}});
+    GroundMesh& mesh = shadowMesh_;
+    LaySquareOnGround(
+        ground, {Vec2{at.x - h, at.z - h}, Vec2{at.x - h, at.z + h}, Vec2{at.x + h, at.z + h}, Vec2{at.x + h, at.z - h}},
+        mesh);
     if (mesh.indices.empty()) return;
-    auto patch = std::make_unique<KvTransparent>(kGlTriangles, static_cast<uint32_t>(mesh.indices.size()));
+    const KvTransparentList::Added patch =
+        scene.AddMainTransparent(WindowDepth(camera, at), kGlTriangles, static_cast<uint32_t>(mesh.indices.size()));
     for (size_t k = 0; k < mesh.indices.size(); ++k) {
         const KvVec3& v = mesh.vertices[mesh.indices[k]];
-        patch->vertices[k] = {v.x, v.y - KvTrack::kLift + kShadowLift, v.z};
-        patch->texCoords[k] = mesh.texCoords[mesh.indices[k]];
+        patch.vertices[k] = {v.x, v.y - KvTrack::kLift + kShadowLift, v.z};
+        patch.texCoords[k] = mesh.texCoords[mesh.indices[k]];
     }
     // A shadow, whatever the particle's own colour: black at half its opacity.
-    patch->colour = {0, 0, 0, ColourAt(p.age)[3] * kShadowOpacity};
-    patch->texture = texture_;
-    scene.AddMainTransparent(WindowDepth(camera, at), std::move(patch));
+    patch.record.colour = {0, 0, 0, ColourAt(p.age)[3] * kShadowOpacity};
+    patch.record.texture = texture_;
 }
 
 // ---------------------------------------------------------------------------------------

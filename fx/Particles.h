@@ -1,8 +1,8 @@
 #pragma once
 // Smoke and fire: one particle engine whose kinds differ only in their constants. A particle
-// system is a process, emitting and moving its particles on the simulation thread under the
-// scene lock, and a drawable, handing one camera-facing textured quad per particle to the
-// scene's depth-sorted transparent passes. How a particle looks over its life comes from four
+// system is a process, emitting and moving its particles when the battle stage steps it (on
+// the main thread, under the scene lock, with the battle's dt), and a drawable, handing one
+// camera-facing textured quad per particle to the scene's depth-sorted transparent passes. How a particle looks over its life comes from four
 // key-frame tracks over its normalised age (0 at birth, 1 at death).
 //
 // Kinds and their makers: KvSmallExplosion (a shell bursting on the ground), KvGreatExplosion
@@ -10,7 +10,7 @@
 // Each kind's constructor inserts or overwrites keys in the tracks its base filled.
 //
 // Life: emitting (elapsed <= emission duration, not stopped) -> fading (particles age out)
-// -> finished (no particle left): out of the scene and off the session, which deletes it.
+// -> finished (no particle left): out of the scene and off its owner, which deletes it.
 
 #include <array>
 #include <cstdint>
@@ -22,6 +22,7 @@
 #include "core/Matrix.h"
 #include "core/Process.h"
 #include "render/DrawObject.h"
+#include "render/Track.h"
 #include "render/VisibilityTree.h"
 
 namespace kv {
@@ -29,7 +30,6 @@ namespace kv {
 class Camera;
 struct KvEffects;
 class KvTexture;
-class KvTransparent;
 
 struct Particle {
     double age = 0;          // 0..1
@@ -97,7 +97,7 @@ public:
     void StopEmitting();
     TransformNode& Emitter() { return emitter_; }
 
-    // Emission, movement and the end, under the scene lock (simulation thread).
+    // Emission, movement and the end.
     void Step(double dt) override;
 
     void OnAttach(KvScene& scene) override;
@@ -145,9 +145,12 @@ private:
     double elapsed_ = 0;
     double accumulator_ = 0;
     bool stopped_ = false;
+    bool emittedBefore_ = false;
+    KvVec3 lastEmission_;  // where the emitter was at the latest emission
     std::vector<Particle> particles_;
     std::map<int, std::unique_ptr<KvParticleVis>> cells_;  // by the tree's leaf index
     std::vector<uint8_t> drawn_;
+    GroundMesh shadowMesh_;  // room for one ground shadow, kept between frames
 };
 
 // A shell bursting on the ground: a short additive flash of fire turning to dark smoke.

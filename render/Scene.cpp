@@ -42,13 +42,6 @@ void RestoreCamera() {
     glPushMatrix();
 }
 
-void Keep(TransparentMap& records, double key, std::unique_ptr<KvTransparent> record,
-          std::vector<std::unique_ptr<KvTransparent>>& displaced) {
-    std::unique_ptr<KvTransparent>& slot = records[key];
-    if (slot) displaced.push_back(std::move(slot));
-    slot = std::move(record);
-}
-
 }  // namespace
 
 KvScene::KvScene()
@@ -108,14 +101,6 @@ bool KvScene::HasTrack(const KvBaseTrack& track) const {
     return it != tracks_.end() && it->second == &track;
 }
 
-void KvScene::AddTransparent(double depthKey, std::unique_ptr<KvTransparent> record) {
-    Keep(transparents_, depthKey, std::move(record), displaced_);
-}
-
-void KvScene::AddMainTransparent(double depthKey, std::unique_ptr<KvTransparent> record) {
-    Keep(mainTransparents_, depthKey, std::move(record), displacedMain_);
-}
-
 void KvScene::RemoveView(View* view) { views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end()); }
 
 void KvScene::MouseMove(int32_t x, int32_t y) {
@@ -147,17 +132,19 @@ void KvScene::Clear() {
 void KvScene::Render() {
     assert(context_ && "the scene draws only after Init");
     SceneLock guard(*this, true);
+    // Every GL call of the frame goes to this context, the first one included.
+    context_->MakeCurrent();
     const ClientSize client = BeginFrame();
     SnapshotRobots();
     objectTree_.ClearDynamic();
     InvalidateTransforms();
     PrepareObjects();
-    if (settings_->oneViewActive == 0 || SomeRobotViewIsLive()) UpdateVisibility();
-    context_->MakeCurrent();
+    // The main view's stencil shadows need the objects' visible flags too: its pass marks
+    // everything in the tree visible, which reaches only what was put into the tree.
+    if (settings_->oneViewActive == 0 || SomeRobotViewIsLive() || settings_->shadowMode == 1) UpdateVisibility();
     for (size_t i = 0; i < views_.size(); ++i) DrawView(i, client);
     currentView_ = nullptr;
-    mainTransparents_.clear();
-    displacedMain_.clear();
+    mainTransparents_.Clear();
     context_->SwapBuffers();
 }
 
@@ -227,8 +214,7 @@ void KvScene::DrawView(size_t index, ClientSize client) {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     panels_.DrawPanel(view, *context_, *settings_);
-    transparents_.clear();
-    displaced_.clear();
+    transparents_.Clear();
     glDisable(GL_SCISSOR_TEST);
 }
 
@@ -325,13 +311,18 @@ void KvScene::DrawTracks() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_LIGHTING);
     RestoreCamera();
-    for (auto& [key, track] : tracks_) track->Draw(isMainView_);
+    // Scorch marks in the order they were laid, then the robots' shadows over all of them.
+    for (uint8_t layer : {KvBaseTrack::kMarks, KvBaseTrack::kShadows}) {
+        for (auto& [key, track] : tracks_) {
+            if (track->layer == layer) track->Draw(isMainView_);
+        }
+    }
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
     glDisable(GL_BLEND);
 }
 
-void KvScene::DrawTransparents(const TransparentMap& records) {
+void KvScene::DrawTransparents(const KvTransparentList& records) {
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     RestoreCamera();

@@ -1,10 +1,11 @@
 #pragma once
-// Everything drawn in one frame, shared by two threads: the main thread draws it, the
-// simulation thread adds and removes robots, shells and marks between frames.
+// Everything drawn in one frame: robots, shells, marks, effects and the views, drawn by the
+// main thread.
 //
 // Rules that hold across this file:
 // - The scene's lock is held by Render for the whole frame, and taken by AddObject,
 //   RemoveObject, AddTrack and RemoveTrack when asked to (callers that hold it pass false).
+//   Only the main thread takes it: the battle stage shows the battle's events under it.
 //   Lock order: scheduler mutex, then scene lock, then sound lock.
 // - The scene owns its trees and the transparent records; it never deletes a drawable, a
 //   mark or a view.
@@ -63,11 +64,15 @@ public:
     void RemoveTrack(KvBaseTrack& track, bool lock);
     // Whether the track is in the track list now; the caller holds the lock or is the only thread.
     bool HasTrack(const KvBaseTrack& track) const;
-    // Only from inside Draw (the lock is held). The scene deletes the records at the end of
+    // Only from inside Draw (the lock is held): a record to fill in, forgotten at the end of
     // the view (or of the frame, for main-view records); a record under a key already
     // present takes its place.
-    void AddTransparent(double depthKey, std::unique_ptr<KvTransparent> record);
-    void AddMainTransparent(double depthKey, std::unique_ptr<KvTransparent> record);
+    KvTransparentList::Added AddTransparent(double depthKey, uint32_t mode, uint32_t count) {
+        return transparents_.Add(depthKey, mode, count);
+    }
+    KvTransparentList::Added AddMainTransparent(double depthKey, uint32_t mode, uint32_t count) {
+        return mainTransparents_.Add(depthKey, mode, count);
+    }
     // From OnAttach and OnDetach.
     void AddTransform(TransformNode* node) { transforms_.insert(node); }
     void RemoveTransform(TransformNode* node) { transforms_.erase(node); }
@@ -118,7 +123,7 @@ private:
     void DrawObjects();
     void DrawStencilShadows();
     void DrawTracks();
-    void DrawTransparents(const TransparentMap& records);
+    void DrawTransparents(const KvTransparentList& records);
 
     bool isMainView_ = false;
     const View* currentView_ = nullptr;
@@ -127,10 +132,8 @@ private:
     std::vector<View*> views_;
     std::set<KvDrawObject*, ByAddOrder> objects_;
     uint64_t nextAddOrder_ = 0;
-    TransparentMap transparents_;
-    TransparentMap mainTransparents_;
-    std::vector<std::unique_ptr<KvTransparent>> displaced_;      // until the end of the view
-    std::vector<std::unique_ptr<KvTransparent>> displacedMain_;  // until the end of the frame
+    KvTransparentList transparents_;
+    KvTransparentList mainTransparents_;
     std::map<double, KvBaseTrack*> tracks_;
     std::set<TransformNode*> transforms_;
     GLContext* context_ = nullptr;

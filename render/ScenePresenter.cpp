@@ -1,62 +1,33 @@
 #include "render/ScenePresenter.h"
 
-#include <mutex>
-
 #include "assets/ResourceStore.h"
 #include "render/Scene.h"
 #include "render/TextureSet.h"
 #include "render/Track.h"
-#include "sim/GameHolder.h"
-#include "sim/Rocket.h"
+#include "sim/HeightField.h"
+#include "sim/ProcessGroup.h"
 #include "sound/SoundBank.h"
 #include "sound/SoundSystem.h"
 
 namespace kv {
 
 namespace {
-
 constexpr float kEngineVolume = 0.7f;
 constexpr float kShellVolume = 0.3f;
-
-// Holds the scene lock for a scope.
-class Locked {
-public:
-    explicit Locked(KvLock& lock) : lock_(lock) { lock_.Lock(); }
-    ~Locked() { lock_.Unlock(); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    KvLock& lock_;
-};
-
 }  // namespace
 
 KvScenePresenter::KvScenePresenter(KvScene& scene, const KvHeightField& ground, const ResourceStore& store,
-                                   const KvTextureSet* textures)
-    : scene_(scene), ground_(ground), store_(store), textures_(textures), clock_(PrecisionClock::Now) {}
+                                   const KvTextureSet* textures, KvProcessOwner& marks, const KvShowClock& clock)
+    : scene_(scene), ground_(ground), store_(store), textures_(textures), marks_(marks), clock_(clock) {}
 
-std::unique_ptr<KvScenePresenter> KvScenePresenter::Make(KvScene& scene, const KvHeightField& ground,
-                                                         const ResourceStore& store, const KvTextureSet* textures,
-                                                         uint32_t effectsSeed) {
-    return std::make_unique<KvScenePresenter>(scene, ground, store, textures);
-}
+KvScenePresenter::~KvScenePresenter() { Clear(); }
 
-KvScenePresenter::~KvScenePresenter() {
-    Locked lock(scene_);
-    for (auto& [robot, shown] : robots_) {
-        DropRobotDrawable(shown);
-        ReleaseShadowMap(*shown.shadow, scene_, false);
-        scene_.RemoveView(shown.view.get());
-    }
-    for (auto& [rocket, drawable] : shells_) scene_.RemoveObject(*drawable, false);
-}
-
-void KvScenePresenter::SetSound(SoundSystem* system, const KvSoundBank* bank, bool soundOn) {
+void KvScenePresenter::SetSound(SoundSystem* system, const KvSoundBank* bank) {
     sound_ = system;
     bank_ = bank;
-    SetSoundOn(soundOn);
 }
+
+bool KvScenePresenter::SoundOn() const { return scene_.Settings().soundOn; }
 
 const KvSound* KvScenePresenter::Sound(const char* key) const { return bank_ ? bank_->GetSound(key) : nullptr; }
 
@@ -67,7 +38,9 @@ int32_t KvScenePresenter::PlayOnce(const char* key, const KvVec3& at) const {
 void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
     auto view = std::make_unique<View>(ViewKind::Robot);
     view->SetRobot(&robot);
-    auto drawable = std::make_unique<KvRobotDrawable>(robot, store_.RobotParts(), ground_, textures_, clock_);
+    // The wheels turn with battle time, so that a picture never depends on the machine's pace.
+    auto drawable = std::make_unique<KvRobotDrawable>(robot, store_.RobotParts(), ground_, textures_,
+                                                      [this] { return clock_.Time(); });
     auto shadow = std::make_unique<KvRobotShadow>();
     drawable->SetView(view.get());
     drawable->SetShadow(shadow.get());
@@ -76,11 +49,53 @@ void KvScenePresenter::RobotAdded(KvGLRobot& robot) {
         drawable->SetEngine({sound_, sound_->StartPaused(motor, kEngineVolume, SoundOn()), false,
                              motor ? motor->lengthMs : 0});
     }
-    Locked lock(scene_);
     scene_.AddObject(*drawable, false);
     if (scene_.Settings().shadowMode == 2) CreateShadowMap(*shadow, scene_, false);
     scene_.AddView(view.get());
     robots_[&robot] = {std::move(view), std::move(drawable), std::move(shadow)};
+}
+
+void KvScenePresenter::Apply(const KvBattleEvent& event) {
+    switch (event.kind) {
+    case KvBattleEvent::Kind::RobotDied: RobotDied(event); break;
+    case KvBattleEvent::Kind::Collision: PlayOnce("collision", event.point); break;
+    case KvBattleEvent::Kind::ShellFired: ShellFired(event); break;
+    case KvBattleEvent::Kind::ShellExploded: DropShell(event.shell.id); break;
+    case KvBattleEvent::Kind::Explosion: Explosion(event); break;
+    }
+}
+
+void KvScenePresenter::RobotDied(const KvBattleEvent& event) {
+    auto it = robots_.find(event.robot);
+    if (it == robots_.end()) return;
+    DropRobotDrawable(it->second);
+    // The view stays: its panel goes on showing the dead robot, and its camera the place
+    // where it died (even when no frame was drawn while it lived).
+    scene_.RemoveTrack(it->second.shadow->track, false);
+    const double x = SceneX(event.values.position.x), z = SceneZ(event.values.position.y);
+    it->second.view->FollowRobotAt({x, ground_.HeightAt(x, z), z});
+}
+
+void KvScenePresenter::ShellFired(const KvBattleEvent& event) {
+    auto drawable = std::make_unique<KvShellDrawable>(event.shell, store_.GetMesh("Rocket"), textures_);
+    if (sound_) drawable->SetSound(sound_, sound_->StartPaused(Sound("rocket"), kShellVolume, SoundOn()));
+    scene_.AddObject(*drawable, false);
+    shells_[event.shell.id] = {std::move(drawable), event.tick};
+}
+
+void KvScenePresenter::Explosion(const KvBattleEvent& event) {
+    auto* mark = new KvTrack(ground_, event.point.x, event.point.z, event.rotation, kMarkSize);
+    mark->SetTexture(textures_ ? textures_->GetTexture("mark") : nullptr);
+    mark->SetOwners(&scene_, &marks_);
+    marks_.Add(mark);
+    scene_.AddTrack(*mark, false);
+}
+
+void KvScenePresenter::PrepareFrame() {
+    for (auto& [id, shell] : shells_) {
+        const KvShellFlight& flight = shell.drawable->Flight();
+        shell.drawable->SetTravelled(flight.TravelledAfter(clock_.tick - shell.firedTick, clock_.dt));
+    }
 }
 
 void KvScenePresenter::DropRobotDrawable(RobotShown& shown) {
@@ -91,71 +106,26 @@ void KvScenePresenter::DropRobotDrawable(RobotShown& shown) {
     shown.drawable.reset();
 }
 
-void KvScenePresenter::RobotCleared(KvGLRobot& robot) {
-    Locked lock(scene_);
-    auto it = robots_.find(&robot);
-    if (it == robots_.end()) return;
-    DropRobotDrawable(it->second);
-    ReleaseShadowMap(*it->second.shadow, scene_, false);
-    scene_.RemoveView(it->second.view.get());
-    robots_.erase(it);
-}
-
-void KvScenePresenter::RobotDied(KvGLRobot& robot) {
-    // The view stays: its panel goes on showing the dead robot, and its camera the place
-    // where it died (even when no frame was drawn while it lived).
-    const Vec2 at = robot.Values().position;
-    const double x = SceneX(at.x), z = SceneZ(at.y);
-    Locked lock(scene_);
-    auto it = robots_.find(&robot);
-    if (it == robots_.end()) return;
-    DropRobotDrawable(it->second);
-    // Its shadow goes at once; the map itself waits for the main thread.
-    scene_.RemoveTrack(it->second.shadow->track, false);
-    it->second.view->FollowRobotAt({x, ground_.HeightAt(x, z), z});
-}
-
-void KvScenePresenter::Collision(KvGLRobot& robot, const KvVec3& scenePoint) {
-    PlayOnce("collision", scenePoint);
-}
-
-void KvScenePresenter::ShellFired(KvRocket& rocket) {
-    auto drawable = std::make_unique<KvShellDrawable>(rocket, store_.GetMesh("Rocket"), textures_);
-    if (sound_) drawable->SetSound(sound_, sound_->StartPaused(Sound("rocket"), kShellVolume, SoundOn()));
-    Locked lock(scene_);
-    scene_.AddObject(*drawable, false);
-    shells_[&rocket] = std::move(drawable);
-}
-
-void KvScenePresenter::DropShell(KvRocket& rocket) {
-    Locked lock(scene_);
-    auto it = shells_.find(&rocket);
+void KvScenePresenter::DropShell(uint64_t id) {
+    auto it = shells_.find(id);
     if (it == shells_.end()) return;
-    scene_.RemoveObject(*it->second, false);
-    if (sound_) sound_->StopChannel(it->second->Channel());
+    scene_.RemoveObject(*it->second.drawable, false);
+    if (sound_) sound_->StopChannel(it->second.drawable->Channel());
     shells_.erase(it);
 }
 
-void KvScenePresenter::ShellExploded(KvRocket& rocket) { DropShell(rocket); }
-
-void KvScenePresenter::ShellCleared(KvRocket& rocket) { DropShell(rocket); }
-
-void KvScenePresenter::Explosion(const KvVec3& scenePoint, double markRotation) {
-    if (!holder_) return;
-    auto* mark = new KvTrack(ground_, scenePoint.x, scenePoint.z, markRotation, kMarkSize);
-    mark->SetTexture(textures_ ? textures_->GetTexture("mark") : nullptr);
-    mark->SetOwners(&scene_, holder_);
-    holder_->Add(mark);
-    scene_.AddTrack(*mark, true);
-}
-
-void KvScenePresenter::ProcessCleared(KvProcess& process) {
-    if (auto* mark = dynamic_cast<KvTrack*>(&process)) scene_.RemoveTrack(*mark, true);
+void KvScenePresenter::Clear() {
+    for (auto& [robot, shown] : robots_) {
+        DropRobotDrawable(shown);
+        ReleaseShadowMap(*shown.shadow, scene_, false);
+        scene_.RemoveView(shown.view.get());
+    }
+    robots_.clear();
+    while (!shells_.empty()) DropShell(shells_.begin()->first);
 }
 
 void KvScenePresenter::ShadowModeChanged(int32_t oldMode, int32_t newMode) {
     if (oldMode == newMode) return;
-    Locked lock(scene_);
     for (auto& [robot, shown] : robots_) {
         if (oldMode == 2) ReleaseShadowMap(*shown.shadow, scene_, false);
         else if (newMode == 2 && shown.drawable) CreateShadowMap(*shown.shadow, scene_, false);

@@ -36,7 +36,7 @@ struct ShadowMapBuffer {
 // views included: a robot just outside a view may still throw its shadow into it.
 class KvShadowTrack : public KvBaseTrack {
 public:
-    explicit KvShadowTrack(const ShadowMapBuffer& buffer) : buffer_(buffer) {}
+    explicit KvShadowTrack(const ShadowMapBuffer& buffer) : KvBaseTrack(kShadows), buffer_(buffer) {}
     // Track pass: black at half alpha wherever the map's silhouette covers the track.
     void Draw(bool isMainView) override;
 

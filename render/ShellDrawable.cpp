@@ -7,32 +7,31 @@
 #include "assets/ResourceList.h"
 #include "render/MeshDraw.h"
 #include "render/ShadowVolume.h"
-#include "sim/Rocket.h"
 #include "sound/SoundSystem.h"
 
 namespace kv {
 
-KvMatrix ShellTransform(const KvRocket& rocket, double s) {
-    const KvVec3 point = rocket.launchPoint + KvVec3{rocket.direction.x * s, rocket.ArcHeight(s), rocket.direction.y * s};
-    const KvVec3 forward = Normalised({rocket.direction.x, 2 * rocket.arcA * s + rocket.arcB, rocket.direction.y});
+KvMatrix ShellTransform(const KvShellFlight& flight, double s) {
+    const KvVec3 point = flight.launchPoint + KvVec3{flight.direction.x * s, flight.ArcHeight(s), flight.direction.y * s};
+    const KvVec3 forward = Normalised({flight.direction.x, 2 * flight.arcA * s + flight.arcB, flight.direction.y});
     const KvVec3 side = Normalised({forward.z, 0, -forward.x});
     const KvVec3 up = Cross(forward, side);
     return {forward.x, forward.y, forward.z, 0, side.x, side.y, side.z, 0,
             up.x,      up.y,      up.z,      0, point.x, point.y, point.z, 1};
 }
 
-KvShellDrawable::KvShellDrawable(const KvRocket& rocket, KvMesh* mesh, const KvTextureSet* textures)
-    : rocket_(rocket),
+KvShellDrawable::KvShellDrawable(const KvShellFlight& flight, KvMesh* mesh, const KvTextureSet* textures)
+    : flight_(flight),
       mesh_(mesh),
       textures_(textures),
-      textureKey_(rocket.colourIndex >= 0 && rocket.colourIndex < kColourCount
-                      ? kRobotColours[rocket.colourIndex].shellTexture
+      textureKey_(flight.colourIndex >= 0 && flight.colourIndex < kColourCount
+                      ? kRobotColours[flight.colourIndex].shellTexture
                       : nullptr) {
     PrepareFrame();
 }
 
 void KvShellDrawable::PrepareFrame() {
-    transform_ = ShellTransform(rocket_, rocket_.ArcDistance(rocket_.Travelled()));
+    transform_ = ShellTransform(flight_, flight_.ArcDistance(travelled_));
     const KvVec3 point{transform_[12], transform_[13], transform_[14]};
     if (sound_ && channel_ >= 0) sound_->SteerShell(channel_, point, soundStarted_);
     // The light's direction in the shell's own frame, for its shadow volume.

@@ -2,10 +2,8 @@
 // A cannon shell in the scene: the "Rocket" mesh in its robot's colour, flying along its arc
 // from the muzzle down to the ground at the end of its flight, pointing along the arc.
 //
-// The frame reads the shell's constant flight (launch point, direction, arc, range) and how
-// far it has flown, which the simulation publishes on its own. The simulation thread creates
-// and destroys this object (the shell explodes and is deleted inside a tick): its destructor
-// touches no OpenGL.
+// It keeps its own copy of the shell's constant flight and is told how far the shell has
+// flown, so it never reads the simulation's shell, which the worker deletes once it explodes.
 
 #include <cstdint>
 
@@ -13,23 +11,25 @@
 #include "render/DrawObject.h"
 #include "render/Lighting.h"
 #include "render/VisibilityTree.h"
+#include "sim/Rocket.h"
 
 namespace kv {
 
 class KvMesh;
-class KvRocket;
 class KvTextureSet;
 class SoundSystem;
 
 // The shell's transform at horizontal arc distance s: its point on the arc, its x axis along
 // the arc's tangent, y horizontal across it and z perpendicular to both.
-KvMatrix ShellTransform(const KvRocket& rocket, double s);
+KvMatrix ShellTransform(const KvShellFlight& flight, double s);
 
 class KvShellDrawable : public KvDrawObject, public KvVisObject {
 public:
     // mesh and textures may be null: the shell then draws nothing. The mesh's shadow work
     // arrays are written while the shell draws its shadow volume.
-    KvShellDrawable(const KvRocket& rocket, KvMesh* mesh, const KvTextureSet* textures);
+    KvShellDrawable(const KvShellFlight& flight, KvMesh* mesh, const KvTextureSet* textures);
+    // How far the shell has flown, for the next frame.
+    void SetTravelled(double travelled) { travelled_ = travelled; }
 
     // The "rocket" sound, started paused by the presenter; the first frame unpauses it.
     void SetSound(SoundSystem* system, int32_t channel) {
@@ -37,6 +37,7 @@ public:
         channel_ = channel;
     }
     int32_t Channel() const { return channel_; }
+    const KvShellFlight& Flight() const { return flight_; }
 
     void PrepareFrame() override;
     void Draw(KvScene& scene, bool isMainView) override;
@@ -48,7 +49,8 @@ public:
     const KvVec3& LightDirection() const { return lightDirection_; }
 
 private:
-    const KvRocket& rocket_;
+    KvShellFlight flight_;
+    double travelled_ = 0;
     KvMesh* mesh_;
     const KvTextureSet* textures_;
     const char* textureKey_;

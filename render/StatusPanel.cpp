@@ -38,6 +38,8 @@ constexpr Dial kDials[2] = {
     {"Scan", 0.19, 0.49, 0.18, 0.50, 0.4, 0.2, {0, 1, 0, 1},
      [](const RobotValues& v) { return static_cast<double>(v.scanDirection); }},
 };
+// The main view's lines, by their baselines in pixels from the top.
+constexpr double kFrameRateLine = 20, kBattleLine = 40;
 constexpr double kNameShadowX = -0.84, kNameShadowY = 0.79, kNameX = -0.85, kNameY = 0.80;
 // A bar's label sits on its lower edge, the shadow 0.01 left of and below the text.
 constexpr double kBarLabelShadowX = -0.76, kBarLabelX = -0.75;
@@ -143,15 +145,20 @@ void StatusPanels::SavedPicture(View& view) {
     constexpr int32_t n = View::kRobotViewSize;
     if (!view.pictureValid) {
         ReadPixels(view.x, view.y, n, n, view.picture.data());
+        for (size_t i = 3; i < view.picture.size(); i += 4) view.picture[i] = 255;
         view.pictureValid = true;
         view.active = false;
     }
     if (!view.active) {
+        // The picture is what the view showed, drawn as it was, not blended with the cleared
+        // sky: the frame's alpha under marks and smoke is below one.
         GLint alignment = 4;
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glDisable(GL_BLEND);
         glRasterPos4d(-1, -1, 0, 1);
         glDrawPixels(n, n, GL_RGBA, GL_UNSIGNED_BYTE, view.picture.data());
+        glEnable(GL_BLEND);
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     }
 }
@@ -164,12 +171,19 @@ void StatusPanels::DrawMainOverlay(View& view, const GLContext& context) {
         const KvMatrix& w = view.camera.inverse;
         listener_->MoveListener({w[12], w[13], w[14]}, {w[8], w[9], w[10]}, {w[4], w[5], w[6]});
     }
-    if (showFrameRate_) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%f", rate_.Fps());
-        const auto shadow = PixelToView(11, 21, view.width, view.height);
-        const auto at = PixelToView(10, 20, view.width, view.height);
+    char text[64];
+    auto drawLine = [&](double py) {
+        const auto shadow = PixelToView(11, py + 1, view.width, view.height);
+        const auto at = PixelToView(10, py, view.width, view.height);
         DrawLabel(context, shadow[0], shadow[1], at[0], at[1], text);
+    };
+    if (showFrameRate_) {
+        std::snprintf(text, sizeof text, "%f", rate_.Fps());
+        drawLine(kFrameRateLine);
+    }
+    if (battleShown_) {
+        std::snprintf(text, sizeof text, "%.2f s   seed %u", battleTime_, battleSeed_);
+        drawLine(kBattleLine);
     }
     EndOverlay();
 }

@@ -70,6 +70,13 @@ public:
     void SetListener(ListenerHandOff* listener) { listener_ = listener; }
     // Leaves the frame counter's digits out (for pictures compared byte for byte).
     void ShowFrameRate(bool show) { showFrameRate_ = show; }
+    // The battle the main view shows, for its line under the frame rate: its seed (which
+    // replays it) and its time in seconds. No line until a battle is given.
+    void SetBattle(uint32_t seed, double time) {
+        battleShown_ = true;
+        battleSeed_ = seed;
+        battleTime_ = time;
+    }
     const FrameRate& Rate() const { return rate_; }
 
     // The view's overlay, with the view's viewport current and identity matrices loaded.
@@ -88,6 +95,9 @@ private:
     FrameRate rate_;
     ListenerHandOff* listener_ = nullptr;
     bool showFrameRate_ = true;
+    bool battleShown_ = false;
+    uint32_t battleSeed_ = 0;
+    double battleTime_ = 0;
     double panelAlpha_ = kPanelAlpha;
 };
 

@@ -7,7 +7,7 @@
 
 #include "render/Texture.h"
 #include "render/Scene.h"
-#include "sim/GameHolder.h"
+#include "sim/ProcessGroup.h"
 #include "sim/HeightField.h"
 
 namespace kv {
@@ -202,12 +202,11 @@ double KvTrack::Alpha() const {
 }
 
 void KvTrack::Step(double dt) {
-    const double age = Age() + dt;
-    age_.store(age, std::memory_order_relaxed);
-    if (age < kLifetime || expired_) return;
+    age_ += dt;
+    if (age_ < kLifetime || expired_) return;
     expired_ = true;
-    if (owningScene_) owningScene_->RemoveTrack(*this, true);
-    if (holder_) holder_->Remove(this, true);
+    if (owningScene_) owningScene_->RemoveTrack(*this, false);
+    if (owner_) owner_->Remove(this, true);
 }
 
 void KvTrack::Draw(bool isMainView) {

@@ -4,7 +4,6 @@
 // (KvShadowTrack, ShadowMap.h). Both are squares laid over the terrain by LaySquareOnGround.
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -17,8 +16,8 @@
 namespace kv {
 
 class KvHeightField;
+class KvProcessOwner;
 class KvTexture;
-class KvGameHolder;
 
 // A square cut along the ground's unit cells and lifted 0.03 above the ground as drawn:
 // triangles facing up, texture coordinates 0..1 along the edges from the first corner to the second
@@ -45,8 +44,11 @@ double MarkHeightAt(const KvHeightField& ground, double x, double z);
 // A mark in the scene's track list; its box is a static member of the object tree.
 class KvBaseTrack : public KvBaseTransparent, public KvVisObject {
 public:
-    KvBaseTrack() { dynamic = 0; }
+    // Tracks of a later layer are drawn over those of an earlier one.
+    static constexpr uint8_t kMarks = 0, kShadows = 1;
+    explicit KvBaseTrack(uint8_t layer = kMarks) : layer(layer) { dynamic = 0; }
     double trackKey = 0;  // set by AddTrack
+    const uint8_t layer;
 };
 
 class KvTrack : public KvBaseTrack, public KvProcess {
@@ -59,29 +61,30 @@ public:
     KvTrack(const KvHeightField& ground, double x, double z, double angle, double size);
 
     void SetTexture(const KvTexture* texture) { texture_ = texture; }
-    // Where the expired mark goes: out of the scene, then off the session (which deletes it).
-    void SetOwners(KvScene* scene, KvGameHolder* holder) {
+    // Where the expired mark goes: out of the scene, then off its owner (which deletes it).
+    void SetOwners(KvScene* scene, KvProcessOwner* owner) {
         owningScene_ = scene;
-        holder_ = holder;
+        owner_ = owner;
     }
 
-    // Ages the mark (simulation thread); at kLifetime it leaves the scene and the session.
+    // Ages the mark; at kLifetime it leaves the scene and its owner. Stepped on the main
+    // thread with the scene lock held, like the frame that draws it.
     void Step(double dt) override;
     // Track pass: blending on, lighting and depth writes off.
     void Draw(bool isMainView) override;
 
-    double Age() const { return age_.load(std::memory_order_relaxed); }
+    double Age() const { return age_; }
     // 1 until kFadeStart, then (10 - age) / 1.25 (above 1 until 8.75 s; OpenGL clamps it).
     double Alpha() const;
     const GroundMesh& Mesh() const { return mesh_; }
 
 private:
-    std::atomic<double> age_{0};  // written by the simulation, read by the frame
+    double age_ = 0;
     bool expired_ = false;
     const KvTexture* texture_ = nullptr;
     GroundMesh mesh_;
     KvScene* owningScene_ = nullptr;
-    KvGameHolder* holder_ = nullptr;
+    KvProcessOwner* owner_ = nullptr;
 };
 
 }  // namespace kv

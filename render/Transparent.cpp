@@ -6,34 +6,47 @@
 
 namespace kv {
 
-namespace {
+KvTransparentList::Added KvTransparentList::Add(double key, uint32_t mode, uint32_t count) {
+    KvTransparent& record = records_.emplace_back();
+    record.mode = mode;
+    record.key = key;
+    record.first = static_cast<uint32_t>(vertices_.size());
+    record.count = count;
+    vertices_.resize(vertices_.size() + count);
+    texCoords_.resize(texCoords_.size() + count);
+    return {record, &vertices_[record.first], &texCoords_[record.first]};
+}
 
-void EmitVertices(const KvTransparent& record) {
-    glColor4dv(record.colour.data());
-    for (uint32_t i = 0; i < record.count; ++i) {
-        glTexCoord2d(record.texCoords[i].u, record.texCoords[i].v);
-        glVertex3d(record.vertices[i].x, record.vertices[i].y, record.vertices[i].z);
+void KvTransparentList::Clear() {
+    records_.clear();
+    vertices_.clear();
+    texCoords_.clear();
+    order_.clear();
+}
+
+size_t KvTransparentList::Size() const {
+    Sort();
+    size_t n = 0;
+    for (size_t i = 0; i < order_.size(); ++i) {
+        if (i == 0 || records_[order_[i - 1]].key != records_[order_[i]].key) ++n;
     }
+    return n;
 }
 
-}  // namespace
-
-KvTransparent::KvTransparent(uint32_t primitiveMode, uint32_t count)
-    : mode(primitiveMode), count(count), vertices(count), texCoords(count) {}
-
-void KvTransparent::Draw(bool isMainView) {
-    if (!texture) return;
-    glBlendFunc(blendSource, blendDestination);
-    texture->Bind();
-    glBegin(mode);
-    EmitVertices(*this);
-    glEnd();
+void KvTransparentList::Sort() const {
+    if (order_.size() == records_.size()) return;
+    order_.resize(records_.size());
+    for (uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
+    // Farthest first; under one key, the latest added first.
+    std::sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+        const double ka = records_[a].key, kb = records_[b].key;
+        return ka != kb ? ka > kb : a > b;
+    });
 }
 
-void DrawBatches(const TransparentMap& records) {
+void DrawBatches(const KvTransparentList& records) {
     bool open = false;
-    WalkBatches(
-        records,
+    records.WalkBatches(
         [&](const KvTransparent& record) {
             if (open) glEnd();
             glBlendFunc(record.blendSource, record.blendDestination);
@@ -41,7 +54,13 @@ void DrawBatches(const TransparentMap& records) {
             glBegin(record.mode);
             open = true;
         },
-        EmitVertices);
+        [](const KvTransparent& record, const KvVec3* vertices, const KvTexCoord* texCoords) {
+            glColor4dv(record.colour.data());
+            for (uint32_t i = 0; i < record.count; ++i) {
+                glTexCoord2d(texCoords[i].u, texCoords[i].v);
+                glVertex3d(vertices[i].x, vertices[i].y, vertices[i].z);
+            }
+        });
     if (open) glEnd();
     glDisable(GL_TEXTURE_2D);
 }

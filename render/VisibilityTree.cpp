@@ -45,20 +45,27 @@ void VisibilityTree::Hold(Node& node, KvVisObject& member) {
     }
 }
 
-bool VisibilityTree::InsertInto(int index, KvVisObject& member) {
+bool VisibilityTree::InsertInto(int index, KvVisObject& member, const Box& box) {
     Node& node = nodes_[index];
-    if (!node.box.Overlaps(member.bounds)) return false;
+    if (!node.box.Overlaps(box)) return false;
     if (node.IsLeaf()) {
         Hold(node, member);
         return true;
     }
-    const bool inFirst = InsertInto(node.first, member);
-    const bool inSecond = InsertInto(node.second, member);
+    const bool inFirst = InsertInto(node.first, member, box);
+    const bool inSecond = InsertInto(node.second, member, box);
     return inFirst || inSecond;
 }
 
+Box VisibilityTree::InColumns(Box box) const {
+    const Box& all = Bounds();
+    box.min.y = std::clamp(box.min.y, all.min.y, all.max.y);
+    box.max.y = std::clamp(box.max.y, all.min.y, all.max.y);
+    return box;
+}
+
 void VisibilityTree::Insert(KvVisObject& member) {
-    if (!InsertInto(0, member)) Hold(nodes_[0], member);
+    if (!InsertInto(0, member, InColumns(member.bounds))) Hold(nodes_[0], member);
 }
 
 void VisibilityTree::SetAllVisible(uint8_t flag) {
@@ -80,7 +87,7 @@ void VisibilityTree::MarkLeaves(int index, const Box& viewBox) {
     for (KvVisObject* member : node.dynamics) member->visible = 1;
 }
 
-void VisibilityTree::Cull(const Box& viewBox) { MarkLeaves(0, viewBox); }
+void VisibilityTree::Cull(const Box& viewBox) { MarkLeaves(0, InColumns(viewBox)); }
 
 void VisibilityTree::ClearDynamic() {
     for (Node& node : nodes_) node.dynamics.clear();

@@ -72,12 +72,14 @@ public:
     VisibilityTree(const VisibilityTree&) = delete;
     VisibilityTree& operator=(const VisibilityTree&) = delete;
 
-    // Into every leaf whose box overlaps the member's bounds; into the root when none does.
+    // Into every leaf whose column overlaps the member's bounds; into the root when none
+    // does. Heights count only within the tree's: a shell high in its arc, a robot on a hill
+    // above the box, still lands in the leaves under it.
     void Insert(KvVisObject& member);
     void Remove(KvVisObject& member) { member.RemoveFromTree(); }
     void SetAllVisible(uint8_t flag);
-    // Sets visible on every member of every leaf overlapping viewBox. Members the root holds
-    // outside every leaf are never marked.
+    // Sets visible on every member of every leaf whose column overlaps viewBox. Members the
+    // root holds outside every leaf are never marked.
     void Cull(const Box& viewBox);
     void ClearDynamic();
     void ClearAll();
@@ -102,7 +104,9 @@ private:
     };
 
     int Build(const Box& box, double cellSize);
-    bool InsertInto(int node, KvVisObject& member);
+    bool InsertInto(int node, KvVisObject& member, const Box& box);
+    // The box with its heights brought inside the tree's.
+    Box InColumns(Box box) const;
     void Hold(Node& node, KvVisObject& member);
     void MarkLeaves(int node, const Box& viewBox);
     template <class Visit>

@@ -54,20 +54,15 @@ KvRocket::KvRocket(KvGameHolder& holder, int32_t colourIndex, Vec2 start, KvVec3
         arcB = (delta + 4 * kArcRise) / arcLength;
     }
     arcC = 0;
-    height = ArcHeight(0);
-}
-
-double KvRocket::ArcDistance(double flown) const {
-    // A shell of range 0 is at the end of its arc from the start.
-    return range > 0 ? arcLength * flown / range : arcLength;
+    height = Flight().ArcHeight(0);
 }
 
 void KvRocket::Step(double dt) {
     if (exploded) return;
     position += direction * (dt * kSpeed);
     travelled += dt * kSpeed;
-    height = ArcHeight(ArcDistance(travelled));
-    shownTravelled_.store(travelled, std::memory_order_relaxed);
+    const KvShellFlight flight = Flight();
+    height = flight.ArcHeight(flight.ArcDistance(travelled));
     if (travelled >= range) {
         // The explosion lies where this step ended, up to 600 x dt past the nominal end.
         exploded = true;

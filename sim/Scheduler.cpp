@@ -47,6 +47,7 @@ void ProcessScheduler::Forget(KvProcess* p) {
 
 void ProcessScheduler::SetPaused(bool value) {
     std::lock_guard guard(mutex_);
+    if (value && !paused_) pauses_.fetch_add(1, std::memory_order_acq_rel);
     paused_ = value;
     {
         std::lock_guard waiting(pauseMutex_);
@@ -55,12 +56,13 @@ void ProcessScheduler::SetPaused(bool value) {
     if (!value) pauseChanged_.notify_all();
 }
 
-void ProcessScheduler::WaitWhilePaused(const std::atomic<bool>& stop) {
-    if (!pauseShown_.load(std::memory_order_relaxed)) return;
+bool ProcessScheduler::WaitWhilePaused(const std::atomic<bool>& stop) {
+    if (!pauseShown_.load(std::memory_order_relaxed)) return false;
     std::unique_lock waiting(pauseMutex_);
     pauseChanged_.wait(waiting, [&] {
         return !pauseShown_.load(std::memory_order_relaxed) || stop.load(std::memory_order_acquire);
     });
+    return true;
 }
 
 void ProcessScheduler::Wake() {
@@ -86,9 +88,9 @@ bool ProcessScheduler::Paused() {
     return paused_;
 }
 
-void ProcessScheduler::Tick() {
+bool ProcessScheduler::Tick() {
     std::lock_guard guard(mutex_);
-    if (paused_) return;
+    if (paused_) return false;
 #ifndef NDEBUG
     const std::thread::id outer = tickThread_.exchange(std::this_thread::get_id(), std::memory_order_relaxed);
 #endif
@@ -109,6 +111,7 @@ void ProcessScheduler::Tick() {
 #ifndef NDEBUG
     tickThread_.store(outer, std::memory_order_relaxed);
 #endif
+    return true;
 }
 
 void ProcessScheduler::Flush() {

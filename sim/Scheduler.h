@@ -128,12 +128,16 @@ public:
     void SetPaused(bool value);
     bool Paused();
     // One tick: unless paused, steps every active process with the timer's dt, then flushes.
-    // While paused it returns at once without reading the clock, so the first tick after a
-    // pause measures the whole pause (and the timer caps it).
-    void Tick();
+    // While paused it returns false at once without reading the clock, so the first tick
+    // after a pause measures the whole pause (and the timer caps it).
+    bool Tick();
     // For the worker between ticks: blocks while paused, until resumed or Wake is called
-    // with stop set. Takes no lock the tick needs, so the main thread pauses freely.
-    void WaitWhilePaused(const std::atomic<bool>& stop);
+    // with stop set. Takes no lock the tick needs, so the main thread pauses freely. True
+    // when it waited.
+    bool WaitWhilePaused(const std::atomic<bool>& stop);
+    // How many times the scheduler was paused so far; a worker pacing its ticks to a clock
+    // starts afresh when it changed, however short the pause was.
+    uint64_t Pauses() const { return pauses_.load(std::memory_order_acquire); }
     // Wakes WaitWhilePaused so that it sees its stop flag.
     void Wake();
     // Applies the pending additions, then the pending removals.
@@ -168,6 +172,7 @@ private:
     bool paused_ = false;
     // paused_ as the waiting worker sees it: changed under both locks, waited on under pauseMutex_.
     std::atomic<bool> pauseShown_{false};
+    std::atomic<uint64_t> pauses_{0};
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
     std::atomic<bool> workerRunning_{false};

@@ -1,7 +1,8 @@
 #pragma once
-// The worker thread of the game: seeds its own random generator, then ticks the scheduler
-// over and over, without sleeping, until it is stopped. While the scheduler is paused it
-// waits to be woken instead of ticking.
+// The worker thread of a battle: seeds its own random generator, then ticks until it is
+// stopped. While the scheduler is paused it waits to be woken instead of ticking. Two ways
+// to tick: as fast as it can (the measured-time worker, whose dt follows the machine), or
+// paced to the clock, sleeping until the next tick of a fixed dt is due.
 
 #include <atomic>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "sim/Scheduler.h"
+#include "sim/TickPacer.h"
 
 namespace kv {
 
@@ -19,11 +21,15 @@ public:
     SimulationThread(const SimulationThread&) = delete;
     SimulationThread& operator=(const SimulationThread&) = delete;
 
-    // seed seeds the worker's generator, from which every robot program draws. afterTick,
-    // if given, runs on the worker after every tick; the worker stops once it returns false.
-    void Start(uint32_t seed, std::function<bool()> afterTick = {});
-    // The game's start: the seed is the current time in seconds.
-    void Start();
+    // seed seeds the worker's generator. The worker ticks without sleeping, with tick if
+    // given (else the scheduler's own); afterTick, if given, runs on the worker after every
+    // tick, and the worker stops once it returns false.
+    void Start(uint32_t seed, std::function<bool()> afterTick = {}, std::function<bool()> tick = {});
+    // The worker runs tick (true when it stepped a tick, false when there was nothing to
+    // step) whenever pacer says a tick is due by clock, and sleeps in between. After every
+    // pause of the scheduler the pacer starts afresh. The pacer is the worker's until Stop.
+    void StartPaced(uint32_t seed, std::function<bool()> tick, KvTickPacer& pacer,
+                    std::function<double()> clock = PrecisionClock::Now);
     // Returns once the worker has left its loop; the tick it was in completes first.
     void Stop();
     bool Running() const { return thread_.joinable(); }
@@ -31,6 +37,9 @@ public:
     bool Finished() const { return finished_.load(std::memory_order_acquire); }
 
 private:
+    void Launch(std::function<void()> loop);
+    void PacedLoop(const std::function<bool()>& tick, KvTickPacer& pacer, const std::function<double()>& clock);
+
     ProcessScheduler& scheduler_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};

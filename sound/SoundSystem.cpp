@@ -358,6 +358,13 @@ void SoundSystem::SetMute(bool mute) {
     if (!Available()) return;
     masterMute_ = mute;
     alListenerf(AL_GAIN, mute ? 0.0f : 1.0f);
+    // Overrides every channel's own mute, so that the engines and shells already playing
+    // when sound comes back on are heard again.
+    for (Slot& slot : channels_) {
+        if (!slot.taken || slot.muted == mute) continue;
+        slot.muted = mute;
+        Apply(slot);
+    }
 }
 
 void SoundSystem::SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity) {

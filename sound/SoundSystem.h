@@ -73,7 +73,7 @@ public:
 
     // Gives back the channels whose one-shot has ended. The main loop calls it every turn.
     void Update();
-    // Silences (or restores) everything at once; the channels keep their own mute.
+    // Silences (or restores) everything at once: every channel taken now gets this mute.
     void SetMute(bool mute);
     // Places the listener: the main camera, once per frame.
     void SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity);

@@ -11,7 +11,7 @@
 #include "render/TextureSet.h"
 #include "core/Random.h"
 #include "render/Ground.h"
-#include "render/OffscreenContext.h"
+#include "stage/OffscreenContext.h"
 #include "render/Scene.h"
 
 namespace {

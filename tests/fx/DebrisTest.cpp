@@ -9,8 +9,8 @@
 #include "fx/Debris.h"
 #include "fx/Effects.h"
 #include "fx/Particles.h"
-#include "sim/GameHolder.h"
 #include "sim/HeightField.h"
+#include "sim/ProcessGroup.h"
 #include "sim/Scheduler.h"
 
 namespace kv {
@@ -25,18 +25,17 @@ KvDebrisParts Template() {
     return parts;
 }
 
-// A wreck in a session of its own, stepped by its scheduler.
+// A wreck in a process group of its own, stepped by its scheduler.
 struct Wreck {
     explicit Wreck(uint32_t seed, int32_t colour = 0, KvVec3 at = {0, 0.05, 0}) {
-        fx.holder = &holder;
+        fx.owner = &owned;
         fx.ground = &ground;
         fx.random.Seed(seed);
         debris = new KvDebris(Template(), colour, at, 30);
         debris->SetEffects(fx);
-        holder.Add(debris);
+        owned.Add(debris);
         scheduler.Flush();
     }
-    ~Wreck() { holder.Clear(); }
     void Run(double seconds) {
         for (double t = 0; t < seconds - kDt / 2; t += kDt) scheduler.Tick();
     }
@@ -46,14 +45,14 @@ struct Wreck {
     }
     int Count(bool (*kind)(KvProcess*)) const {
         int n = 0;
-        for (KvProcess* p : holder.objects) n += kind(p) ? 1 : 0;
+        for (KvProcess* p : owned.Owned()) n += kind(p) ? 1 : 0;
         return n;
     }
 
     FixedTickTimer timer{kDt};
     ProcessScheduler scheduler{&timer};
     KvHeightField ground;  // flat until hills are generated
-    KvGameHolder holder{scheduler, ground};
+    KvProcessGroup owned{scheduler};
     KvEffects fx;
     KvDebris* debris;
 };
@@ -126,7 +125,7 @@ TEST(Debris, ThrownPiecesFallUnderGravityLandAfterHalfASecondAndThenRest) {
     // The smokes faded and finished; the burst is over (4 s); the wreck stays.
     EXPECT_EQ(w.Count(IsPartSmoke), 0);
     EXPECT_EQ(w.Count(IsGreatExplosion), 0);
-    EXPECT_TRUE(w.holder.objects.contains(w.debris));
+    EXPECT_TRUE(w.owned.Owned().contains(w.debris));
     EXPECT_GT(w.debris->idleTicks, 0u);
 }
 

@@ -192,19 +192,19 @@ TEST(ShellPresentation, FollowsItsArcFromTheMuzzleToTheGroundPointingAlongIt) {
     // Fired from the ground at (500, 500) towards +x for 400 units: 0.7 high at mid-flight.
     const KvRocket rocket(holder, 0, {500, 500}, {0, 0, 0}, 0, 400);
     ASSERT_NEAR(rocket.arcLength, 4, 1e-12);
-    const KvMatrix start = ShellTransform(rocket, 0);
+    const KvMatrix start = ShellTransform(rocket.Flight(), 0);
     ExpectColumn(start, 3, {0, 0, 0});
     EXPECT_GT(start[1], 0.5) << "it leaves the barrel climbing";
-    const KvMatrix middle = ShellTransform(rocket, 2);
+    const KvMatrix middle = ShellTransform(rocket.Flight(), 2);
     ExpectColumn(middle, 3, {2, 0.7, 0});
     ExpectColumn(middle, 0, {1, 0, 0});
     ExpectColumn(middle, 1, {0, 0, -1});
     ExpectColumn(middle, 2, {0, 1, 0});
-    const KvMatrix end = ShellTransform(rocket, 4);
+    const KvMatrix end = ShellTransform(rocket.Flight(), 4);
     ExpectColumn(end, 3, {4, 0, 0});
     EXPECT_LT(end[1], -0.5) << "and lands diving";
 
-    KvShellDrawable drawable(rocket, nullptr, nullptr);
+    KvShellDrawable drawable(rocket.Flight(), nullptr, nullptr);
     EXPECT_EQ(drawable.Transform(), start);
     // The shell keeps the light's direction in its own frame: turned back, it is (1, -1, 1).
     ExpectNear(TransformDirection(start, drawable.LightDirection()), {1, -1, 1}, 1e-12);

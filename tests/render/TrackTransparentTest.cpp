@@ -140,39 +140,38 @@ TEST(Scene, KeysMarksInTheOrderTheyAreAddedAndStartAgainAfterClear) {
     EXPECT_EQ(c.trackKey, 0.0);
 }
 
-TEST(Transparent, StartsBlackAndOpaqueWithAlphaBlending) {
-    const KvTransparent t(kGlQuads, 4);
-    EXPECT_EQ(t.vertices.size(), 4u);
-    EXPECT_EQ(t.texCoords.size(), 4u);
-    EXPECT_EQ(t.colour, (std::array<double, 4>{0, 0, 0, 1}));
-    EXPECT_EQ(t.blendSource, kGlSrcAlpha);
-    EXPECT_EQ(t.blendDestination, kGlOneMinusSrcAlpha);
-}
-
 TEST(Transparent, BatchesNeighboursThatShareBlendTextureAndPrimitiveFarthestFirst) {
     const int textureA = 0, textureB = 0;  // stand-ins: only their addresses are compared
     const auto* a = reinterpret_cast<const KvTexture*>(&textureA);
     const auto* b = reinterpret_cast<const KvTexture*>(&textureB);
-    TransparentMap records;
-    auto add = [&](double key, const KvTexture* texture, uint32_t mode = kGlQuads, uint32_t destination = kGlOneMinusSrcAlpha) {
-        auto r = std::make_unique<KvTransparent>(mode, 4);
-        r->texture = texture;
-        r->blendDestination = destination;
-        r->colour[0] = key;
-        records[key] = std::move(r);
+    KvTransparentList records;
+    auto add = [&](double key, const KvTexture* texture, uint32_t mode = kGlQuads, uint32_t destination = kGlOneMinusSrcAlpha,
+                   double tag = 0) {
+        const KvTransparentList::Added r = records.Add(key, mode, 4);
+        r.record.texture = texture;
+        r.record.blendDestination = destination;
+        r.record.colour[0] = tag ? tag : key;
+        r.vertices[3] = {key, 0, 0};
     };
+    add(4, b);  // replaced below: only the latest record under a key is drawn
     add(1, a);
     add(2, a);
     add(3, nullptr);  // no texture: skipped, and it does not split the batch round it
-    add(4, a);
+    add(4, a, kGlQuads, kGlOneMinusSrcAlpha, 40);
     add(5, b);
     add(6, b, 0x0004);  // triangles
     add(7, b, 0x0004, 1);  // additive
+    EXPECT_EQ(records.Size(), 7u);
     std::vector<std::vector<double>> batches;
-    WalkBatches(
-        records, [&](const KvTransparent&) { batches.emplace_back(); },
-        [&](const KvTransparent& r) { batches.back().push_back(r.colour[0]); });
-    EXPECT_EQ(batches, (std::vector<std::vector<double>>{{7}, {6}, {5}, {4, 2, 1}}));
+    records.WalkBatches([&](const KvTransparent&) { batches.emplace_back(); },
+                        [&](const KvTransparent& r, const KvVec3* vertices, const KvTexCoord*) {
+                            batches.back().push_back(r.colour[0]);
+                            EXPECT_EQ(vertices[3].x, r.key);  // each record keeps its own vertices
+                        });
+    EXPECT_EQ(batches, (std::vector<std::vector<double>>{{7}, {6}, {5}, {40, 2, 1}}));
+    // Cleared, the list is empty and keeps its room for the next frame.
+    records.Clear();
+    EXPECT_EQ(records.Size(), 0u);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BattleCommand.h"
-#include "BattleReport.h"
+#include "sim/BattleReport.h"
 #include "sim/HeadlessBattle.h"
 
 namespace {

@@ -2,9 +2,9 @@
 //
 //   kolvex-shot [options] ROBOT.r... -o OUT.png
 //
-// The battle runs headless exactly as kolvex-battle runs it (same seed, dt and files give the
-// same battle); the frame is drawn with the game's scene, smoke, fire and wrecks included, into
-// an offscreen OpenGL context.
+// The battle is the one kolvex-battle runs (same seed, dt and files give the same battle),
+// ticked on this thread and drawn through the game's own battle stage, smoke, fire and wrecks
+// included, into an offscreen OpenGL context. As in the game, it goes on once decided.
 // Same options and seed give the same picture byte for byte (with --no-fps).
 
 #include <algorithm>
@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "BattleCommand.h"
-#include "BattleReport.h"
+#include "sim/BattleReport.h"
 #include "assets/ResourceStore.h"
-#include "fx/EffectsPresenter.h"
-#include "render/BattleShot.h"
-#include "render/OffscreenContext.h"
 #include "render/Picture.h"
 #include "render/TextureSet.h"
+#include "stage/BattleStage.h"
+#include "stage/OffscreenContext.h"
 
 namespace {
 
@@ -39,8 +38,7 @@ void Usage(std::FILE* out) {
         "  -o PATH         the picture to write (needed unless --frames is given)\n"
         "  --seed N        seed of the random numbers (default: from the clock)\n"
         "  --dt D          fixed tick in seconds, 0 < D <= 0.3 (default 0.001)\n"
-        "  --at T          simulated seconds before the first frame (default 5); a battle of\n"
-        "                  two or more robots stops once at most one of them is alive\n"
+        "  --at T          simulated seconds before the first frame (default 5)\n"
         "  --size WxH      picture size in pixels (default 950x600)\n"
         "  --yaw Y         main camera's turn round the arena in radians (default 0)\n"
         "  --pitch P       main camera's height angle in radians, 0.1..1.47 (default 0.7)\n"
@@ -51,7 +49,7 @@ void Usage(std::FILE* out) {
         "  --frames K      draw K frames, the battle advancing about 1/60 s between them,\n"
         "                  and print the frame times as the last line\n"
         "  --json          also print the battle report as kolvex-battle --json does, for\n"
-        "                  the simulated time of the last frame\n"
+        "                  the simulated time of the last frame (or when it was decided)\n"
         "  --no-fps        leave the frame counter out of the picture\n"
         "  --archive PATH  the resource archive (default: Kolvex.kvfs here, else beside the\n"
         "                  program's build folder)\n"
@@ -180,27 +178,27 @@ int Shoot(const Options& o) {
 
     int status = 0;
     {
-        BattleShot shot(context, store, textures, options, RenderSettings{o.oneViewActive, o.shadowMode},
-                        KvEffectsPresenter::Make);
-        shot.Scene().Panels().ShowFrameRate(o.showFps);
-        shot.SetCamera(o.yaw, o.pitch);
-        if (!shot.SetUp()) return ReportSetupError(shot.Error());
-        shot.RunUntil(o.at);
+        KvBattleStage stage(context, store, &textures, options.dt);
+        stage.SetSettings({o.oneViewActive, o.shadowMode, false});
+        stage.Scene().Panels().ShowFrameRate(o.showFps);
+        stage.SetCamera(o.yaw, o.pitch);
+        if (!stage.StartBattle(options.files, options.seed)) return ReportSetupError(stage.Error());
+        stage.RunUntil(o.at);
 
         const long long frames = std::max(1LL, o.frames);
         const int64_t ticksPerFrame = std::max<int64_t>(1, std::llround(kFrameInterval / options.dt));
         std::vector<double> ms;
         for (long long k = 0; k < frames; ++k) {
-            if (k > 0) shot.Advance(ticksPerFrame);
+            if (k > 0) stage.Advance(ticksPerFrame);
             const auto start = std::chrono::steady_clock::now();
-            shot.Render();
+            stage.Render();
             ms.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
         }
         if (!o.output.empty() && !WritePng(ReadPicture(0, 0, o.width, o.height), o.output)) {
             std::fprintf(stderr, "kolvex-shot: cannot write %s\n", o.output.c_str());
             status = kUsageError;
         }
-        if (o.command.json) std::fputs(BattleJson(options, shot.Battle().Outcome()).c_str(), stdout);
+        if (o.command.json) std::fputs(BattleJson(options, stage.Outcome()).c_str(), stdout);
         if (o.frames > 0) std::fputs(FrameLine(ms).c_str(), stdout);
     }
     textures.Release();

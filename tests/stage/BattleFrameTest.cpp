@@ -1,8 +1,8 @@
-// Real battles at fixed seeds drawn offscreen as the game draws them, checked where a player
-// would look: each robot in its colour inside its own view, the panel bars following damage
-// and reload, a scorch mark where a shell exploded, shadows beyond the robots, a frozen robot
-// view keeping its picture. With KV_TEST_PICTURES set to a folder, each test also leaves its
-// last picture there.
+// Real battles at fixed seeds drawn offscreen through the game's battle stage, checked where
+// a player would look: each robot in its colour inside its own view, the panel bars
+// following damage and reload, a scorch mark where a shell exploded, shadows beyond the
+// robots, a frozen robot view keeping its picture. With KV_TEST_PICTURES set to a folder,
+// each test also leaves its last picture there.
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,8 @@
 #include <vector>
 
 #include "OffscreenGl.h"
-#include "assets/ResourceStore.h"
-#include "render/BattleShot.h"
-#include "render/OffscreenContext.h"
+#include "StageBattle.h"
 #include "render/Picture.h"
-#include "render/TextureSet.h"
 
 namespace kv {
 namespace {
@@ -53,49 +50,34 @@ constexpr std::array<Tint, 4> kColourTints{RobotRed, RobotGreen, RobotBlue, Robo
 // The lower left corner of robot view i (1, 2, ...) in a picture of the whole window.
 std::array<int32_t, 2> ViewCorner(int i) { return {kWidth - kViewSize, kHeight - i * kViewSize}; }
 
-HeadlessBattleOptions Battle(const std::string& folder, std::initializer_list<const char*> files, uint32_t seed) {
-    HeadlessBattleOptions options;
-    for (const char* f : files) options.files.emplace_back((folder + "/" + f).c_str());
-    options.seed = seed;
-    return options;
-}
-
 class BattleFrame : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
-    }
+    void SetUp() override { ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight)); }
 
-    BattleShot& Start(const HeadlessBattleOptions& options, int32_t oneViewActive = 0, int32_t shadowMode = 0,
-                      GLContext* context = nullptr) {
+    KvBattleStage& Start(const test::Robots& robots, int32_t oneViewActive = 0, int32_t shadowMode = 0,
+                         GLContext* context = nullptr) {
         Gpu& gpu = TheGpu();
-        RenderSettings settings;
-        settings.oneViewActive = oneViewActive;
-        settings.shadowMode = shadowMode;
-        shot.reset();
-        shot = std::make_unique<BattleShot>(context ? *context : gpu.context, gpu.store, gpu.textures,
-                                            WithGeometry(options), settings);
-        shot->Scene().Panels().ShowFrameRate(false);
-        EXPECT_TRUE(shot->SetUp()) << shot->Error().CStr();
-        return *shot;
-    }
-
-    HeadlessBattleOptions WithGeometry(HeadlessBattleOptions options) {
-        options.geometry = RobotGeometry::FromParts(TheGpu().store.RobotParts());
-        return options;
+        stage.reset();
+        stage = test::MakeStage(context ? *context : gpu.context, gpu, {oneViewActive, shadowMode, false});
+        EXPECT_TRUE(stage->StartBattle(robots.files, robots.seed)) << stage->Error().CStr();
+        return *stage;
     }
 
     Picture Draw() {
-        shot->Render();
+        stage->Render();
         return test::ReadFrame(kWidth, kHeight);
     }
 
-    std::unique_ptr<BattleShot> shot;
+    std::unique_ptr<KvBattleStage> stage;
 };
 
+test::Robots Battle(const std::string& folder, std::initializer_list<const char*> files, uint32_t seed) {
+    return test::Robots(folder, files, seed);
+}
+
 TEST_F(BattleFrame, ShowsEachRobotInItsColourInsideItsOwnView) {
-    BattleShot& battle = Start(Battle(kSampleRobots, {"hunter.r", "pendulum.r", "sentinel.r", "spiral.r"}, 3));
-    battle.RunUntil(5);
+    KvBattleStage& battle = Start(Battle(kSampleRobots, {"hunter.r", "pendulum.r", "sentinel.r", "spiral.r"}, 3));
+    battle.RunUntil(4);  // no shell trail hides a robot from its own view just then
     const Picture p = Draw();
     for (int robot = 0; robot < 4; ++robot) {
         // The follow camera looks at a point just above the robot, in the view's middle,
@@ -122,8 +104,8 @@ int32_t BarEnd(const Picture& p, int view, double rowY, Tint tint) {
 
 // Regression: the view of a robot that died before any frame was drawn showed only sky.
 TEST_F(BattleFrame, ADeadRobotsViewLooksAtWhereItDied) {
-    BattleShot& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4));
-    battle.RunUntil(60);  // the battle stops once selfharm.r has destroyed itself
+    KvBattleStage& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4));
+    battle.RunUntil(30);  // selfharm.r has destroyed itself by then
     ASSERT_TRUE(battle.Holder().robots[0]->Values().dead);
     const Picture p = Draw();
     const auto [x0, y0] = ViewCorner(1);
@@ -139,7 +121,7 @@ TEST_F(BattleFrame, ADeadRobotsViewLooksAtWhereItDied) {
 
 TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {
     // The blue robot shells its own feet every 1.5 s: 10 damage a shot.
-    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r", "selfharm.r"}, 5));
+    KvBattleStage& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r", "selfharm.r"}, 5));
     const auto [x0, y0] = ViewCorner(3);
     for (double t : {4.6, 6.2}) {
         battle.RunUntil(t);
@@ -160,12 +142,12 @@ TEST_F(BattleFrame, DrawsDamageAndReloadBarsAsLongAsTheRobotsValues) {
 }
 
 // Pixel (x, y) of the main view where the ground point at scene (x, z) shows.
-std::array<int32_t, 2> GroundPixel(BattleShot& battle, double x, double z) {
+std::array<int32_t, 2> GroundPixel(KvBattleStage& battle, double x, double z) {
     return test::PixelOf(battle.MainView().camera, {x, battle.Holder().Ground().HeightAt(x, z), z}, kWidth, kHeight);
 }
 
 TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
-    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "selfharm.r"}, 9));
+    KvBattleStage& battle = Start(Battle(kRobots, {"sitter.r", "selfharm.r"}, 9));
     battle.RunUntil(1.4);  // before the first shot
     const Picture before = Draw();
     battle.RunUntil(1.6);  // the first shell burst at the robot's feet
@@ -191,7 +173,7 @@ bool InMainView(std::array<int32_t, 2> p) {
 }
 
 // How many of the ground points at these offsets from a robot are darker by a quarter.
-int DarkerAround(BattleShot& battle, const Picture& shadowed, const Picture& off, int robot,
+int DarkerAround(KvBattleStage& battle, const Picture& shadowed, const Picture& off, int robot,
                  std::initializer_list<double> offsets) {
     const KvVec3 centre = battle.Holder().ScenePoint(battle.Holder().robots[robot]->Values().position);
     int darker = 0;
@@ -217,15 +199,15 @@ bool SameView(const Picture& a, const Picture& b, int view) {
 
 TEST_F(BattleFrame, StencilShadowsAndShadowMapsDarkenTheSameGroundBeyondEachRobot) {
     // The second robot stands well inside the picture, its shadow on open grass.
-    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
+    KvBattleStage& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9));
     battle.RunUntil(1.0);
     const Picture off = Draw();
-    // The frame reads the mode each time it draws: the same moment, now with shadows.
-    battle.Settings().shadowMode = 1;
+    // A new mode takes effect at once: the same moment, now with shadows.
+    test::SetShadowMode(battle, 1);
     const Picture stencil = Draw();
-    battle.Settings().shadowMode = 0;
+    test::SetShadowMode(battle, 0);
     EXPECT_EQ(Draw().rgba, off.rgba) << "switching back takes effect at once too";
-    battle.SetShadowMode(2);
+    test::SetShadowMode(battle, 2);
     const Picture map = Draw();
 
     // The light travels along (1, -1, 1): a robot's shadow lies towards +x and +z of it, and
@@ -264,26 +246,26 @@ TEST_F(BattleFrame, StencilShadowsAndShadowMapsDarkenTheSameGroundBeyondEachRobo
 
 TEST_F(BattleFrame, LeavingShadowMapsReleasesEveryMapAndEnteringThemMakesMapsForTheLivingOnly) {
     // selfharm.r shells its own feet until it is destroyed; sitter.r sits.
-    BattleShot& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4), 0, 2);
-    const auto shadow = [&](int robot) { return battle.Presenter().RobotShadow(*battle.Holder().robots[robot]); };
+    KvBattleStage& battle = Start(Battle(kRobots, {"selfharm.r", "sitter.r"}, 4), 0, 2);
+    const auto shadow = [&](int robot) { return battle.ScenePart().RobotShadow(*battle.Holder().robots[robot]); };
     const auto shown = [&](int robot) { return battle.Scene().HasTrack(shadow(robot)->track); };
     for (int robot = 0; robot < 2; ++robot) {
         ASSERT_TRUE(shadow(robot));
         EXPECT_TRUE(shadow(robot)->buffer.Exists() && shown(robot)) << "made at set-up, robot " << robot;
     }
-    battle.RunUntil(60);
+    battle.RunUntil(30);
     ASSERT_TRUE(battle.Holder().robots[0]->Values().dead);
-    EXPECT_FALSE(shown(0)) << "a dying robot's shadow leaves at once";
-    EXPECT_TRUE(shown(1));
     const Picture maps = Draw();
+    EXPECT_FALSE(shown(0)) << "a dying robot's shadow leaves with the frame that shows its death";
+    EXPECT_TRUE(shown(1));
 
-    battle.SetShadowMode(0);
+    test::SetShadowMode(battle, 0);
     for (int robot = 0; robot < 2; ++robot)
         EXPECT_FALSE(shadow(robot)->buffer.Exists() || shown(robot)) << "released, robot " << robot;
     const Picture off = Draw();
     EXPECT_NE(off.rgba, maps.rgba);
 
-    battle.SetShadowMode(2);
+    test::SetShadowMode(battle, 2);
     EXPECT_FALSE(shadow(0)->buffer.Exists() || shown(0)) << "no map for the dead robot";
     EXPECT_TRUE(shadow(1)->buffer.Exists() && shown(1));
     EXPECT_EQ(Draw().rgba, maps.rgba) << "the living robot's shadow is back as it was";
@@ -304,14 +286,14 @@ private:
 
 TEST_F(BattleFrame, ARobotWhoseShadowMapCannotBeMadeGoesOnWithoutAShadow) {
     NoRenderToTexture context(TheGpu().context);
-    BattleShot& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9), 0, 2, &context);
+    KvBattleStage& battle = Start(Battle(kRobots, {"sitter.r", "sitter.r"}, 9), 0, 2, &context);
     battle.RunUntil(1.0);
     const Picture without = Draw();
-    EXPECT_FALSE(battle.Presenter().RobotShadow(*battle.Holder().robots[1])->buffer.Exists());
-    battle.SetShadowMode(0);
-    battle.SetShadowMode(2);
+    EXPECT_FALSE(battle.ScenePart().RobotShadow(*battle.Holder().robots[1])->buffer.Exists());
+    test::SetShadowMode(battle, 0);
+    test::SetShadowMode(battle, 2);
     EXPECT_EQ(Draw().rgba, without.rgba);
-    battle.SetShadowMode(0);
+    test::SetShadowMode(battle, 0);
     EXPECT_EQ(Draw().rgba, without.rgba) << "the same picture as without shadows";
     battle.RunUntil(2.0);
     EXPECT_GE(battle.Holder().BattleTime(), 2.0) << "the battle goes on";
@@ -331,7 +313,7 @@ std::vector<uint8_t> PictureBand(const Picture& p, int view) {
 
 TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
     for (int32_t oneViewActive : {1, 0}) {
-        BattleShot& battle = Start(Battle(kRobots, {"rover.r", "rover.r"}, 4), oneViewActive);
+        KvBattleStage& battle = Start(Battle(kRobots, {"rover.r", "rover.r"}, 4), oneViewActive);
         battle.RunUntil(2);
         const Picture first = Draw();
         battle.RunUntil(3);  // the rovers have driven on
@@ -345,20 +327,23 @@ TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {
     }
 }
 
-// The game's two threads: the worker runs a battle with shells, marks and deaths as fast as it
-// can while this thread draws frames with shadows, then a restart clears the battle with shells
-// in flight.
+// The game's two threads: the worker runs a battle with shells, marks and deaths, paced at
+// sixteen times the clock, while this thread draws frames with shadows; then a restart clears
+// the battle with shells in flight.
 TEST(BattleThreads, DrawFramesWhileTheWorkerRunsABattleWithShellsAndDeaths) {
     ASSERT_TRUE(test::Ready(TheGpu(), kWidth, kHeight));
-    test::ThreadedBattle battle(TheGpu(), kRobots, {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"}, 12);
+    const test::Robots robots(kRobots, {"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"}, 12);
+    std::unique_ptr<KvBattleStage> stage = test::MakeStage(TheGpu().context, TheGpu(), {0, 2, false});
+    stage->SetSpeed(16);
+    stage->StartWorker();
     for (int round = 0; round < 2; ++round) {
-        // Shadow maps first (dying robots' tracks leave from the worker), then stencil volumes.
-        battle.settings.shadowMode = round == 0 ? 2 : 1;
-        ASSERT_TRUE(battle.Restart());
+        // Shadow maps first (dying robots' tracks leave), then stencil volumes.
+        test::SetShadowMode(*stage, round == 0 ? 2 : 1);
+        ASSERT_TRUE(stage->StartBattle(robots.files, robots.seed));
         // Until both self-shelling robots are dead (their 10th shell, after 15 s), or long.
-        for (int frame = 0; frame < 3000 && battle.holder->AliveCount() > 2; ++frame) battle.scene.Render();
+        for (int frame = 0; frame < 3000 && stage->Holder().AliveCount() > 2; ++frame) stage->Render();
         if (round == 0) {
-            EXPECT_LE(battle.holder->AliveCount(), 2);
+            EXPECT_LE(stage->Holder().AliveCount(), 2);
         }
     }
 }

@@ -1,27 +1,18 @@
 #pragma once
 // What the drawing tests share: a current OpenGL context without a window, the game's
-// resources on it, frames read back, and a battle drawn while the worker runs it.
+// resources on it, and frames read back.
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 
 #include "assets/ResourceStore.h"
 #include "render/Camera.h"
-#include "render/Ground.h"
-#include "render/OffscreenContext.h"
 #include "render/Picture.h"
-#include "render/RenderSettings.h"
-#include "render/Scene.h"
-#include "render/ScenePresenter.h"
 #include "render/TextureSet.h"
-#include "render/View.h"
-#include "sim/GameHolder.h"
-#include "sim/SimulationThread.h"
+#include "stage/OffscreenContext.h"
 
 namespace kv::test {
 
@@ -60,31 +51,6 @@ Picture ReadFrame(int32_t width, int32_t height, const std::string& name = "");
 
 // The pixel of a width x height frame where camera c shows the scene point q.
 std::array<int32_t, 2> PixelOf(const Camera& c, const KvVec3& q, int32_t width, int32_t height);
-
-// The game's two threads over one drawn battle: a worker ticking the holder with a fixed 5 ms
-// as fast as it can, while the test draws the scene's main view on this thread. The robots
-// are files of folder; the battle starts with Restart; the worker stops with the object.
-struct ThreadedBattle {
-    ThreadedBattle(GameGpu& gpu, const std::string& folder, std::initializer_list<const char*> files, uint32_t seed,
-                   const KvScenePresenter::Factory& makePresenter = KvScenePresenter::Make);
-    ~ThreadedBattle();
-    ThreadedBattle(const ThreadedBattle&) = delete;
-    ThreadedBattle& operator=(const ThreadedBattle&) = delete;
-
-    // As the game restarts: pauses the worker, clears the scene and the battle, runs
-    // whilePaused (if any) and sets up a new battle, then lets the worker go on.
-    ::testing::AssertionResult Restart(const std::function<void()>& whilePaused = {});
-
-    FixedTickTimer timer{0.005};
-    ProcessScheduler scheduler{&timer};
-    KvGround ground;
-    KvScene scene;
-    RenderSettings settings;
-    View mainView{ViewKind::Main};
-    std::unique_ptr<KvScenePresenter> presenter;
-    std::unique_ptr<KvGameHolder> holder;
-    SimulationThread worker{scheduler};
-};
 
 // What a test prints when there is no context: the tests then fail rather than skip.
 inline constexpr const char* kNoGlContext =

@@ -1,4 +1,4 @@
-#include "render/OffscreenContext.h"
+#include "stage/OffscreenContext.h"
 
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>

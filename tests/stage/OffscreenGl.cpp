@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "core/Random.h"
 
 namespace kv::test {
 
@@ -54,46 +53,6 @@ std::array<int32_t, 2> PixelOf(const Camera& c, const KvVec3& q, int32_t width, 
     const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
     return {static_cast<int32_t>(((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * width),
             static_cast<int32_t>(((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * height)};
-}
-
-ThreadedBattle::ThreadedBattle(GameGpu& gpu, const std::string& folder, std::initializer_list<const char*> files,
-                               uint32_t seed, const KvScenePresenter::Factory& makePresenter) {
-    settings.oneViewActive = 0;
-    scene.Init(gpu.context, &ground, &gpu.textures);
-    scene.SetSettings(&settings);
-    mainView.SetWindow(&gpu.context);
-    mainView.camera.Orbit(0, 0.7);
-    scene.AddView(&mainView);
-    presenter = makePresenter(scene, ground, gpu.store, &gpu.textures, seed);
-    holder = std::make_unique<KvGameHolder>(scheduler, ground, presenter.get());
-    presenter->SetHolder(holder.get());
-    holder->SetGeometry(RobotGeometry::FromParts(gpu.store.RobotParts()));
-    int slot = 0;
-    for (const char* file : files) {
-        holder->choices[slot] = {true, slot, KvFile((folder + "/" + file).c_str())};
-        ++slot;
-    }
-    SeedRandom(seed);
-    worker.Start(seed);
-    scheduler.Add(holder.get(), true, false);
-}
-
-ThreadedBattle::~ThreadedBattle() {
-    worker.Stop();
-    scene.Clear();
-    holder->Clear();
-    scheduler.Forget(holder.get());
-}
-
-::testing::AssertionResult ThreadedBattle::Restart(const std::function<void()>& whilePaused) {
-    scheduler.SetPaused(true);
-    scene.Clear();
-    holder->Clear();
-    ground.AttachTree(scene.GroundTree());
-    if (whilePaused) whilePaused();
-    const bool ready = holder->SetupBattle();
-    scheduler.SetPaused(false);
-    return ready ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "the battle was not set up";
 }
 
 }  // namespace kv::test

@@ -1,4 +1,4 @@
-#include "BattleReport.h"
+#include "sim/BattleReport.h"
 
 #include <charconv>
 #include <cstdio>

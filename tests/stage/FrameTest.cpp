@@ -20,7 +20,7 @@
 #include "render/TextureSet.h"
 #include "core/Random.h"
 #include "render/Ground.h"
-#include "render/OffscreenContext.h"
+#include "stage/OffscreenContext.h"
 #include "render/Picture.h"
 #include "render/Scene.h"
 
@@ -232,12 +232,11 @@ TEST_F(Frame, ALaterTransparentRecordUnderTheSameKeyReplacesTheEarlierOne) {
     // Two squares floating over the arena's centre, red then green, under one depth key.
     probe.onDraw = [&](KvScene& s, bool isMainView) {
         for (double green : {0.0, 1.0}) {
-            auto square = std::make_unique<KvTransparent>(kGlQuads, 4);
+            const KvTransparentList::Added square = s.AddTransparent(5.0, kGlQuads, 4);
             const Vec2 corners[4] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
-            for (int k = 0; k < 4; ++k) square->vertices[k] = {corners[k].x, 0.8, corners[k].y};
-            square->colour = {1 - green, green, 0, 1};
-            square->texture = &white;
-            s.AddTransparent(5.0, std::move(square));
+            for (int k = 0; k < 4; ++k) square.vertices[k] = {corners[k].x, 0.8, corners[k].y};
+            square.record.colour = {1 - green, green, 0, 1};
+            square.record.texture = &white;
         }
     };
     scene.AddObject(probe, true);

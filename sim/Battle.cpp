@@ -1,0 +1,176 @@
+#include "sim/Battle.h"
+
+#include <cmath>
+#include <mutex>
+
+#include "core/Random.h"
+#include "vm/VMachine.h"
+
+namespace kv {
+
+namespace {
+
+bool IsDecided(const KvGameHolder& holder) { return holder.robots.size() >= 2 && holder.AliveCount() <= 1; }
+
+BattleOutcome Collect(const KvGameHolder& holder, int64_t ticks) {
+    BattleOutcome outcome;
+    outcome.ok = true;
+    outcome.time = holder.BattleTime();
+    outcome.ticks = ticks;
+    int alive = 0, survivor = -1;
+    for (size_t k = 0; k < holder.robots.size(); ++k) {
+        const KvGLRobot& r = *holder.robots[k];
+        const RobotOutcome o{holder.robotSlots[k], r.name, r.colourIndex, r.Snapshot()};
+        outcome.robots.push_back(o);
+        if (!o.values.dead) {
+            ++alive;
+            survivor = o.slot;
+        }
+    }
+    if (holder.robots.size() >= 2 && alive == 1) outcome.winner = survivor;
+    return outcome;
+}
+
+}  // namespace
+
+KvBattle::KvBattle(KvHeightField& ground, double dt, bool recordEvents)
+    : dt_(dt),
+      fixed_(dt),
+      scheduler_(dt > 0 ? &fixed_ : nullptr),
+      holder_(scheduler_, ground, recordEvents ? &recorder_ : nullptr) {
+    scheduler_.Add(&holder_, true, true);
+}
+
+KvBattle::~KvBattle() {
+    holder_.Clear();
+    scheduler_.Forget(&holder_);
+}
+
+void KvBattle::Choose(const std::vector<KvFile>& files) {
+    for (size_t k = 0; k < holder_.choices.size(); ++k) {
+        const bool chosen = k < files.size();
+        holder_.choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile()};
+    }
+}
+
+void KvBattle::Clear() {
+    holder_.Clear();
+    {
+        std::lock_guard held(eventsMutex_);
+        events_.clear();
+    }
+    ticks_.store(0, std::memory_order_release);
+    decided_.store(false, std::memory_order_release);
+    decision_ = BattleOutcome();
+}
+
+bool KvBattle::SetUp(uint32_t seed, bool runAhead) {
+    Clear();
+    seed_ = seed;
+    SeedRandom(seed);
+    const bool ready = holder_.SetupBattle();
+    if (ready && runAhead && dt_ > 0) {
+        // Every tick has the same dt, so the machines may run ahead of the battle.
+        for (KvVMachine* machine : holder_.machines) machine->RunAhead();
+    }
+    std::lock_guard held(scheduler_.Mutex());
+    seedPending_ = ready;
+    return ready;
+}
+
+bool KvBattle::Tick() {
+    std::lock_guard held(scheduler_.Mutex());
+    if (scheduler_.Paused()) return false;
+    const int64_t pauseAt = pauseAt_.load(std::memory_order_relaxed);
+    if (pauseAt >= 0 && ticks_.load(std::memory_order_relaxed) >= pauseAt) {
+        scheduler_.SetPaused(true);
+        return false;
+    }
+    if (seedPending_) {
+        SeedRandom(seed_);
+        seedPending_ = false;
+    }
+    scheduler_.Tick();
+    const int64_t ticks = ticks_.load(std::memory_order_relaxed) + 1;
+    if (!decided_.load(std::memory_order_relaxed) && IsDecided(holder_)) {
+        decision_ = Collect(holder_, ticks);
+        decided_.store(true, std::memory_order_release);
+    }
+    ticks_.store(ticks, std::memory_order_release);
+    if (ticks == pauseAt) scheduler_.SetPaused(true);
+    return true;
+}
+
+int64_t KvBattle::TicksFor(double time) const {
+    if (!(dt_ > 0)) return 0;
+    return static_cast<int64_t>(std::ceil(time / dt_ - 1e-9));
+}
+
+void KvBattle::RunUntil(double time, bool stopWhenDecided, const std::function<void()>& afterTick) {
+    const int64_t last = TicksFor(time);
+    std::lock_guard ticking(scheduler_.Mutex());  // once, not once per tick
+    while (Ticks() < last && !(stopWhenDecided && Decided())) {
+        if (!Tick()) return;
+        if (afterTick) afterTick();
+    }
+}
+
+BattleOutcome KvBattle::Outcome() const { return Decided() ? decision_ : Collect(holder_, Ticks()); }
+
+}  // namespace kv
+
+namespace kv {
+
+void KvBattle::TakeEvents(int64_t throughTick, std::vector<KvBattleEvent>& into) {
+    std::lock_guard held(eventsMutex_);
+    size_t taken = 0;
+    while (taken < events_.size() && events_[taken].tick <= throughTick) into.push_back(events_[taken++]);
+    events_.erase(events_.begin(), events_.begin() + static_cast<std::ptrdiff_t>(taken));
+}
+
+KvBattleEvent KvBattle::Recorder::Event(KvBattleEvent::Kind kind) const {
+    KvBattleEvent event;
+    event.kind = kind;
+    event.tick = battle_.ticks_.load(std::memory_order_relaxed) + 1;  // the tick running now
+    return event;
+}
+
+void KvBattle::Recorder::Keep(const KvBattleEvent& event) {
+    std::lock_guard held(battle_.eventsMutex_);
+    battle_.events_.push_back(event);
+}
+
+void KvBattle::Recorder::RobotDied(KvGLRobot& robot) {
+    KvBattleEvent event = Event(KvBattleEvent::Kind::RobotDied);
+    event.robot = &robot;
+    event.values = robot.Snapshot();
+    Keep(event);
+}
+
+void KvBattle::Recorder::Collision(KvGLRobot& robot, const KvVec3& scenePoint) {
+    KvBattleEvent event = Event(KvBattleEvent::Kind::Collision);
+    event.robot = &robot;
+    event.point = scenePoint;
+    Keep(event);
+}
+
+void KvBattle::Recorder::ShellFired(KvRocket& rocket) {
+    KvBattleEvent event = Event(KvBattleEvent::Kind::ShellFired);
+    event.shell = rocket.Flight();
+    Keep(event);
+}
+
+void KvBattle::Recorder::ShellExploded(KvRocket& rocket) {
+    KvBattleEvent event = Event(KvBattleEvent::Kind::ShellExploded);
+    event.shell.id = rocket.sequence;
+    Keep(event);
+}
+
+void KvBattle::Recorder::Explosion(const KvVec3& scenePoint, double markRotation) {
+    KvBattleEvent event = Event(KvBattleEvent::Kind::Explosion);
+    event.point = scenePoint;
+    event.rotation = markRotation;
+    Keep(event);
+}
+
+}  // namespace kv

@@ -1,0 +1,143 @@
+#pragma once
+// The battle stage: everything that puts a drawn battle together, written once for the game's
+// window, kolvex-shot and the drawing tests. It owns the battle (the session on its
+// scheduler), the ground, the scene with its main view and start camera, the scene's and the
+// effects' presenters with the clock and the processes the drawing side steps itself, the
+// settings the frame, the shadows and the sounds follow, the sound listener, and the orders of
+// starting a battle and of shutting down.
+//
+// Two ways to tick: the game's worker thread, paced to the clock at the battle's fixed dt
+// (StartWorker), or the calling thread (RunUntil, Advance). Either way the battle is the one
+// kolvex-battle runs for the same seed and robots.
+//
+// Threads: everything here is called on the main thread. The worker only ticks the battle and
+// records its events; it never touches the scene, the presenters or the sound, and never
+// waits for a frame. Each frame (Render, or Update while nothing is drawn) takes the events of
+// the ticks completed so far and, with the scene lock held once, shows them in tick order
+// while stepping marks, smoke, fire and wrecks with the battle's dt up to the last complete
+// tick; then it draws. The robots' values the frame reads are published by the worker whole.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "fx/EffectsPresenter.h"
+#include "render/Ground.h"
+#include "render/RenderSettings.h"
+#include "render/Scene.h"
+#include "render/ScenePresenter.h"
+#include "render/View.h"
+#include "sim/Battle.h"
+#include "sim/ProcessGroup.h"
+#include "sim/SimulationThread.h"
+
+namespace kv {
+
+class GLContext;
+class KvSoundBank;
+class KvTextureSet;
+class ResourceStore;
+class SoundSystem;
+
+class KvBattleStage {
+public:
+    static constexpr double kDt = 0.001;  // the game's tick
+    static constexpr double kStartYaw = 0.0, kStartPitch = 0.7;
+
+    // The context, the store and the textures outlive the stage; textures may be null.
+    KvBattleStage(GLContext& context, const ResourceStore& store, const KvTextureSet* textures, double dt = kDt);
+    // Stops the worker, then clears the scene and the battle.
+    ~KvBattleStage();
+    KvBattleStage(const KvBattleStage&) = delete;
+    KvBattleStage& operator=(const KvBattleStage&) = delete;
+
+    // The sounds of every battle from now on, muted as the settings say; none by default.
+    void SetSound(SoundSystem* system, const KvSoundBank* bank);
+    // The settings the frame, the shadows and the sounds follow; a change reaches each at
+    // once (a new shadow mode makes or releases the robots' shadow maps, the sound mutes or
+    // comes back on every channel playing).
+    const RenderSettings& Settings() const { return settings_; }
+    void SetSettings(const RenderSettings& settings);
+
+    // A new battle of choices from seed, as New and Restart start one: the worker paused, the
+    // scene and the battle cleared, the ground attached again, the battle set up and shown,
+    // the worker resumed. False with the set-up's message in Error(); the arena is then empty.
+    bool StartBattle(const std::array<RobotChoice, KvGameHolder::kMaxRobots>& choices, uint32_t seed);
+    // File k in slot k.
+    bool StartBattle(const std::vector<KvFile>& files, uint32_t seed);
+    const KvString& Error() const { return battle_.Error(); }
+    uint32_t Seed() const { return battle_.Seed(); }
+
+    // The game's worker: ticks paced to the clock until StopWorker.
+    void StartWorker();
+    void StopWorker();
+    bool WorkerRunning() const { return worker_.Running(); }
+    // Battle seconds per second of the clock for the worker; faster than the machine can
+    // tick, it ticks as fast as it can, never with a coarser dt.
+    void SetSpeed(double speed) { pacer_.SetSpeed(speed); }
+    // The battle pauses itself once its time reaches time (the game's --quit-after-time).
+    void PauseAt(double time) { battle_.PauseAtTick(battle_.TicksFor(time)); }
+    // Whether the battle has reached the tick PauseAt asked for, or the time.
+    bool Reached(double time) const { return battle_.Ticks() >= battle_.TicksFor(time); }
+    // Without the worker, on the calling thread: ticks until the battle time reaches time,
+    // or n more ticks. The battle goes on after it is decided, as in the game.
+    void RunUntil(double time) { battle_.RunUntil(time, false); }
+    void Advance(int64_t ticks);
+
+    // One frame: the context made current, the events of the complete ticks shown, every
+    // view drawn, the buffers swapped, the sounds updated.
+    void Render();
+    // The same without drawing, while the window is hidden: the battle shown so far and the
+    // sounds updated, so that ended sounds give their channels back.
+    void Update();
+
+    // The main camera at the game's mouse angles (radians); the pitch it took, clamped.
+    double SetCamera(double yaw, double pitch) { return mainView_.camera.Orbit(yaw, pitch); }
+    View& MainView() { return mainView_; }
+    KvScene& Scene() { return scene_; }
+    KvBattle& Battle() { return battle_; }
+    KvGameHolder& Holder() { return battle_.Holder(); }
+    KvScenePresenter& ScenePart() { return scenePart_; }
+    // Marks, smoke, fire and wrecks alive now.
+    const ProcessSet& Shown() const { return shown_.Owned(); }
+    // The tick the drawing side has shown the battle up to.
+    int64_t ShownTick() const { return clock_.tick; }
+    // How the battle stood when it was decided, or stands now (the worker held meanwhile).
+    BattleOutcome Outcome();
+
+private:
+    // Moves the sound listener with the main camera.
+    class Listener : public ListenerHandOff {
+    public:
+        void MoveListener(const KvVec3& position, const KvVec3& backward, const KvVec3& up) override;
+        SoundSystem* sound = nullptr;
+    };
+
+    // The battle's events of the ticks up to completed shown in order, the marks and effects
+    // stepped with them, the shells placed; scene lock held once.
+    void ShowUpTo(int64_t completed);
+    void Apply(const KvBattleEvent& event);
+    // The drawn battle gone: presenters, marks, effects and the scene's lists.
+    void ClearShow();
+
+    GLContext& context_;
+    RenderSettings settings_;
+    KvGround ground_;
+    KvScene scene_;
+    View mainView_{ViewKind::Main};
+    KvShowClock clock_;
+    FixedTickTimer showTimer_;
+    ProcessScheduler showScheduler_{&showTimer_};
+    KvProcessGroup shown_{showScheduler_};
+    KvScenePresenter scenePart_;
+    KvEffectsPresenter effectsPart_;
+    SoundSystem* sound_ = nullptr;
+    Listener listener_;
+    std::vector<KvBattleEvent> pending_;  // taken from the battle, not shown yet
+    KvBattle battle_;
+    KvTickPacer pacer_;
+    SimulationThread worker_{battle_.Scheduler()};
+};
+
+}  // namespace kv
