@@ -120,17 +120,24 @@ int App::Run() {
     while (!quit_) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (quit_) break;
-        if (!surface_->isExposed()) {
-            // Nothing can be drawn while the window is hidden: wait for it, not at full speed,
-            // but go on showing the battle to the sounds, so that explosions still play and
-            // ended ones give their channels back.
-            stage_->Update();
-            QThread::msleep(10);
+        if (surface_->isExposed()) {
+            Frame();
             continue;
         }
-        Frame();
+        // Nothing can be drawn while the window is hidden: wait for it, not at full speed,
+        // but go on showing the battle to the sounds, so that explosions still play and
+        // ended ones give their channels back.
+        if (firstFrame_ < 0) firstFrame_ = PrecisionClock::Now();
+        if (TimeIsUp(PrecisionClock::Now())) quit_ = true;
+        stage_->Update();
+        QThread::msleep(10);
     }
     return surface_->CaptureWritten() ? 0 : 1;
+}
+
+bool App::TimeIsUp(double now) const {
+    const bool timeUp = options_.quitAfter >= 0 && now - firstFrame_ >= options_.quitAfter;
+    return timeUp || (options_.quitAfterTime >= 0 && stage_->Reached(options_.quitAfterTime));
 }
 
 void App::WaitForWindow() {
@@ -154,6 +161,7 @@ int App::PlayFor(double seconds, std::string screenshot) {
     options_.quitAfterTime = -1;
     options_.screenshot = std::move(screenshot);
     firstFrame_ = -1;
+    frames_ = 0;
     quit_ = false;
     return Run();
 }
@@ -175,9 +183,7 @@ void App::Frame() {
     }
     lastFrame_ = now;
     ++frames_;
-    const bool timeUp = options_.quitAfter >= 0 && now - firstFrame_ >= options_.quitAfter;
-    const bool battleTimeUp = options_.quitAfterTime >= 0 && stage_->Reached(options_.quitAfterTime);
-    if (timeUp || battleTimeUp) {
+    if (TimeIsUp(now)) {
         // The frame drawn now is the last; with a screenshot asked for, it is saved as drawn.
         if (!options_.screenshot.empty()) surface_->CaptureNextFrame(options_.screenshot);
         quit_ = true;

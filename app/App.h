@@ -36,7 +36,7 @@ struct AppOptions {
     KvFile archive = kArchiveFileName;
     std::vector<KvFile> robots;  // chosen at start and fought at once; at most four
     std::optional<uint32_t> seed;  // the first battle's; a fresh one when not given
-    double quitAfter = -1;       // seconds after the first frame; negative: never
+    double quitAfter = -1;       // seconds after the first frame (or pass, hidden); negative: never
     double quitAfterTime = -1;   // simulated seconds of the first battle; negative: never
     std::string screenshot;      // PNG of the last frame before quitting
 };
@@ -89,6 +89,7 @@ public:
     SplashWindow& Splash() { return splash_; }
     const Settings& CurrentSettings() const { return settings_; }
     KvBattleStage& Stage() { return *stage_; }
+    SoundSystem& Sound() { return sound_; }
     KvGameHolder& Holder() { return stage_->Holder(); }
     double Yaw() const { return yaw_; }
     double Pitch() const { return pitch_; }
@@ -115,6 +116,8 @@ private:
     void Frame();
     // What the settings ask of the battle stage.
     RenderSettings StageSettings() const;
+    // The time --quit-after or --quit-after-time gave has come.
+    bool TimeIsUp(double now) const;
 
     AppOptions options_;
     std::string error_;

@@ -5,8 +5,9 @@ namespace kv {
 MenuItemState SetupItemState(MenuCommand command, const Settings& settings, const SetupCapabilities& capabilities) {
     switch (command) {
     case MenuCommand::VSync:
-        // Without control of the swap interval the driver's own (vertical sync) is in effect.
-        if (!capabilities.swapIntervalChangeable) return {true, true};
+        // Without control of the swap interval (software and indirect contexts) nothing waits
+        // for the vertical blank: unchecked, as in effect.
+        if (!capabilities.swapIntervalChangeable) return {false, true};
         return {settings.vsync == 1, false};
     case MenuCommand::ShadowOff: return {settings.shadowMode <= 0, false};
     case MenuCommand::ShadowMap: return {settings.shadowMode == 2, !capabilities.renderToTexture};

@@ -25,7 +25,7 @@ struct MenuItemState {
 };
 
 // The state of a Setup item; neither checked nor grayed for any other command. An item that
-// the machine cannot honour is grayed and shows what is in effect (vertical sync on, sound
+// the machine cannot honour is grayed and shows what is in effect (no vertical sync, sound
 // off) without changing the player's choice in settings, so the file keeps it for a machine
 // that can.
 MenuItemState SetupItemState(MenuCommand command, const Settings& settings, const SetupCapabilities& capabilities);

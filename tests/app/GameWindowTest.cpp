@@ -18,9 +18,12 @@
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
+#include "core/Matrix.h"
 
 namespace kv {
 namespace {
+
+#define KV_TEST_ROBOT(name) KV_TEST_ROBOTS "/" name
 
 const std::vector<KvFile> kSamples = {KV_ROBOTS "/sentinel.r", KV_ROBOTS "/hunter.r", KV_ROBOTS "/spiral.r",
                                       KV_ROBOTS "/pendulum.r"};
@@ -28,11 +31,13 @@ const std::vector<KvFile> kSamples = {KV_ROBOTS "/sentinel.r", KV_ROBOTS "/hunte
 // Each test plays in its own folder, whose Config.ini turns the splash off unless it says.
 class GameTest : public InTempDir {
 protected:
-    std::unique_ptr<App> Start(std::vector<KvFile> robots, const std::string& config = "[Setup]\nShowSplash=Off\n") {
+    std::unique_ptr<App> Start(std::vector<KvFile> robots, const std::string& config = "[Setup]\nShowSplash=Off\n",
+                               std::optional<uint32_t> seed = std::nullopt) {
         WriteFile("Config.ini", config);
         AppOptions options;
         options.archive = KV_GAME_ARCHIVE;
         options.robots = std::move(robots);
+        options.seed = seed;
         auto app = std::make_unique<App>(options);
         app->showSetupError = [this](const std::string& text) { errors.push_back(text); };
         EXPECT_TRUE(app->Init()) << app->Error();
@@ -211,6 +216,102 @@ TEST_F(GameTest, ProgramPlaysForAWhileAndSavesItsLastFrame) {
     EXPECT_EQ(status, 0);
     RunGame("--screenshot x.png", status);
     EXPECT_EQ(status, 2);
+}
+
+// Where the main camera shows a scene point, in the picture's pixels from the top left.
+QPoint PixelOf(const Camera& c, const KvVec3& q, const QSize& size) {
+    const KvMatrix m = Product(c.projection, c.modelview);
+    const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
+    const double x = ((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * size.width();
+    const double y = ((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * size.height();
+    return {static_cast<int>(x), size.height() - 1 - static_cast<int>(y)};
+}
+
+// The summed brightness of a square round a pixel.
+int64_t Brightness(const QImage& image, QPoint at, int half) {
+    int64_t sum = 0;
+    for (int y = at.y() - half; y <= at.y() + half; ++y)
+        for (int x = at.x() - half; x <= at.x() + half; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            sum += c.red() + c.green() + c.blue();
+        }
+    return sum;
+}
+
+// The bottom band of robot view i (1, 2, ...), below its labels: only the 3D picture.
+QImage ViewBand(const QImage& frame, int view) { return frame.copy(QRect(805, 150 * view - 12, 140, 7)); }
+
+// Regression: Setup commands changed the settings file and the menu, but tests never looked
+// whether the frame, the shadows and the robot views followed them.
+TEST_F(GameTest, SetupCommandsReachThePictureAtOnce) {
+    auto app = Start({KV_TEST_ROBOT("sitter.r"), KV_TEST_ROBOT("sitter.r")}, "[Setup]\nShowSplash=Off\n", 8);
+    const QImage off = Play(*app, 0.3, "off.png");
+    app->OnCommand(40009);  // Shadow stencil
+    const QImage stencil = Play(*app, 0.3, "stencil.png");
+    app->OnCommand(40008);  // Shadow map
+    const QImage map = Play(*app, 0.3, "map.png");
+    app->OnCommand(40007);  // Shadow off
+    const QImage offAgain = Play(*app, 0.3, "offagain.png");
+    for (const KvGLRobot* robot : app->Holder().robots) {
+        // Just beyond the robot along the light's fall (+x, +z in the scene).
+        KvVec3 p = app->Holder().ScenePoint(robot->Values().position);
+        p = {p.x + 0.2, app->Holder().Ground().HeightAt(p.x + 0.2, p.z + 0.2), p.z + 0.2};
+        const QPoint at = PixelOf(app->Stage().MainView().camera, p, off.size());
+        const int64_t lit = Brightness(off, at, 2);
+        EXPECT_LT(Brightness(stencil, at, 2), lit * 3 / 4) << "stencil shadows";
+        EXPECT_LT(Brightness(map, at, 2), lit * 3 / 4) << "shadow maps";
+        EXPECT_EQ(Brightness(offAgain, at, 2), lit) << "no shadows again";
+    }
+
+    auto rovers = Start({KV_TEST_ROBOT("rover.r"), KV_TEST_ROBOT("rover.r")}, "[Setup]\nShowSplash=Off\n", 4);
+    const QImage first = Play(*rovers, 0.4, "first.png");
+    EXPECT_EQ(ViewBand(Play(*rovers, 0.4, "frozen.png"), 1), ViewBand(first, 1)) << "one view active: frozen";
+    rovers->OnCommand(40011);  // All robot views active
+    const QImage live = Play(*rovers, 0.4, "live.png");
+    EXPECT_NE(ViewBand(Play(*rovers, 0.4, "later.png"), 1), ViewBand(live, 1)) << "all views active: live";
+}
+
+// Regression: while the window was hidden the loop skipped the sound update, so ended
+// explosions kept their channels and new ones stopped playing.
+TEST_F(GameTest, WhileTheWindowIsHiddenEndedSoundsGiveTheirChannelsBack) {
+    auto app = Start({KV_TEST_ROBOT("selfharm.r"), KV_TEST_ROBOT("sitter.r")}, "[Setup]\nShowSplash=Off\n", 8);
+    ASSERT_TRUE(app->Sound().IsAvailable());
+    Play(*app, 0.2, "shown.png");
+    app->Window().hide();
+    EXPECT_EQ(app->PlayFor(8, ""), 0);  // five shells burst at selfharm.r's feet meanwhile
+    EXPECT_FALSE(app->Surface().isExposed());
+    EXPECT_GE(app->Holder().BattleTime(), 7.5);
+    // Two engines, and at most the latest burst still playing.
+    EXPECT_GE(app->Sound().FreeChannels(), SoundSystem::kChannelCount - 3);
+}
+
+// The program's standard output alone.
+std::string Output(const std::string& command, int& status) {
+    std::string output;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        status = WEXITSTATUS(pclose(pipe));
+    }
+    return output;
+}
+
+// The window plays the battle the rules define: with shells, effects and two deaths drawn, its
+// report after 16 simulated seconds is kolvex-battle's for the same seed, byte for byte.
+TEST_F(GameTest, PlaysTheBattleKolvexBattlePlaysForTheSameSeed) {
+    WriteFile("Config.ini", "[Setup]\nShowSplash=Off\n[Render]\nShadow=Stencil\n");
+    const std::string robots = " " KV_TEST_ROBOT("selfharm.r") " " KV_TEST_ROBOT("shooter.r") " " KV_TEST_ROBOT(
+        "hostile.r") " " KV_TEST_ROBOT("selfharm.r");
+    int status = -1;
+    const std::string game =
+        Output(std::string(KV_GAME) + " --archive " KV_GAME_ARCHIVE " --seed 12 --json --quit-after-time 16" + robots,
+               status);
+    EXPECT_EQ(status, 0);
+    const std::string battle =
+        Output(std::string(KV_BATTLE) + " --archive " KV_GAME_ARCHIVE " --seed 12 --time 16 --json" + robots, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(battle.find("\"alive\": false"), std::string::npos) << "a battle with deaths: " << battle;
+    EXPECT_EQ(game, battle);
 }
 
 }  // namespace

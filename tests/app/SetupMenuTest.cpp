@@ -68,7 +68,9 @@ TEST(SetupItems, WhatTheMachineLacksIsGrayedAndShowsWhatIsInEffect) {
     s.soundOn = true;
     SetupCapabilities nothing{false, false, false};
     EXPECT_EQ(SetupItemState(MenuCommand::ShadowMap, s, nothing), (MenuItemState{true, true}));
-    EXPECT_EQ(SetupItemState(MenuCommand::VSync, s, nothing), (MenuItemState{true, true}));
+    // Regression: vertical sync showed checked where nothing synced the frames.
+    s.vsync = 1;
+    EXPECT_EQ(SetupItemState(MenuCommand::VSync, s, nothing), (MenuItemState{false, true}));
     EXPECT_EQ(SetupItemState(MenuCommand::SoundOn, s, nothing), (MenuItemState{false, true}));
     for (MenuCommand other : {MenuCommand::ShadowOff, MenuCommand::ShadowStencil, MenuCommand::OneViewActive,
                               MenuCommand::AllViewsActive, MenuCommand::ShowSplash}) {

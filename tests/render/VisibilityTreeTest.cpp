@@ -83,6 +83,21 @@ TEST(VisibilityTree, CullMarksMembersOfLeavesTouchingTheViewBoxOnly) {
     EXPECT_EQ(outside.visible, 1);
 }
 
+// Regression: a shell high in its arc, or a robot on a hill above the tree's box, overlapped
+// no leaf and was never drawn in a robot view.
+TEST(VisibilityTree, MembersAboveOrBelowTheBoxCountInTheLeavesOfTheirColumn) {
+    VisibilityTree tree(kArena, 2.0);
+    Member high({{1.9, 0.9, 1.9}, {2.1, 1.1, 2.1}}, true), low({{-2.1, -1.1, -2.1}, {-1.9, -0.9, -1.9}}, true);
+    tree.Insert(high);
+    tree.Insert(low);
+    tree.SetAllVisible(0);
+    tree.Cull(Around(2, 2, 0.5));
+    EXPECT_EQ(high.visible, 1);
+    EXPECT_EQ(low.visible, 0);
+    tree.Cull({{-2.5, 2, -2.5}, {-1.5, 3, -1.5}});  // a view box above the tree, over its column
+    EXPECT_EQ(low.visible, 1);
+}
+
 TEST(VisibilityTree, CountsTouchingFacesAsOverlap) {
     VisibilityTree tree(kArena, 2.0);
     Member m(Around(0, 0, 0.1), false);

@@ -11,29 +11,14 @@
 #include <thread>
 #include <vector>
 
-#include "TempFolder.h"
+#include "WaveOutput.h"
 #include "core/Angles.h"
 #include "sound/SoundSystem.h"
 
 namespace kv {
 namespace {
 
-// OpenAL Soft's wave backend writes the mix into a file, so these tests hear what plays.
-// It reads its configuration once per process, before the first device opens.
-const std::string& WaveFile() {
-    static const std::string base = ::testing::TempDir() + "kolvex_sound_" + std::to_string(getpid());
-    static const std::string path = [] {
-        std::ofstream(base + ".conf") << "[wave]\nfile = " << base << ".wav\n";
-        setenv("ALSOFT_CONF", (base + ".conf").c_str(), 1);
-        setenv("ALSOFT_DRIVERS", "wave", 1);
-        std::atexit([] {
-            std::remove((base + ".conf").c_str());
-            std::remove((base + ".wav").c_str());
-        });
-        return base + ".wav";
-    }();
-    return path;
-}
+using test::WaveFile;
 
 // A 440 Hz tone of the given length at 44100 Hz.
 PcmSound Tone(double seconds) {
@@ -41,17 +26,6 @@ PcmSound Tone(double seconds) {
     for (size_t i = 0; i < pcm.samples.size(); ++i)
         pcm.samples[i] = static_cast<int16_t>(12000 * std::sin(i * 2 * kPi * 440 / 44100));
     return pcm;
-}
-
-// The loudest 16-bit sample in the data chunk the wave backend wrote; -1 when there is none.
-int Loudest(const std::string& path) {
-    const std::string bytes = test::ReadWhole<std::string>(path);
-    const size_t data = bytes.find("data");
-    if (data == std::string::npos) return -1;
-    int loudest = 0;
-    for (size_t i = data + 8; i + 1 < bytes.size(); i += 2)
-        loudest = std::max(loudest, std::abs(static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8)));
-    return loudest;
 }
 
 struct Playback : ::testing::Test {
@@ -179,8 +153,8 @@ TEST_F(Playback, WritesAOneShotToTheDeviceUnlessSoundIsOffOrMuted) {
         ASSERT_TRUE(WaitUntilEnded(sound.PlayOneShot(loud.get(), {0, 0, 0}, c.soundOn)));
         sound.ReleaseSound(*loud);
         sound.Close();
-        if (c.heard) EXPECT_GT(Loudest(WaveFile()), 1000);
-        else EXPECT_EQ(Loudest(WaveFile()), 0);
+        if (c.heard) EXPECT_GT(test::Heard(WaveFile()).Loudest(), 1000);
+        else EXPECT_EQ(test::Heard(WaveFile()).Loudest(), 0);
     }
 }
 
