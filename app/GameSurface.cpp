@@ -1,5 +1,7 @@
 #include "app/GameSurface.h"
 
+#include <cstdio>
+
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -64,6 +66,7 @@ void GameSurface::SwapBuffers() {
     if (!capturePath_.empty()) {
         const ClientSize size = Size();
         captureWritten_ = WritePng(ReadPicture(0, 0, size.width, size.height), capturePath_);
+        if (!captureWritten_) std::fprintf(stderr, "kolvex: cannot write the screenshot %s\n", capturePath_.c_str());
         capturePath_.clear();
     }
     context_->swapBuffers(this);

@@ -1,6 +1,7 @@
 #include "sim/Battle.h"
 
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 
 #include "core/Random.h"
@@ -103,7 +104,10 @@ bool KvBattle::Tick() {
 
 int64_t KvBattle::TicksFor(double time) const {
     if (!(dt_ > 0)) return 0;
-    return static_cast<int64_t>(std::ceil(time / dt_ - 1e-9));
+    const double ticks = std::ceil(time / dt_ - 1e-9);
+    // Far beyond any battle: a count that would not fit waits for ever.
+    if (!(ticks < 9.0e18)) return INT64_MAX;
+    return ticks > 0 ? static_cast<int64_t>(ticks) : 0;
 }
 
 void KvBattle::RunUntil(double time, bool stopWhenDecided, const std::function<void()>& afterTick) {

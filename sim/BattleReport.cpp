@@ -1,6 +1,8 @@
 #include "sim/BattleReport.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace kv {
@@ -33,18 +35,28 @@ namespace {
 
 double MeanDt(const BattleOutcome& outcome) { return outcome.ticks > 0 ? outcome.time / outcome.ticks : 0; }
 
+// A battle time as the battle has it: to its tick's decimals (the millisecond at least), not
+// with the noise that summing a dt leaves ("33.410000000000004").
+std::string Seconds(const HeadlessBattleOptions& options, double t) {
+    int decimals = 3;
+    if (!options.realtime && options.dt > 0) decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(options.dt) - 1e-9)), 3, 9);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, t);
+    return text;
+}
+
 }  // namespace
 
 std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome) {
     std::string out = "seed " + std::to_string(options.seed) + "\n";
     out += options.realtime ? "dt measured, mean " + ExactNumber(MeanDt(outcome)) + "\n"
                             : "dt " + ExactNumber(options.dt) + "\n";
-    out += "time " + ExactNumber(outcome.time) + "\n";
+    out += "time " + Seconds(options, outcome.time) + "\n";
     for (const RobotOutcome& r : outcome.robots) {
         const RobotValues& v = r.values;
         out += "slot " + std::to_string(r.slot) + "  " + ColourName(r.colour) + "  " + r.file.Std();
         out += "  damage " + ExactNumber(v.damage);
-        out += v.dead ? "  dead at " + ExactNumber(v.deathTime) + " s" : "  alive";
+        out += v.dead ? "  dead at " + Seconds(options, v.deathTime) + " s" : "  alive";
         out += "  shots " + std::to_string(v.shots) + "\n";
     }
     if (outcome.winner >= 0) {

@@ -13,7 +13,8 @@ namespace kv {
 std::string ExactNumber(double v);
 std::string JsonString(const std::string& s);
 
-// A real-time battle's dt was measured tick by tick: it reads "measured", with the mean.
+// A real-time battle's dt was measured tick by tick: it reads "measured", with the mean. The
+// text gives times to the battle's tick (the millisecond at least); JSON gives them exactly.
 std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
 std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
 std::string TraceJson(double time, int slot, const RobotValues& values);

@@ -199,6 +199,17 @@ std::string RunGame(const std::string& arguments, int& status) {
     return output;
 }
 
+// The command's standard output, with its standard error when asked for.
+std::string Output(const std::string& command, int& status, bool withErrors = false) {
+    std::string output;
+    if (FILE* pipe = popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r")) {
+        char buffer[4096];
+        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        status = WEXITSTATUS(pclose(pipe));
+    }
+    return output;
+}
+
 TEST_F(GameTest, ProgramPlaysForAWhileAndSavesItsLastFrame) {
     WriteFile("Config.ini", "[Setup]\nShowSplash=Off\n");
     int status = -1;
@@ -216,6 +227,26 @@ TEST_F(GameTest, ProgramPlaysForAWhileAndSavesItsLastFrame) {
     EXPECT_EQ(status, 0);
     RunGame("--screenshot x.png", status);
     EXPECT_EQ(status, 2);
+
+    // Regression: an unwritable screenshot failed without a word.
+    const std::string unwritable =
+        RunGame("--archive " KV_GAME_ARCHIVE " --quit-after 0 --screenshot /nonexistent/shot.png", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(unwritable.find("cannot write the screenshot /nonexistent/shot.png"), std::string::npos) << unwritable;
+
+    // Regression: without a display Qt aborted (status 134), even for --help and --version.
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    const std::string help = Output(noDisplay + KV_GAME " --help", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(help.find("usage: kolvex"), std::string::npos);
+    Output(noDisplay + KV_GAME " --version", status);
+    EXPECT_EQ(status, 0);
+    const std::string refused = RunGame("--archive " KV_GAME_ARCHIVE " --quit-after 0 --seed x", status);
+    EXPECT_EQ(status, 2) << refused;
+    int started = -1;
+    const std::string why = Output(noDisplay + KV_GAME " --archive " KV_GAME_ARCHIVE, started, true);
+    EXPECT_EQ(started, 3);
+    EXPECT_NE(why.find("no display"), std::string::npos) << why;
 }
 
 // Where the main camera shows a scene point, in the picture's pixels from the top left.
@@ -283,17 +314,6 @@ TEST_F(GameTest, WhileTheWindowIsHiddenEndedSoundsGiveTheirChannelsBack) {
     EXPECT_GE(app->Holder().BattleTime(), 7.5);
     // Two engines, and at most the latest burst still playing.
     EXPECT_GE(app->Sound().FreeChannels(), SoundSystem::kChannelCount - 3);
-}
-
-// The program's standard output alone.
-std::string Output(const std::string& command, int& status) {
-    std::string output;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        status = WEXITSTATUS(pclose(pipe));
-    }
-    return output;
 }
 
 // The window plays the battle the rules define: with shells, effects and two deaths drawn, its

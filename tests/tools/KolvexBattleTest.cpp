@@ -42,6 +42,20 @@ TEST(KolvexBattle, ReportsEachRobotAsJson) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
 
+// Regression: the text report printed the noise of summed ticks ("dead at 33.410000000000004 s").
+TEST(KolvexBattle, PrintsTimesInTheTextReportToTheMillisecond) {
+    for (const char* dt : {"0.001", "0.01", "0.03"}) {
+        const Outcome r = Battle(std::string("--seed 4 --time 60 --dt ") + dt + Robots({"selfharm.r", "sitter.r"}));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const size_t dead = r.out.find("dead at ");
+        ASSERT_NE(dead, std::string::npos) << r.out;
+        const std::string at = r.out.substr(dead + 8, r.out.find(' ', dead + 8) - dead - 8);
+        EXPECT_EQ(at.size() - at.find('.'), 4u) << "three decimals: " << at;
+        const size_t time = r.out.find("\ntime ");
+        EXPECT_EQ(r.out.substr(time + 6, r.out.find('\n', time + 1) - time - 6), at) << "decided at the death";
+    }
+}
+
 // The times of the trace lines, in order.
 std::vector<double> TraceTimes(const std::string& out) {
     std::vector<double> times;
@@ -119,7 +133,9 @@ TEST(KolvexBattle, RefusesBadOptionsWithStatus1) {
     const std::string sitter = Robots({"sitter.r"});
     const std::string five = Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"});
     for (const std::string& args :
-         {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter, "--frobnicate" + sitter, five})
+         {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter, "--frobnicate" + sitter, five,
+          // Regression: a tiny dt overflowed the tick count and ran a battle of no ticks.
+          "--dt 1e-300" + sitter, "--dt 1e-9 --time 10000" + sitter})
         EXPECT_EQ(Battle(args).status, 1) << args;
 }
 

@@ -88,6 +88,14 @@ int ParseBattleCommand(int argc, char** argv, BattleCommand& c, const ToolOption
     return -1;
 }
 
+bool TicksFit(const BattleCommand& c, double seconds, const char* option, int& status) {
+    if (seconds / c.battle.dt <= kMaxTicks) return true;
+    std::fprintf(stderr, "%s: %s %g at --dt %g is more than %.0f ticks\n", c.program, option, seconds, c.battle.dt,
+                 kMaxTicks);
+    status = kUsageError;
+    return false;
+}
+
 int PrepareBattle(BattleCommand& c, const char* argv0) {
     if (!c.seedGiven) c.battle.seed = static_cast<uint32_t>(std::time(nullptr));
     KvString error;

@@ -52,6 +52,12 @@ bool ParseCount(const char* text, long long lo, long long hi, long long& out);
 // fine, else the exit status (0 after --help).
 int ParseBattleCommand(int argc, char** argv, BattleCommand& command, const ToolOption& toolOption);
 
+// The most ticks one battle may take: a trillion, weeks of work at any dt.
+constexpr double kMaxTicks = 1e12;
+// Whether seconds of battle at the command's dt stay within kMaxTicks; when not, says so,
+// naming option, and gives the bad-options status through status.
+bool TicksFit(const BattleCommand& command, double seconds, const char* option, int& status);
+
 // Seeds from the clock unless --seed was given, finds the archive and loads the robot's
 // geometry from it. Returns -1 when ready, else the exit status after its message.
 int PrepareBattle(BattleCommand& command, const char* argv0);

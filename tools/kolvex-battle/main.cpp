@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -84,6 +86,7 @@ int Parse(int argc, char** argv, Options& o) {
         return -1;
     });
     if (status >= 0) return status;
+    if (int tooMany = -1; !battle.realtime && !TicksFit(o.command, battle.time, "--time", tooMany)) return tooMany;
     if (o.matches > 0 && battle.traceEvery > 0) {
         std::fprintf(stderr, "kolvex-battle: --trace shows one battle; leave out --matches\n");
         return kUsageError;
@@ -104,24 +107,51 @@ int RunOne(const Options& o) {
     return 0;
 }
 
+// The matches' outcomes are counted in seed order as they come in, so the table is the same
+// with any number of jobs; a job runs ahead of the counting by at most kWindow matches, so
+// memory stays small however many matches are asked for.
 int RunMatches(const Options& o) {
     const HeadlessBattleOptions& base = o.command.battle;
-    std::vector<BattleOutcome> outcomes(static_cast<size_t>(o.matches));
-    std::atomic<int> next{0}, done{0};
-    std::atomic<bool> failed{false};
+    constexpr int kWindow = 64;
+    MatchTable table;
+    table.firstSeed = base.seed;
+    std::map<int, BattleOutcome> waiting;  // finished, not counted yet
+    BattleOutcome failure;
+    int next = 0, counted = 0;
+    bool failed = false;
+    std::mutex mutex;
+    std::condition_variable changed;
     auto work = [&] {
-        for (int k; !failed.load() && (k = next.fetch_add(1)) < o.matches;) {
+        for (;;) {
+            int k;
+            {
+                std::unique_lock held(mutex);
+                changed.wait(held, [&] { return failed || next >= o.matches || next < counted + kWindow * o.jobs; });
+                if (failed || next >= o.matches) return;
+                k = next++;
+            }
             HeadlessBattleOptions battle = base;
             battle.seed = base.seed + static_cast<uint32_t>(k);
-            outcomes[static_cast<size_t>(k)] = RunHeadlessBattle(battle);
-            if (!outcomes[static_cast<size_t>(k)].ok) failed.store(true);
-            done.fetch_add(1);
+            BattleOutcome outcome = RunHeadlessBattle(battle);
+            std::lock_guard held(mutex);
+            if (!outcome.ok) {
+                if (!failed) failure = std::move(outcome);
+                failed = true;
+            } else {
+                waiting.emplace(k, std::move(outcome));
+                for (auto it = waiting.find(counted); it != waiting.end(); it = waiting.find(counted)) {
+                    table.Count(it->second);
+                    waiting.erase(it);
+                    ++counted;
+                }
+            }
+            changed.notify_all();
         }
     };
     std::vector<std::thread> threads;
     for (int j = 1; j < o.jobs; ++j) threads.emplace_back(work);
 
-    // Progress once a second, from the main thread, while it runs its own share.
+    // Progress once a second, from a thread of its own, while this one runs its share.
     std::atomic<bool> finished{false};
     std::thread progress([&] {
         const bool tty = isatty(STDERR_FILENO);
@@ -131,7 +161,12 @@ int RunMatches(const Options& o) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             if (std::chrono::steady_clock::now() - last < std::chrono::seconds(1)) continue;
             last = std::chrono::steady_clock::now();
-            std::fprintf(stderr, tty ? "\r%d/%d battles" : "%d/%d battles\n", done.load(), o.matches);
+            int done;
+            {
+                std::lock_guard held(mutex);
+                done = counted;
+            }
+            std::fprintf(stderr, tty ? "\r%d/%d battles" : "%d/%d battles\n", done, o.matches);
             shown = true;
         }
         if (shown && tty) std::fputc('\n', stderr);
@@ -141,12 +176,7 @@ int RunMatches(const Options& o) {
     finished.store(true);
     progress.join();
 
-    MatchTable table;
-    table.firstSeed = base.seed;
-    for (const BattleOutcome& outcome : outcomes) {
-        if (!outcome.ok) return ReportSetupError(outcome.error);
-    }
-    for (const BattleOutcome& outcome : outcomes) table.Count(outcome);
+    if (failed) return ReportSetupError(failure.error);
     const std::string report = o.command.json ? table.Json(base) : table.Text(base);
     std::fputs(report.c_str(), stdout);
     return 0;

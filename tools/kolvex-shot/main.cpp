@@ -131,6 +131,8 @@ int Parse(int argc, char** argv, Options& o) {
         return -1;
     });
     if (status >= 0) return status;
+    const double last = o.at + static_cast<double>(std::max(1LL, o.frames)) * kFrameInterval;
+    if (int tooMany = -1; !TicksFit(o.command, last, "--at", tooMany)) return tooMany;
     if (o.output.empty() && o.frames == 0) {
         std::fprintf(stderr, "kolvex-shot: give -o OUT.png (or --frames K)\n");
         Usage(stderr);
