@@ -120,7 +120,7 @@ int App::Run() {
     while (!quit_) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (quit_) break;
-        if (surface_->isExposed()) {
+        if (window_->OnScreen() && surface_->isExposed()) {
             Frame();
             continue;
         }
@@ -180,8 +180,10 @@ void App::Frame() {
     if (firstFrame_ < 0) {
         firstFrame_ = now;
         frames_ = 0;
+        firstBattleTime_ = stage_->Holder().BattleTime();
     }
     lastFrame_ = now;
+    lastBattleTime_ = stage_->Holder().BattleTime();
     ++frames_;
     if (TimeIsUp(now)) {
         // The frame drawn now is the last; with a screenshot asked for, it is saved as drawn.

@@ -98,6 +98,8 @@ public:
     double FrameSeconds() const { return lastFrame_ - firstFrame_; }
     // The clock reading of the first frame (PrecisionClock seconds).
     double FirstFrameTime() const { return firstFrame_; }
+    // Battle seconds that passed from the first frame to the last.
+    double BattleSeconds() const { return lastBattleTime_ - firstBattleTime_; }
 
 private:
     bool Fail(std::string why);
@@ -139,6 +141,7 @@ private:
     int lastX_ = 0, lastY_ = 0;
     double yaw_ = kStartYaw, pitch_ = kStartPitch;
     double firstFrame_ = -1;  // clock readings of the first and the latest frame
+    double firstBattleTime_ = 0, lastBattleTime_ = 0;  // battle times then
     double lastFrame_ = -1;
     int64_t frames_ = 0;
     bool shutDown_ = false;

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/GameSurface.h"
 
@@ -48,6 +49,11 @@ void MainWindow::PlaceCentred() {
 void MainWindow::SetChecked(MenuCommand command, bool checked) { Action(command)->setChecked(checked); }
 
 void MainWindow::SetEnabled(MenuCommand command, bool enabled) { Action(command)->setEnabled(enabled); }
+
+bool MainWindow::OnScreen() const {
+    const QWindow* handle = windowHandle();
+    return isVisible() && !isMinimized() && handle && handle->isExposed();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The application's loop ends and shuts down in order; the window stays until then.

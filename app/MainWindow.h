@@ -26,6 +26,9 @@ public:
     QAction* Action(MenuCommand command) const { return actions_.at(command); }
     void SetChecked(MenuCommand command, bool checked);
     void SetEnabled(MenuCommand command, bool enabled);
+    // Whether the window is on the screen: shown, not minimised, not unmapped by the window
+    // system. The surface inside it keeps saying it is exposed when only the window is gone.
+    bool OnScreen() const;
 
     std::function<void(int32_t id)> onCommand;
     std::function<void()> onClose;

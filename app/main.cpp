@@ -36,7 +36,7 @@ void Usage(std::FILE* out) {
         "  --json              on closing, print the battle's report as kolvex-battle --json\n"
         "                      prints it (as it stood when it was decided, or at the end)\n"
         "  --frame-stats       on closing, print the time to the first frame, the frames\n"
-        "                      drawn and their rate\n"
+        "                      drawn and their rate, and how much battle time passed\n"
         "  --archive PATH      the resource archive (default: Kolvex.kvfs in the current\n"
         "                      folder, else beside the program, else where it is installed)\n"
         "  --version           the version\n"
@@ -68,6 +68,16 @@ KvFile FindArchive() {
     return KvFile(kArchiveFileName);
 }
 
+// A number of seconds from 0 to most.
+bool Seconds(const char* value, double most, double& out) {
+    if (!value) return false;
+    char* end = nullptr;
+    const double seconds = std::strtod(value, &end);
+    if (end == value || *end || !std::isfinite(seconds) || seconds < 0 || seconds > most) return false;
+    out = seconds;
+    return true;
+}
+
 // -1 to go on, else the exit status.
 struct Command {
     AppOptions options;
@@ -88,18 +98,11 @@ int Parse(int argc, char** argv, Command& command) {
             std::printf("kolvex %s\n", KV_VERSION);
             return 0;
         } else if (!std::strcmp(arg, "--quit-after")) {
-            char* end = nullptr;
-            const double seconds = value ? std::strtod(value, &end) : -1;
-            if (!value || *end || !std::isfinite(seconds) || seconds < 0 || seconds > 1e6)
-                return UsageError("--quit-after needs seconds from 0 to 1000000");
-            options.quitAfter = seconds;
+            if (!Seconds(value, 1e6, options.quitAfter)) return UsageError("--quit-after needs seconds from 0 to 1000000");
             ++i;
         } else if (!std::strcmp(arg, "--quit-after-time")) {
-            char* end = nullptr;
-            const double seconds = value ? std::strtod(value, &end) : -1;
-            if (!value || *end || !std::isfinite(seconds) || seconds < 0 || seconds > 1e7)
+            if (!Seconds(value, 1e7, options.quitAfterTime))
                 return UsageError("--quit-after-time needs simulated seconds from 0 to 10000000");
-            options.quitAfterTime = seconds;
             ++i;
         } else if (!std::strcmp(arg, "--seed")) {
             char* end = nullptr;
@@ -178,9 +181,11 @@ int main(int argc, char** argv) {
     app.Shutdown();
     if (command.frameStats) {
         const double seconds = app.FrameSeconds();
-        std::printf("first frame %.0f ms after start; %lld frames in %.2f s: %.1f frames per second\n",
+        std::printf("first frame %.0f ms after start; %lld frames in %.2f s: %.1f frames per second; battle time "
+                    "%.3f s: %.4f of the clock\n",
                     (app.FirstFrameTime() - started) * 1000, static_cast<long long>(app.Frames()), seconds,
-                    seconds > 0 ? static_cast<double>(app.Frames() - 1) / seconds : 0.0);
+                    seconds > 0 ? static_cast<double>(app.Frames() - 1) / seconds : 0.0, app.BattleSeconds(),
+                    seconds > 0 ? app.BattleSeconds() / seconds : 0.0);
     }
     return status;
 }

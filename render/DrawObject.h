@@ -3,8 +3,8 @@
 // called by the frame in this slot order; most drawables need only some of them. A
 // KvBaseTransparent is drawn in the see-through passes after every opaque object.
 //
-// Objects may be created and deleted on the simulation thread: their destructors must not
-// touch OpenGL.
+// Objects are created, drawn and deleted on the main thread, but may be deleted while no
+// context is current (a battle cleared at shutdown): their destructors must not touch OpenGL.
 
 #include <cstdint>
 

@@ -6,7 +6,7 @@
 //
 // Everything here runs on the main thread inside the frame, under the scene lock, and reads
 // the robot only through one RobotValues snapshot per frame. Its destructor touches no
-// OpenGL: the robot's death may destroy it on the simulation thread.
+// OpenGL.
 
 #include <cstdint>
 #include <functional>

@@ -5,8 +5,8 @@
 //
 // A map is drawn through a framebuffer object with its own depth buffer, in the scene's own
 // context. Creating, drawing and releasing maps run on the main thread only: at battle
-// set-up, when the player changes the shadow mode, and inside the frame. The track leaves the
-// scene on any thread (a robot's death) through RemoveTrack, which touches no OpenGL.
+// set-up, when the player changes the shadow mode, and inside the frame. A dead robot's track
+// leaves the scene through RemoveTrack, which touches no OpenGL.
 
 #include <array>
 #include <cstdint>

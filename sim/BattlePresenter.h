@@ -1,32 +1,27 @@
 #pragma once
-// Everything a battle shows or plays besides its numbers: message boxes, scene objects,
-// views, sounds, effects, marks and debris. The battle session and its robots and shells
-// call these hooks at the moments the game shows something; a headless battle passes no
-// presenter (or one that only records), the game passes one that fills the scene.
+// The moments a battle shows something besides its numbers: set-up messages, robots joining
+// and leaving, deaths, collisions, shells fired and exploding, explosions. The battle session
+// and its robots and shells call these hooks; a headless battle passes no presenter. The game
+// passes the battle's event recorder (Battle.h), which turns each tick hook into an event for
+// the drawing side, so nothing a hook does waits for a frame.
 //
-// Threads and locks (debug builds assert the thread of every hook):
+// Threads (debug builds assert the thread of every hook):
 // - Tick hooks (RobotDied, Collision, ShellFired, ShellExploded, Explosion) run on the
-//   worker inside a tick, with the scheduler mutex held. They may Add processes to the
-//   session (re-entering the mutex the worker holds), take the scene lock around one
-//   addition or removal of a drawable or mark, and make sound calls (each takes the sound
-//   lock itself); scene lock before sound lock, never the other way round. The worker takes
-//   the scene lock for nothing else.
+//   ticking thread inside a tick, with the scheduler mutex held. They take no lock that a
+//   frame holds.
 // - Set-up hooks (ShowSetupError, RobotAdded, RobotCleared, ShellCleared, ProcessCleared)
-//   run on the main thread while no tick runs (the scheduler paused, or no worker). They
-//   take the scene lock and then the sound lock the same way. The main thread never waits
-//   for the scheduler mutex while it holds the scene or the sound lock.
-// - The presenter keeps its own state per robot and per shell (drawables, sound channels,
-//   started flags), keyed by the object; the simulation's classes carry none of it.
+//   run while no tick runs (the scheduler paused, or no worker).
+// - The presenter keeps its own state per robot and per shell, keyed by the object; the
+//   simulation's classes carry none of it.
 // - Who deletes what: robots and the processes handed to the session with Add are deleted
-//   by the session's Clear on the main thread, after their cleared hook; a shell that has
-//   exploded, and any process removed with deletion, is deleted on the worker at the end of
-//   the tick. So nothing the worker may delete touches GL in its destructor: drawing sides
-//   hold keys, not GL objects, or release them on the main thread.
+//   by the session's Clear, after their cleared hook; a shell that has exploded, and any
+//   process removed with deletion, is deleted on the ticking thread at the end of the tick.
+//   So a presenter keeps copies of what it shows later, never the shell itself.
 //
-// Pairs: every shell gets ShellFired and then exactly one of ShellExploded (the worker
-// deletes it at the end of that tick) or ShellCleared. Every robot gets RobotAdded and, at
-// the next Clear, RobotCleared. Every process the presenter handed to the session and that
-// has not removed itself gets ProcessCleared before Clear deletes it.
+// Pairs: every shell gets ShellFired and then exactly one of ShellExploded (deleted at the
+// end of that tick) or ShellCleared. Every robot gets RobotAdded and, at the next Clear,
+// RobotCleared. Every process handed to the session that has not removed itself gets
+// ProcessCleared before Clear deletes it.
 
 #include <cstdint>
 
@@ -39,42 +34,34 @@ namespace kv {
 class KvGLRobot;
 class KvProcess;
 class KvRocket;
-class KvProcess;
 
 class KvBattlePresenter {
 public:
     virtual ~KvBattlePresenter() = default;
 
-    // Main thread, no tick running.
+    // No tick running.
     // A set-up problem, with the text of its message box.
     virtual void ShowSetupError(const KvString& message) {}
-    // A robot has joined the battle: it goes into the scene with its view, shadow and
-    // paused engine sound.
+    // A robot has joined the battle.
     virtual void RobotAdded(KvGLRobot& robot) {}
-    // The battle is being cleared: the robot, its view and its engine sound leave the
-    // scene. The robot is deleted right after.
+    // The battle is being cleared; the robot is deleted right after.
     virtual void RobotCleared(KvGLRobot& robot) {}
-    // The battle is being cleared while the shell is in flight: it leaves the scene, its
-    // sound stops, and it is deleted right after.
+    // The battle is being cleared while the shell is in flight; it is deleted right after.
     virtual void ShellCleared(KvRocket& rocket) {}
-    // The battle is being cleared: an effect, mark or debris the presenter handed to the
-    // session with Add is deleted right after.
+    // The battle is being cleared: a process handed to the session with Add (neither robot,
+    // machine nor shell) is deleted right after.
     virtual void ProcessCleared(KvProcess& process) {}
 
-    // Worker thread, inside a tick, scheduler mutex held.
-    // The robot's damage reached 100: its engine stops, it leaves the scene and its debris
-    // takes its place (handed to the session with Add).
+    // Inside a tick, scheduler mutex held.
+    // The robot's damage reached 100: it is dead, its machine gone at the end of the tick.
     virtual void RobotDied(KvGLRobot& robot) {}
-    // The robot hit a wall or another robot with damage: "collision" at its scene point.
+    // The robot hit a wall or another robot with damage, at its scene point.
     virtual void Collision(KvGLRobot& robot, const KvVec3& scenePoint) {}
-    // A new shell: into the scene, with its smoke trail (handed to the session with Add) and
-    // its paused "rocket" sound.
+    // A new shell, stepped from the next tick on.
     virtual void ShellFired(KvRocket& rocket) {}
-    // The shell has reached its end: its sound stops, its trail stops following it and it
-    // leaves the scene. The worker deletes it at the end of the tick.
+    // The shell has reached its end; it is deleted at the end of the tick.
     virtual void ShellExploded(KvRocket& rocket) {}
-    // An explosion at a scene point: the flash and the ground mark with its rotation in
-    // radians (both handed to the session with Add).
+    // An explosion at a scene point, and the turn of the mark it leaves, radians.
     virtual void Explosion(const KvVec3& scenePoint, double markRotation) {}
 };
 

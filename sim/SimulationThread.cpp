@@ -1,5 +1,7 @@
 #include "sim/SimulationThread.h"
 
+#include <pthread.h>
+
 #include <chrono>
 
 #include "core/Random.h"
@@ -17,6 +19,8 @@ void SimulationThread::Launch(std::function<void()> loop) {
     finished_.store(false);
     scheduler_.SetWorkerRunning(true);
     thread_ = std::thread([this, loop = std::move(loop)] {
+        // Named, so that a player's top or a profiler shows which thread is the battle.
+        pthread_setname_np(pthread_self(), "kolvex-battle");
         loop();
         finished_.store(true, std::memory_order_release);
     });

@@ -310,7 +310,7 @@ TEST_F(GameTest, WhileTheWindowIsHiddenEndedSoundsGiveTheirChannelsBack) {
     Play(*app, 0.2, "shown.png");
     app->Window().hide();
     EXPECT_EQ(app->PlayFor(8, ""), 0);  // five shells burst at selfharm.r's feet meanwhile
-    EXPECT_FALSE(app->Surface().isExposed());
+    EXPECT_FALSE(app->Window().OnScreen());
     EXPECT_GE(app->Holder().BattleTime(), 7.5);
     // Two engines, and at most the latest burst still playing.
     EXPECT_GE(app->Sound().FreeChannels(), SoundSystem::kChannelCount - 3);

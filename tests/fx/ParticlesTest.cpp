@@ -174,6 +174,24 @@ TEST(Particles, AStoppedTrailLeavesItsShellAndFadesOut) {
     EXPECT_NEAR(steps * 0.001, 0.5, 0.1);
 }
 
+// Regression: at a large dt a shell's trail came out in clumps, one per step, with gaps.
+TEST(Particles, AStepsParticlesLieAlongTheEmittersWaySinceTheLastEmission) {
+    KvEffects fx;
+    TransformNode shell;
+    KvSmoke trail;
+    trail.SetEffects(fx);
+    trail.SetParent(&shell);
+    trail.speedTrack = {{0.0, 0.0}};  // particles stay where they are born
+    trail.Step(0.1);                  // 20 at the start
+    shell.local[12] = 1;
+    shell.Invalidate();
+    trail.Step(0.1);                  // 20 more on the way to x = 1
+    ASSERT_EQ(trail.Particles().size(), 40u);
+    for (size_t i = 0; i < 20; ++i) EXPECT_NEAR(trail.Particles()[i].position.x, 0, 1e-9);
+    for (size_t i = 20; i < 40; ++i)
+        EXPECT_NEAR(trail.Particles()[i].position.x, static_cast<double>(i - 19) / 20, 1e-9) << i;
+}
+
 TEST(EffectsRandom, EffectsDrawFromTheirOwnGeneratorNeverFromTheThreads) {
     auto run = [](uint32_t effectsSeed) {
         KvEffects fx;
