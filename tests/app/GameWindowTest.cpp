@@ -177,7 +177,7 @@ TEST_F(GameTest, SetupCommandsChangeTheMenuAndTheFile) {
     EXPECT_EQ(Checked(*app, MenuCommand::VSync), vsync);
 
     const std::string file = ReadFile("Config.ini");
-    for (const char* line : {"Shadow=Map", "OneViewActive=Off", "Sound=Off", "ShowSplash=On", "Keep=1", "; mine"})
+    for (const char* line : {"Shadow = Map", "OneViewActive=Off", "Sound=Off", "ShowSplash=On", "Keep=1", "; mine"})
         EXPECT_NE(file.find(line), std::string::npos) << line;
     EXPECT_FALSE(Play(*app, 0.3, "frame.png").isNull());  // the frame draws in the new modes
 }
