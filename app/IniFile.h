@@ -6,10 +6,10 @@
 // file, each line's own end included, is written back as it was read.
 //
 // A value is the text after '=' without the blanks round it. One that starts with a double
-// or single quote that is closed again is the text between the two quotes, and whatever
-// follows the closing quote is not part of it. Otherwise a ';' or '#' that follows a blank
-// starts a comment, which is not part of the value either: "On ;x" is "On", "x;y" is "x;y"
-// and "\"On ;x\"" is "On ;x".
+// or single quote closed again later is the text between the quotes; what follows the
+// closing quote is not part of it. Otherwise a ';' or '#' after a blank starts a comment,
+// which is not part of the value either: Sound=On ;x reads On, Sound=x;y reads x;y, and
+// Sound="On ;x" reads On ;x.
 
 #include <cstddef>
 #include <optional>

@@ -33,9 +33,12 @@ void GLContext::SetUp() {
 }
 
 const char* GLContext::FitText(std::string_view utf8, double widthPixels, std::span<char> out) const {
-    static const FontBitmaps kNoGlyphs{};  // nothing is drawn, so nothing needs cutting
     const std::optional<FontBitmaps>& glyphs = Glyphs();
-    kv::FitText(utf8, glyphs ? *glyphs : kNoGlyphs, widthPixels, out);
+    if (glyphs) {
+        kv::FitText(utf8, *glyphs, widthPixels, out);
+    } else {
+        out[0] = '\0';  // without a font no text is drawn
+    }
     return out.data();
 }
 
