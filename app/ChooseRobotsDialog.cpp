@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <limits>
 
 namespace kv {
 
@@ -14,7 +16,6 @@ namespace {
 
 // The slots' colours: red, green, blue, magenta.
 constexpr QRgb kSlotColours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 0, 255)};
-constexpr int kMaxPath = 260;  // characters a path field keeps
 
 QFrame* Swatch(QRgb colour) {
     auto* swatch = new QFrame;
@@ -40,7 +41,7 @@ ChooseRobotsDialog::ChooseRobotsDialog(QWidget* parent) : QDialog(parent) {
         row.check = new QCheckBox;
         row.path = new QLineEdit;
         row.path->setReadOnly(true);
-        row.path->setMaxLength(kMaxPath);
+        row.path->setMaxLength(std::numeric_limits<int>::max());  // a path is kept whole
         row.path->setMinimumWidth(330);
         row.browse = new QPushButton("...");
         row.browse->setFixedWidth(32);
@@ -50,6 +51,12 @@ ChooseRobotsDialog::ChooseRobotsDialog(QWidget* parent) : QDialog(parent) {
         grid->addWidget(row.path, slot, 2);
         grid->addWidget(row.browse, slot, 3);
         connect(row.check, &QCheckBox::toggled, this, [this, slot](bool on) { Checked(slot, on); });
+        // The field shows a readable form of the file's name; a text put there otherwise
+        // (emptied, chosen from the file dialog) names the file in its UTF-8 bytes.
+        connect(row.path, &QLineEdit::textChanged, this, [this, slot](const QString& text) {
+            Row& changed = rows_[slot];
+            if (text != QFile::decodeName(changed.file.CStr())) changed.file = QFile::encodeName(text).constData();
+        });
         connect(row.browse, &QPushButton::clicked, this, [this, slot] { Browse(slot); });
     }
     ok_ = new QPushButton("OK");
@@ -67,7 +74,7 @@ ChooseRobotsDialog::ChooseRobotsDialog(QWidget* parent) : QDialog(parent) {
 void ChooseRobotsDialog::Initialise() {
     for (int slot = 0; slot < kSlots; ++slot) {
         const Row& row = rows_[slot];
-        row.path->setText(QString::fromLocal8Bit(choices[slot].path.CStr()));
+        SetPath(slot, choices[slot].path);
         row.check->setChecked(choices[slot].enabled);
         row.path->setEnabled(choices[slot].enabled);
         row.browse->setEnabled(choices[slot].enabled);
@@ -107,14 +114,19 @@ void ChooseRobotsDialog::Browse(int slot) {
     files->setFileMode(QFileDialog::ExistingFile);
     files->setAttribute(Qt::WA_DeleteOnClose);
     connect(files, &QFileDialog::fileSelected, this, [this, slot](const QString& file) {
-        rows_[slot].path->setText(QFileInfo(file).absoluteFilePath());
+        SetPath(slot, QFile::encodeName(QFileInfo(file).absoluteFilePath()).constData());
     });
     files->open();
 }
 
+void ChooseRobotsDialog::SetPath(int slot, const KvFile& path) {
+    rows_[slot].file = path;
+    rows_[slot].path->setText(QFile::decodeName(path.CStr()));
+}
+
 void ChooseRobotsDialog::Ok() {
     for (int slot = 0; slot < kSlots; ++slot) {
-        choices[slot].path = KvFile(rows_[slot].path->text().left(kMaxPath).toLocal8Bit().constData());
+        choices[slot].path = rows_[slot].file;
         choices[slot].enabled = rows_[slot].check->isChecked();
     }
     Close(true);

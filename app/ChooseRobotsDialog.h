@@ -53,8 +53,10 @@ private:
         QCheckBox* check = nullptr;
         QLineEdit* path = nullptr;
         QPushButton* browse = nullptr;
+        KvFile file;  // the path field's file, byte for byte (a name need not be UTF-8)
     };
     void Checked(int slot, bool on);
+    void SetPath(int slot, const KvFile& path);
     void Browse(int slot);
     void Ok();
 

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <cstdio>
 #include <string>
 
 #include "app/IniFile.h"
@@ -23,7 +24,15 @@ const char* OnOff(bool on) { return on ? "On" : "Off"; }
 
 void Settings::Read() {
     KvIniFile file;
-    file.Load(kFileName);
+    if (file.Load(kFileName) == KvIniFile::LoadResult::TooLarge) {
+        std::fprintf(stderr, "kolvex: %s is larger than 1 MiB: only its start is read, and the settings are not "
+                     "written back to it\n", kFileName);
+        failureSaid_ = true;
+    }
+    ReadFrom(file);
+}
+
+void Settings::ReadFrom(const KvIniFile& file) {
     std::string shadow = ReadValue(file, "Render", "Shadow", "Off");
     shadowMode = shadow == "map" ? 2 : shadow == "stencil" ? 1 : 0;
     oneViewActive = ReadValue(file, "Views", "OneViewActive", "On") == "on" ? 1 : 0;
@@ -32,15 +41,26 @@ void Settings::Read() {
     soundOn = ReadValue(file, "Sound", "Sound", "On") == "on";
 }
 
-bool Settings::Write() const {
+bool Settings::Write() {
     KvIniFile file;
     file.Load(kFileName);  // a file read only in part is refused by Save
+    WriteTo(file);
+    std::string why;
+    if (file.Save(kFileName, &why)) return true;
+    if (!failureSaid_) {
+        std::fprintf(stderr, "kolvex: the settings cannot be written to %s (%s); it is left as it was\n", kFileName,
+                     why.c_str());
+        failureSaid_ = true;
+    }
+    return false;
+}
+
+void Settings::WriteTo(KvIniFile& file) const {
     file.Set("Render", "Shadow", shadowMode == 1 ? "Stencil" : shadowMode == 2 ? "Map" : "Off");
     file.Set("Render", "VSync", OnOff(vsync == 1));
     file.Set("Views", "OneViewActive", OnOff(oneViewActive != 0));
     file.Set("Setup", "ShowSplash", OnOff(showSplash));
     file.Set("Sound", "Sound", OnOff(soundOn));
-    return file.Save(kFileName);
 }
 
 }  // namespace kv

@@ -9,11 +9,14 @@
 //            Setup     ShowSplash       On|Off           On
 //            Sound     Sound            On|Off           On
 // Reading ignores the case of sections, keys and values; writing uses the forms above and
-// keeps every other line of the file.
+// keeps every other byte of the file. A file that cannot be written back is said once on
+// standard error and left as it was.
 
 #include <cstdint>
 
 namespace kv {
+
+class KvIniFile;
 
 struct Settings {
     static constexpr const char* kFileName = "Config.ini";
@@ -25,11 +28,19 @@ struct Settings {
     bool soundOn = true;
 
     // Sets all five from the file; what the file lacks, or holds in a form not above, gets
-    // the table's default. Never fails.
+    // the table's default. Never fails; a file too large to be written back is said then.
     void Read();
     // Writes all five into the file. False when it cannot be written, or when it is one that
-    // could be read only in part (too large, unreadable), which is then left as it was.
-    bool Write() const;
+    // could be read only in part (too large, unreadable), which is then left as it was; the
+    // first such failure is said on standard error.
+    bool Write();
+
+    // The same from and into a file already in memory.
+    void ReadFrom(const KvIniFile& file);
+    void WriteTo(KvIniFile& file) const;
+
+private:
+    bool failureSaid_ = false;
 };
 
 }  // namespace kv

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "app/App.h"
 #include "sim/BattleReport.h"
@@ -78,6 +79,14 @@ bool Seconds(const char* value, double most, double& out) {
     return true;
 }
 
+// A robot file named on the command line, made absolute byte for byte: a name that is not
+// UTF-8 reaches the file system as it was given.
+KvFile ArgumentFile(const char* arg) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(arg, error).lexically_normal();
+    return error ? KvFile(arg) : KvFile(path.c_str());
+}
+
 // -1 to go on, else the exit status.
 struct Command {
     AppOptions options;
@@ -130,7 +139,7 @@ int Parse(int argc, char** argv, Command& command) {
             return kUsageError;
         } else {
             if (options.robots.size() == 4) return UsageError("at most four robot files");
-            options.robots.emplace_back(QFileInfo(arg).absoluteFilePath().toLocal8Bit().constData());
+            options.robots.push_back(ArgumentFile(arg));
         }
     }
     if (!options.screenshot.empty() && options.quitAfter < 0 && options.quitAfterTime < 0)

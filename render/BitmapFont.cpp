@@ -5,7 +5,6 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdio>
 
 namespace kv {
@@ -45,6 +44,47 @@ GlyphBitmap FromSlot(FT_GlyphSlot slot) {
         std::copy(source, source + rowBytes, g.bits.begin() + static_cast<ptrdiff_t>(g.height - 1 - row) * rowBytes);
     }
     return g;
+}
+
+// The code point that starts at s[i], or -1 for an ill-formed sequence; i moves past it, or
+// past the longest start of a sequence that could have been well formed (at least a byte).
+int32_t NextCodePoint(std::string_view s, std::size_t& i) {
+    const auto lead = static_cast<uint8_t>(s[i++]);
+    if (lead < 0x80) return lead;
+    int more = 0;
+    int32_t code = 0;
+    uint8_t low = 0x80, high = 0xBF;  // the second byte's range, narrower after some leads
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2;
+        code = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        more = 3;
+        code = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return -1;
+    }
+    for (; more > 0; --more) {
+        if (i >= s.size()) return -1;
+        const auto next = static_cast<uint8_t>(s[i]);
+        if (next < low || next > high) return -1;
+        code = code << 6 | (next & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+        ++i;
+    }
+    return code;
+}
+
+char FontCode(int32_t codePoint) {
+    const bool printable = (codePoint >= 0x20 && codePoint < 0x7F) || (codePoint >= 0xA0 && codePoint < kFontCodes);
+    return printable ? static_cast<char>(codePoint) : kReplacementCode;
 }
 
 }  // namespace
@@ -100,6 +140,34 @@ void BuildFontLists(const FontBitmaps& glyphs, uint32_t base) {
         glEndList();
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+std::size_t FitText(std::string_view utf8, const FontBitmaps& glyphs, double maxWidth, std::span<char> out) {
+    constexpr std::size_t kDots = 3;
+    const std::size_t capacity = out.size() - 1;
+    const double dotWidth = glyphs['.'].advance;
+    std::size_t count = 0;
+    std::size_t cut = 0;  // the codes that leave room for the dots after them, and their width
+    double cutWidth = 0;
+    double width = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char code = FontCode(NextCodePoint(utf8, i));
+        const double advance = glyphs[static_cast<uint8_t>(code)].advance;
+        if (width + advance > maxWidth || count == capacity) {
+            count = cut;
+            for (std::size_t dot = 0; dot < kDots && cutWidth + dotWidth <= maxWidth; ++dot, cutWidth += dotWidth)
+                out[count++] = '.';
+            break;
+        }
+        out[count++] = code;
+        width += advance;
+        if (width + kDots * dotWidth <= maxWidth && count + kDots <= capacity) {
+            cut = count;
+            cutWidth = width;
+        }
+    }
+    out[count] = '\0';
+    return count;
 }
 
 }  // namespace kv

@@ -4,9 +4,12 @@
 // 0..254. Rasterising needs no context; only BuildFontLists does.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv {
@@ -34,5 +37,16 @@ std::optional<FontBitmaps> RasteriseFont(const std::string& file, int cellHeight
 
 // Compiles glyph k into display list base + k. Needs a current context.
 void BuildFontLists(const FontBitmaps& glyphs, uint32_t base);
+
+// What stands for a character the font cannot draw: a glyph every reader takes for "some
+// character", already in the font.
+inline constexpr char kReplacementCode = '?';
+
+// UTF-8 text as the font's codes, one per character: the printable characters of Latin-1
+// as themselves, every other character, control codes and each ill-formed sequence as
+// kReplacementCode. When the codes' advances add up to more than maxWidth pixels, or there
+// are more than out can hold, they are cut and end in "...", all within maxWidth. Writes
+// the codes and a terminating zero into out (at least 4 long); returns how many codes.
+std::size_t FitText(std::string_view utf8, const FontBitmaps& glyphs, double maxWidth, std::span<char> out);
 
 }  // namespace kv

@@ -4,6 +4,8 @@
 // the initial state with SetUp(); after that every context draws text the same way.
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace kv {
 
@@ -28,6 +30,9 @@ public:
     // Draws text at normalised coordinates of the current viewport (-1..1, y up), the first
     // baseline starting there. Leaves identity in both matrices and the modelview mode current.
     void DrawText(double x, double y, float r, float g, float b, float a, const char* text) const;
+    // UTF-8 text as the font's codes for DrawText, cut with "..." to widthPixels (FitText of
+    // the bitmap font); into out, zero-terminated. Returns out's data.
+    const char* FitText(std::string_view utf8, double widthPixels, std::span<char> out) const;
     // False until SetUp has built the font (text then draws nothing).
     bool HasFont() const { return hasFont_; }
     // Whether the context can draw into a texture through a framebuffer object with its own

@@ -41,6 +41,9 @@ constexpr Dial kDials[2] = {
 // The main view's lines, by their baselines in pixels from the top.
 constexpr double kFrameRateLine = 20, kBattleLine = 40;
 constexpr double kNameShadowX = -0.84, kNameShadowY = 0.79, kNameX = -0.85, kNameY = 0.80;
+// A longer name is cut to end this many pixels before the view's right edge.
+constexpr double kNameMargin = 3;
+constexpr std::size_t kNameCodes = 128;
 // A bar's label sits on its lower edge, the shadow 0.01 left of and below the text.
 constexpr double kBarLabelShadowX = -0.76, kBarLabelX = -0.75;
 
@@ -126,7 +129,9 @@ void StatusPanels::DrawRobotPanel(View& view, const GLContext& context, const Re
 
     const RobotValues& v = view.shown;
     const PanelGeometry& geometry = *view.Panel();
-    DrawLabel(context, kNameShadowX, kNameShadowY, kNameX, kNameY, view.Robot()->name.CStr());
+    std::array<char, kNameCodes> name;
+    context.FitText(view.Robot()->name.CStr(), (1 - kNameShadowX) / 2 * view.width - kNameMargin, name);
+    DrawLabel(context, kNameShadowX, kNameShadowY, kNameX, kNameY, name.data());
     for (const Dial& dial : kDials) {
         DrawLabel(context, dial.shadowX, dial.shadowY, dial.labelX, dial.labelY, dial.label);
         DrawRing(geometry, dial.centreX, dial.centreY, 1, 1, 1);

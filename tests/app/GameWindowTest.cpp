@@ -11,6 +11,7 @@
 #include <QTest>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "InTempDir.h"
@@ -182,7 +183,7 @@ TEST_F(GameTest, SetupCommandsChangeTheMenuAndTheFile) {
     EXPECT_EQ(Checked(*app, MenuCommand::VSync), vsync);
 
     const std::string file = ReadFile("Config.ini");
-    for (const char* line : {"Shadow=Map", "OneViewActive=Off", "Sound=Off", "ShowSplash=On", "Keep=1", "; mine"})
+    for (const char* line : {"Shadow = Map", "OneViewActive=Off", "Sound=Off", "ShowSplash=On", "Keep=1", "; mine"})
         EXPECT_NE(file.find(line), std::string::npos) << line;
     EXPECT_FALSE(Play(*app, 0.3, "frame.png").isNull());  // the frame draws in the new modes
 }
@@ -332,6 +333,44 @@ TEST_F(GameTest, PlaysTheBattleKolvexBattlePlaysForTheSameSeed) {
     EXPECT_EQ(status, 0);
     EXPECT_NE(battle.find("\"alive\": false"), std::string::npos) << "a battle with deaths: " << battle;
     EXPECT_EQ(game, battle);
+}
+
+// Robot files whose paths are longer than 260 characters, or whose names are not UTF-8,
+// copied into the current folder from the samples.
+std::vector<std::string> OddlyNamedRobots() {
+    std::string folder = "robots";
+    while (folder.size() < 300) folder += "/a_folder_with_a_rather_long_name";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> files = {folder + "/sentinel.r", "m\xFCller.r"};  // u diaeresis in Latin-1
+    std::filesystem::copy_file(KV_ROBOTS "/sentinel.r", files[0]);
+    std::filesystem::copy_file(KV_ROBOTS "/hunter.r", files[1]);
+    return files;
+}
+
+// Regression: File > New then OK without a change said "Can't open file" for a path cut at
+// 260 characters or one whose bytes were not UTF-8, and the battle was gone.
+TEST_F(GameTest, RobotsWithLongOrNonUtf8PathsFightAgainAfterNewAndOk) {
+    std::vector<KvFile> robots;
+    for (const std::string& file : OddlyNamedRobots()) robots.emplace_back(file.c_str());
+    auto app = Start(robots);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(app->Holder().robots.size(), 2u);
+    EXPECT_STREQ(app->Holder().robots[1]->name.CStr(), "m\xFCller.r");
+    app->OnCommand(40001);
+    QTest::mouseClick(app->Dialog().OkButton(), Qt::LeftButton);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(app->Holder().robots.size(), 2u);
+}
+
+// Regression: a robot file named on the command line went through a lossy conversion.
+TEST_F(GameTest, ProgramOpensRobotFilesByTheBytesOfTheirNames) {
+    WriteFile("Config.ini", "[Setup]\nShowSplash=Off\n");
+    std::string arguments = "--archive " KV_GAME_ARCHIVE " --quit-after 0.3";
+    for (const std::string& file : OddlyNamedRobots()) arguments += " './" + file + "'";
+    int status = -1;
+    const std::string output = RunGame(arguments, status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Can't open file"), std::string::npos) << output;
 }
 
 }  // namespace

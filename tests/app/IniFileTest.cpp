@@ -1,8 +1,11 @@
 #include "app/IniFile.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <random>
+#include <vector>
 
 #include "InTempDir.h"
 
@@ -41,7 +44,7 @@ TEST_F(IniFile, ReadsAFileWrittenByAnotherProgram) {
     EXPECT_FALSE(file.Get("Views", "Shadow"));
 }
 
-TEST_F(IniFile, SettingKeepsEveryOtherLineItsPlaceAndTheLineEnds) {
+TEST_F(IniFile, SettingKeepsEveryOtherByteItsPlaceAndTheLineEnds) {
     WriteFile("a.ini",
               "\xEF\xBB\xBF; mine\r\n"
               "[render]\r\n"
@@ -63,7 +66,7 @@ TEST_F(IniFile, SettingKeepsEveryOtherLineItsPlaceAndTheLineEnds) {
     EXPECT_EQ(ReadFile("a.ini"),
               "\xEF\xBB\xBF; mine\r\n"
               "[render]\r\n"
-              "Shadow=Map ; was off\r\n"
+              "shadow = Map ; was off\r\n"
               "Mine=1\r\n"
               "VSync=On\r\n"
               "\r\n"
@@ -75,6 +78,70 @@ TEST_F(IniFile, SettingKeepsEveryOtherLineItsPlaceAndTheLineEnds) {
               "\r\n"
               "[Sound]\r\n"
               "Sound=Off\r\n");
+}
+
+// Regression: one line-end style, taken from the first line, was written on every line, and
+// a file with CR line ends only read as one line.
+TEST_F(IniFile, EachLineKeepsItsOwnEndAndCrAloneEndsALine) {
+    struct Case {
+        const char* before;
+        const char* after;  // once Shadow=Map and VSync=On are set: an added line ends as the one before it
+    };
+    const Case cases[] = {
+        {"; mixed\r\n[Render]\nShadow=Off\r\nKeep\rMore\n",
+         "; mixed\r\n[Render]\nShadow=Map\r\nVSync=On\r\nKeep\rMore\n"},
+        {"[Render]\rShadow=Off\r", "[Render]\rShadow=Map\rVSync=On\r"},
+        {"[Render]\nShadow=Off", "[Render]\nShadow=Map\nVSync=On\n"},  // the last line gains an end
+        {"\r\r\n\n[Render]\r\nShadow=Off\n\r", "\r\r\n\n[Render]\r\nShadow=Map\nVSync=On\n\r"},
+    };
+    for (const Case& c : cases) {
+        KvIniFile file;
+        file.SetText(c.before);
+        EXPECT_EQ(file.Get("Render", "Shadow"), "Off") << c.before;
+        EXPECT_EQ(file.Text(), c.before);
+        file.Set("Render", "Shadow", "Map");
+        file.Set("Render", "VSync", "On");
+        EXPECT_EQ(file.Text(), c.after) << c.before;
+        file.SetText(file.Text());
+        file.Set("Render", "Shadow", "Map");
+        file.Set("Render", "VSync", "On");
+        EXPECT_EQ(file.Text(), c.after) << "written again: " << c.before;
+    }
+    KvIniFile file;
+    file.SetText("[Render]\nShadow=Off");
+    file.Set("Render", "Shadow", "Map");
+    EXPECT_EQ(file.Text(), "[Render]\nShadow=Map") << "no end is added to a line that is not followed";
+}
+
+// Regression: `Sound="On ;x"` was cut at the ';' inside the quotes and rewritten `Sound=Off ;x"`.
+TEST_F(IniFile, QuotesEncloseAValueAndACommentFollowsABlankOutsideThem) {
+    struct Case {
+        const char* line;
+        const char* value;      // as read
+        const char* rewritten;  // with the value Off
+    };
+    const Case cases[] = {
+        {"Sound=\"On ;x\"", "On ;x", "Sound=\"Off\""},
+        {"Sound=\"On\" ; loud", "On", "Sound=\"Off\" ; loud"},
+        {"Sound = 'On' # mine", "On", "Sound = 'Off' # mine"},
+        {"  sound  =  On  ; loud", "On", "  sound  =  Off  ; loud"},
+        {"Sound=On;x", "On;x", "Sound=Off"},
+        {"Sound=On\t#x", "On", "Sound=Off\t#x"},
+        {"Sound=", "", "Sound=Off"},
+        {"Sound=  ;x", "", "Sound=Off  ;x"},
+        {"Sound=\"\"", "", "Sound=\"Off\""},
+        {"Sound=\"On", "\"On", "Sound=Off"},
+        {"Sound=\"a\" b ;c", "a", "Sound=\"Off\" b ;c"},
+    };
+    for (const Case& c : cases) {
+        KvIniFile file;
+        file.SetText(std::string("[Sound]\n") + c.line + "\n");
+        EXPECT_EQ(file.Get("Sound", "Sound"), c.value) << c.line;
+        file.Set("Sound", "Sound", "Off");
+        EXPECT_EQ(file.Text(), std::string("[Sound]\n") + c.rewritten + "\n") << c.line;
+        file.SetText(file.Text());
+        EXPECT_EQ(file.Get("Sound", "Sound"), "Off") << c.line;
+    }
 }
 
 TEST_F(IniFile, MissingFileIsEmptyAndSavesWithLineFeeds) {
@@ -99,6 +166,47 @@ TEST_F(IniFile, ADirectoryOrAPipeInPlaceOfTheFileIsUnreadableAndLeftAlone) {
     }
     KvIniFile file;
     EXPECT_FALSE(file.Save("no-such-dir/a.ini"));
+}
+
+// Regression: the file was rewritten in place, so a write that failed half way (a full disk)
+// left the player's file cut short, and nothing said so.
+TEST_F(IniFile, AFailedWriteLeavesTheOldFileWholeAndNothingBeside) {
+    const std::string old = "[Render]\nShadow=Off\n; " + std::string(3000, 'x') + "\n";
+    WriteFile("a.ini", old);
+    KvIniFile file;
+    ASSERT_EQ(file.Load("a.ini"), Load::Loaded);
+    file.Set("Render", "Shadow", "Map");
+    // Files may grow to 100 bytes only: the write fails as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{}, small{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    small = limit;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string why;
+    const bool saved = file.Save("a.ini", &why);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(ReadFile("a.ini"), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"a.ini"});
+}
+
+TEST_F(IniFile, ASavedFileKeepsItsPermissionsAndALinkStaysALink) {
+    WriteFile("real.ini", "[A]\nk=v\n");
+    ASSERT_EQ(chmod("real.ini", 0640), 0);
+    std::filesystem::create_symlink("real.ini", "link.ini");
+    KvIniFile file;
+    ASSERT_EQ(file.Load("link.ini"), Load::Loaded);
+    file.Set("A", "k", "w");
+    ASSERT_TRUE(file.Save("link.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink("link.ini"));
+    EXPECT_EQ(ReadFile("real.ini"), "[A]\nk=w\n");
+    struct stat status {};
+    ASSERT_EQ(stat("real.ini", &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
 TEST_F(IniFile, AHugeFileIsReadInPartAndNeverRewritten) {

@@ -1,5 +1,8 @@
 #include "app/Settings.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <tuple>
 
 #include "app/IniFile.h"
@@ -106,11 +109,11 @@ TEST_F(SettingsFile, RewritingAForeignFileKeepsItsOtherSectionsKeysAndComments) 
               "Name = Ada\r\n"
               "\r\n"
               "[render]\r\n"
-              "Shadow=Stencil\r\n"
+              "SHADOW = Stencil\r\n"
               "Gamma = 1.2\r\n"
               "VSync=Off\r\n"
               "[SOUND]\r\n"
-              "Sound=Off ; too loud\r\n"
+              "sound = Off ; too loud\r\n"
               "\r\n"
               "[Views]\r\n"
               "OneViewActive=On\r\n"
@@ -136,12 +139,64 @@ TEST_F(SettingsFile, BinaryGarbageGivesTheDefaultsAndIsReplacedOnWrite) {
     EXPECT_EQ(ReadNow().vsync, 1);
 }
 
-TEST_F(SettingsFile, AHugeFileIsReadForItsStartAndLeftAsItWas) {
+// Regression: a file over 1 MiB was read in part and never written, and nothing said so.
+TEST_F(SettingsFile, AHugeFileIsReadForItsStartLeftAsItWasAndSaidSoOnce) {
     std::string huge = "[Render]\nShadow=Map\n" + std::string(KvIniFile::kMaxFileBytes, '=') + "\n";
     WriteFile(Settings::kFileName, huge);
+    testing::internal::CaptureStderr();
+    Settings s = ReadNow();
+    EXPECT_EQ(s.shadowMode, 2);
+    s.vsync = 1;
+    EXPECT_FALSE(s.Write());
+    EXPECT_FALSE(s.Write());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "kolvex: Config.ini is larger than 1 MiB: only its start is read, and the settings are not written "
+              "back to it\n");
+    EXPECT_EQ(ReadFile(Settings::kFileName), huge);
+}
+
+// Regression: a write that failed (a full disk) cut the file short and was not reported.
+TEST_F(SettingsFile, AFailedWriteIsSaidOnceAndLeavesTheFileAsItWas) {
+    const std::string mine = "; mine\n[Render]\nShadow=Stencil\n" + std::string(500, '#') + "\n";
+    WriteFile(Settings::kFileName, mine);
+    Settings s = ReadNow();
+    s.shadowMode = 2;
+    std::signal(SIGXFSZ, SIG_IGN);  // files may grow to 100 bytes only, as on a full disk
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStderr();
+    const bool first = s.Write(), second = s.Write();
+    const std::string said = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(said, "kolvex: the settings cannot be written to Config.ini (File too large); it is left as it was\n");
+    EXPECT_EQ(ReadFile(Settings::kFileName), mine);
+    EXPECT_TRUE(s.Write()) << "with room again";
     EXPECT_EQ(ReadNow().shadowMode, 2);
-    EXPECT_FALSE(Settings{}.Write());
-    EXPECT_EQ(ReadFile(Settings::kFileName).size(), huge.size());
+}
+
+// Regression: rewriting a value lost or moved what the player wrote round it.
+TEST_F(SettingsFile, ARoundTripKeepsWhatThePlayerWroteOutsideTheValues) {
+    const std::string mine =
+        "\xEF\xBB\xBF[Render]\r\nShadow = \"map\" ; fast card\nVSync=on\t# tearing\r"
+        "[Views]\nOneViewActive='Off'\n[Setup]\r\n  showsplash  =  OFF  \r\n[Sound]\nSound=\"On ;x\"\n"
+        "[Player]\nName=\xC3\xA9\xFF\x01 ; \"x\n";
+    WriteFile(Settings::kFileName, mine);
+    Settings s = ReadNow();
+    EXPECT_EQ(Fields(s), std::tuple(2, 0, 1, false, false)) << "\"On ;x\" is not On";
+    ASSERT_TRUE(s.Write());
+    const std::string written = ReadFile(Settings::kFileName);
+    EXPECT_EQ(written,
+              "\xEF\xBB\xBF[Render]\r\nShadow = \"Map\" ; fast card\nVSync=On\t# tearing\r"
+              "[Views]\nOneViewActive='Off'\n[Setup]\r\n  showsplash  =  Off  \r\n[Sound]\nSound=\"Off\"\n"
+              "[Player]\nName=\xC3\xA9\xFF\x01 ; \"x\n");
+    EXPECT_EQ(Fields(ReadNow()), Fields(s));
+    ASSERT_TRUE(s.Write());
+    EXPECT_EQ(ReadFile(Settings::kFileName), written);
 }
 
 }  // namespace

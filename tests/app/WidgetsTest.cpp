@@ -124,6 +124,32 @@ TEST_F(DialogTest, InitialiseShowsTheChoices) {
     EXPECT_FALSE(dialog.BrowseButton(0)->isEnabled());
 }
 
+// Regression: paths were cut at 260 characters and passed through a lossy conversion, so OK
+// without a change gave the battle a file that does not exist.
+TEST_F(DialogTest, OkKeepsEveryPathWholeAndByteForByte) {
+    std::string longPath = "/robots";
+    while (longPath.size() < 700) longPath += "/a_folder_with_a_long_name";
+    longPath += "/robot.r";
+    const KvFile paths[] = {longPath.c_str(), "/robots/m\xFCller.r", "/robots/M\xC3\xBCller.r", "/r/\xFF\xFE.r"};
+    for (int slot = 0; slot < 4; ++slot) dialog.choices[slot] = {true, slot, paths[slot]};
+    dialog.Initialise();
+    EXPECT_EQ(dialog.PathField(0)->text().toStdString(), longPath);
+    EXPECT_EQ(dialog.PathField(1)->text(), QString::fromUtf8("/robots/m\uFFFDller.r")) << "a readable form";
+    EXPECT_EQ(dialog.PathField(2)->text(), QString::fromUtf8("/robots/M\u00FCller.r"));
+    for (int round = 0; round < 2; ++round) {  // and again after showing the dialog anew
+        dialog.Show();
+        QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        for (int slot = 0; slot < 4; ++slot) EXPECT_STREQ(dialog.choices[slot].path.CStr(), paths[slot].CStr()) << slot;
+    }
+    // A name put in the field otherwise (as the file dialog does) is taken in UTF-8.
+    dialog.PathField(1)->setText(QString::fromUtf8("/robots/\u00E9t\u00E9.r"));
+    dialog.Check(3)->setChecked(false);
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_STREQ(dialog.choices[1].path.CStr(), "/robots/\xC3\xA9t\xC3\xA9.r");
+    EXPECT_STREQ(dialog.choices[3].path.CStr(), "");
+    EXPECT_STREQ(dialog.choices[0].path.CStr(), longPath.c_str());
+}
+
 // A JPEG archive entry is the game's; here a picture whose top-left pixel differs from the rest.
 TEST(SplashPictureTest, RowsComeTopFirstAndTheVersionIsOurs) {
     KvImage image;

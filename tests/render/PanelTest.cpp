@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 
 #include "core/Angles.h"
 #include "render/BitmapFont.h"
@@ -81,6 +83,66 @@ TEST(BitmapFont, RasterisesLatinOneAtTheCellHeight) {
     EXPECT_TRUE((*font)['\n'].bits.empty());
     EXPECT_FALSE((*font)[0xE9].bits.empty()) << "e acute";
     EXPECT_FALSE(RasteriseFont("/nonexistent.ttf", 16));
+}
+
+// Regression: names were drawn one glyph per byte, so "Müller.r" showed as "MÃ¼ller.r".
+TEST(BitmapFont, FitTextGivesOneLatinOneCodePerCharacterAndAQuestionMarkForTheRest) {
+    const std::optional<FontBitmaps> font = RasteriseFont(FontFile(), 16);
+    ASSERT_TRUE(font);
+    struct Case {
+        const char* utf8;
+        const char* codes;
+    };
+    const Case cases[] = {
+        {"Muller.r", "Muller.r"},
+        {"M\xC3\xBCller.r", "M\xFCller.r"},
+        {"\xC2\xA0\xC3\xA9\xC3\xBE", "\xA0\xE9\xFE"},  // no-break space, e acute, thorn
+        {"\xC3\xBF", "?"},                              // y diaeresis: code 255 has no glyph
+        {"a\xE2\x82\xAC" "b", "a?b"},                    // the euro sign is not Latin-1
+        {"\xF0\x9F\x98\x80.r", "?.r"},
+        {"\x01\t\x7F\xC2\x85", "????"},                  // control codes
+        {"\xFF\xFE", "??"},                               // bytes that start nothing
+        {"\xC3(", "?("},                                  // a sequence cut short
+        {"\xE2\x82(", "?("},
+        {"\xF0\x9F\x98", "?"},
+        {"\xC0\xAF\xE0\x80\xAF", "?????"},                 // overlong forms
+        {"\xED\xA0\x80", "???"},                          // a surrogate
+        {"\xF4\x90\x80\x80", "????"},                      // above U+10FFFF
+    };
+    for (const Case& c : cases) {
+        std::array<char, 64> out;
+        EXPECT_EQ(FitText(c.utf8, *font, 1000, out), std::strlen(c.codes)) << c.utf8;
+        EXPECT_STREQ(out.data(), c.codes) << c.utf8;
+    }
+}
+
+// Regression: a long name ran off the robot view.
+TEST(BitmapFont, FitTextCutsWithThreeDotsWithinTheWidth) {
+    const std::optional<FontBitmaps> font = RasteriseFont(FontFile(), 16);
+    ASSERT_TRUE(font);
+    auto width = [&](const char* codes) {
+        double w = 0;
+        for (const char* c = codes; *c; ++c) w += (*font)[static_cast<uint8_t>(*c)].advance;
+        return w;
+    };
+    const std::string full = "a_rather_long_robot_name_" + std::string(40, 'x') + ".r";
+    std::array<char, 128> out;
+    FitText(full, *font, width(full.c_str()), out);
+    EXPECT_EQ(out.data(), full) << "a text as wide as the room is not cut";
+    for (double room : {135.0, 60.0, 20.0}) {
+        FitText(full, *font, room, out);
+        const std::string cut = out.data();
+        ASSERT_GE(cut.size(), 3u);
+        EXPECT_EQ(cut.substr(cut.size() - 3), "...") << room;
+        EXPECT_EQ(full.compare(0, cut.size() - 3, cut, 0, cut.size() - 3), 0) << "a start of the text: " << cut;
+        EXPECT_LE(width(out.data()), room);
+        EXPECT_GT(width(out.data()) + 2 * (*font)['x'].advance, room) << "as much as fits";
+    }
+    FitText(full, *font, 1.5 * (*font)['.'].advance, out);
+    EXPECT_STREQ(out.data(), ".") << "too narrow for three dots";
+    std::array<char, 8> small;
+    EXPECT_EQ(FitText(full, *font, 1000, small), 7u);
+    EXPECT_STREQ(small.data(), "a_ra...");
 }
 
 }  // namespace

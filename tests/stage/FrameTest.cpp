@@ -270,5 +270,60 @@ TEST_F(Frame, HandsTheMainCameraToTheListenerAndShowsTheFrameRate) {
     scene.Panels().SetListener(nullptr);
 }
 
+// The white pixels of the name line of the robot view at the top of the column, from the
+// view's left edge (past its frame strip) and its bottom.
+std::vector<std::array<int32_t, 2>> NameLine(const Picture& p) {
+    const int32_t left = kWidth - View::kRobotViewSize, bottom = kHeight - View::kRobotViewSize;
+    std::vector<std::array<int32_t, 2>> white;
+    for (int32_t y = 125; y < View::kRobotViewSize; ++y)
+        for (int32_t x = 8; x < View::kRobotViewSize; ++x)
+            if (At(p, left + x, bottom + y) == kWhite) white.push_back({x, y});
+    return white;
+}
+
+int32_t RightEdge(const std::vector<std::array<int32_t, 2>>& pixels) {
+    int32_t right = -1;
+    for (const auto& [x, y] : pixels) right = std::max(right, x);
+    return right;
+}
+
+// Regression: UTF-8 names were drawn one glyph per byte ("MÃ¼ller.r"), and a long name ran
+// off the view.
+TEST_F(Frame, DrawsARobotsNameAsItsCharactersCutToTheView) {
+    KvGLRobot robot("Muller.r", 0);
+    AddRobotView(robot);
+    settings.oneViewActive = 0;
+    const auto plain = NameLine(Draw());
+    ASSERT_GT(RightEdge(plain), 40);
+    robot.name = "M\xC3\xBCller.r";
+    const auto umlaut = NameLine(Draw());
+    EXPECT_NEAR(RightEdge(umlaut), RightEdge(plain), 1) << "u diaeresis is one glyph as wide as u";
+    EXPECT_GT(umlaut.size(), plain.size()) << "with its two dots";
+
+    // A character the font lacks, and a byte that is not UTF-8, draw as a question mark.
+    robot.name = "a?b.r";
+    const auto question = NameLine(Draw());
+    for (const char* name : {"a\xE2\x82\xAC" "b.r", "a\xFF" "b.r"}) {
+        robot.name = name;
+        EXPECT_EQ(NameLine(Draw()), question) << name;
+    }
+
+    // Three dots end a long name before the view's right edge: at the end of the line only
+    // the dots' few rows on the baseline are lit.
+    constexpr int32_t kBaseline = 135;
+    std::string cyrillic;
+    for (int i = 0; i < 30; ++i) cyrillic += "\xD0\x96";  // Zhe, not in Latin-1
+    for (const std::string& name : {std::string("a_very_long_robot_file_name_for_the_panel.r"), cyrillic + ".r"}) {
+        robot.name = name.c_str();
+        const auto cut = NameLine(Draw());
+        const int32_t right = RightEdge(cut);
+        EXPECT_GT(right, 120) << name;
+        EXPECT_LT(right, View::kRobotViewSize - 2) << name;
+        int aboveTheDots = 0;
+        for (const auto& [x, y] : cut) aboveTheDots += x > right - 10 && y >= kBaseline + 3 ? 1 : 0;
+        EXPECT_EQ(aboveTheDots, 0) << name;
+    }
+}
+
 }  // namespace
 }  // namespace kv
