@@ -297,6 +297,7 @@ TEST_F(BattleFrame, ARobotWhoseShadowMapCannotBeMadeGoesOnWithoutAShadow) {
     EXPECT_EQ(Draw().rgba, without.rgba) << "the same picture as without shadows";
     battle.RunUntil(2.0);
     EXPECT_GE(battle.Holder().BattleTime(), 2.0) << "the battle goes on";
+    stage.reset();  // before the context it draws into
 }
 
 // The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
