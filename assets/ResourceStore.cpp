@@ -123,19 +123,19 @@ bool ResourceStore::Load(bool withMedia) {
 }
 
 std::vector<KvString> ResourceStore::MediaProblems(const std::vector<KvString>& undecodedSounds) const {
+    auto holds = [](const std::vector<KvString>& list, const char* name) {
+        return std::find(list.begin(), list.end(), name) != list.end();
+    };
     std::vector<KvString> lines;
     for (const ResourceItem& item : kResourceList) {
         const bool sound = item.kind == ResourceKind::Sound;
         if (!sound && item.kind != ResourceKind::Texture) continue;
-        const bool unusable = std::find(missingOptional_.begin(), missingOptional_.end(), item.entry) !=
-                                  missingOptional_.end() ||
-                              (sound && std::find(undecodedSounds.begin(), undecodedSounds.end(), item.key) !=
-                                            undecodedSounds.end());
-        if (!unusable) continue;
+        if (!holds(missingOptional_, item.entry) && !(sound && holds(undecodedSounds, item.key))) continue;
+        const char* path = archivePath_.CStr();
         const char* what = absentOptional_.count(item.entry) ? "is missing" : "cannot be decoded";
         KvString& line = lines.emplace_back();
-        if (sound) line.Format("%s: %s %s; the sound '%s' is not played", archivePath_.CStr(), item.entry, what, item.key);
-        else line.Format("%s: %s %s; drawn without the texture '%s'", archivePath_.CStr(), item.entry, what, item.key);
+        if (sound) line.Format("%s: %s %s; the sound '%s' is not played", path, item.entry, what, item.key);
+        else line.Format("%s: %s %s; drawn without the texture '%s'", path, item.entry, what, item.key);
     }
     return lines;
 }

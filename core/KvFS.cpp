@@ -67,7 +67,9 @@ KvFS::KvFS(const KvFile& path) {
         case FileProblem::None: Check(path); break;
         case FileProblem::Missing: problem_.Format("%s not found", path.CStr()); break;
         case FileProblem::NotRegular: problem_.Format("%s is damaged: not a regular file", path.CStr()); break;
-        case FileProblem::Unreadable: problem_.Format("%s cannot be read: %s", path.CStr(), std::strerror(error)); break;
+        case FileProblem::Unreadable:
+            problem_.Format("%s cannot be read: %s", path.CStr(), std::strerror(error));
+            break;
     }
 }
 

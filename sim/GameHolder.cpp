@@ -56,7 +56,7 @@ bool KvGameHolder::SetupBattle() {
             const RobotChoice& choice = choices[slot];
             if (!choice.enabled) continue;
             CompileResult compiled = RobotCompiler::CompileFile(choice.path);
-            // A file that cannot be read is told as it is; a program that does not compile with its file.
+            // A file that cannot be read has a message of its own; a compile error names the file.
             if (compiled.errorCode < 0) Fail(compiled.message);
             if (!compiled.Ok()) {
                 Fail(KvString().Format("Error, while compiling file %s:\n%s", choice.path.CStr(),

@@ -108,7 +108,8 @@ TEST(KolvexShot, ReportsUnreadableRobotsAndArchivesAsKolvexBattleDoes) {
     // Regression: a FIFO robot hung kolvex-shot as it hung kolvex-battle.
     Fifo fifo(Temp("fifo.r"));
     ASSERT_TRUE(fifo.Made());
-    const Outcome shotFifo = RunToolWithin(60, KV_KOLVEX_SHOT, "--archive '" KV_ARCHIVE "'" + out + " '" + fifo.Path() + "'");
+    const Outcome shotFifo =
+        RunToolWithin(60, KV_KOLVEX_SHOT, "--archive '" KV_ARCHIVE "'" + out + " '" + fifo.Path() + "'");
     EXPECT_EQ(shotFifo.status, 2);
     EXPECT_EQ(shotFifo.err, "Can't open file '" + fifo.Path() + "'\n");
     EXPECT_FALSE(fifo.WasOpened());

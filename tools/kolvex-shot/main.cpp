@@ -174,7 +174,8 @@ int Shoot(const Options& o) {
         std::fprintf(stderr, "kolvex-shot: %s\n", store.Error().CStr());
         return kResourceError;
     }
-    for (const KvString& line : store.MediaProblems()) std::fprintf(stderr, "kolvex-shot: %s\n", line.CStr());
+    for (const KvString& line : store.MediaProblems())
+        std::fprintf(stderr, "kolvex-shot: %s\n", line.CStr());
     KvTextureSet textures;
     textures.Create(store);
 
