@@ -64,14 +64,16 @@ test-asan: build-asan
 # The whole suite under ThreadSanitizer adds about four minutes on two cores (build included).
 test: test-plain test-asan test-tsan
 
+# A target's seeds are fuzz/NAME/seeds, or written at build time into $(FUZZ_BUILD)/fuzz/NAME/seeds.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_FUZZ=ON -DKV_TESTS=OFF -DKV_BENCH=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for t in $(FUZZ_BUILD)/fuzz/*/fuzz_*; do \
 	  [ -x $$t ] || continue; name=$$(basename $$t); mkdir -p fuzz-corpus/$$name; \
-	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; seeds=""; \
+	  for d in fuzz/$${name#fuzz_}/seeds $(FUZZ_BUILD)/fuzz/$${name#fuzz_}/seeds; do [ -d $$d ] && seeds="$$seeds $$d"; done; \
 	  $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz-corpus/$$name- \
-	    fuzz-corpus/$$name fuzz/$${name#fuzz_}/seeds > fuzz-corpus/$$name.log 2>&1; rc=$$?; \
+	    fuzz-corpus/$$name $$seeds > fuzz-corpus/$$name.log 2>&1; rc=$$?; \
 	  tail -n 12 fuzz-corpus/$$name.log; [ $$rc -eq 0 ] || { echo "$$name failed: see fuzz-corpus/$$name.log"; exit $$rc; }; \
 	done
 

@@ -50,9 +50,7 @@ bool App::Fail(std::string why) {
 }
 
 bool App::Init() {
-    store_.Mount(options_.archive);
-    if (!store_.Archive() || !store_.Archive()->IsOpen())
-        return Fail(std::string(options_.archive.CStr()) + " not found");
+    if (!store_.Mount(options_.archive)) return Fail(store_.Error().Std());
 
     if (!splash_.Create(store_.Archive()))
         return Fail(std::string(kSplashEntry) + " is missing from " + options_.archive.CStr() + " or cannot be decoded");
@@ -80,12 +78,11 @@ bool App::Init() {
     capabilities_.renderToTexture = surface_->RenderToTextureSupported();
     UpdateSetupMenu();
 
-    if (!store_.LoadAll()) {
-        return Fail(std::string(options_.archive.CStr()) + ": " + store_.MissingEntry().CStr() + ": " +
-                    store_.LoadError().CStr());
-    }
+    if (!store_.LoadAll()) return Fail(store_.Error().Std());
     textures_.Create(store_);
     soundBank_.Create(capabilities_.soundAvailable ? &sound_ : nullptr, store_.SoundFiles());
+    for (const KvString& line : store_.MediaProblems(soundBank_.Refused()))
+        std::fprintf(stderr, "kolvex: %s\n", line.CStr());
     store_.ReleaseDecoded();
 
     stage_ = std::make_unique<KvBattleStage>(*surface_, store_, &textures_);

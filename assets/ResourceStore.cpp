@@ -1,10 +1,19 @@
 #include "assets/ResourceStore.h"
 
+#include <algorithm>
+
 #include "assets/ModelFile.h"
 
 namespace kv {
 
-void ResourceStore::Mount(const KvFile& path) { archive_ = std::make_unique<KvFS>(path); }
+bool ResourceStore::Mount(const KvFile& path) {
+    archivePath_ = path;
+    archive_ = std::make_unique<KvFS>(path);
+    if (archive_->IsOpen()) return true;
+    missingEntry_ = path;
+    loadError_ = error_ = archive_->Problem();
+    return false;
+}
 
 bool ResourceStore::LoadAll() { return Load(true); }
 
@@ -13,6 +22,15 @@ bool ResourceStore::LoadGeometry() { return Load(false); }
 bool ResourceStore::Fail(const KvString& entry, const KvString& why) {
     missingEntry_ = entry;
     loadError_ = why;
+    error_.Format("%s: %s", archivePath_.CStr(), why.CStr());
+    archive_.reset();
+    return false;
+}
+
+bool ResourceStore::FailArchive() {
+    missingEntry_ = archivePath_;
+    loadError_ = archive_ ? archive_->Problem() : KvString().Format("%s is not mounted", archivePath_.CStr());
+    error_ = loadError_;
     archive_.reset();
     return false;
 }
@@ -31,6 +49,7 @@ void ResourceStore::LoadPicture(const char* key, const char* entry) {
     KvImage image;
     if (!in.IsOpen() || !format || !LoadImage(image, in, *format)) {
         missingOptional_.emplace_back(entry);
+        if (!in.IsOpen()) absentOptional_.emplace(entry);
         return;
     }
     images_[key] = std::move(image);
@@ -39,11 +58,10 @@ void ResourceStore::LoadPicture(const char* key, const char* entry) {
 bool ResourceStore::Load(bool withMedia) {
     missingEntry_ = KvString();
     loadError_ = KvString();
+    error_ = KvString();
     missingOptional_.clear();
-    if (!archive_ || !archive_->IsOpen()) {
-        return Fail(kArchiveFileName, KvString().Format("The resource archive \"%s\" is missing or damaged",
-                                                        kArchiveFileName));
-    }
+    absentOptional_.clear();
+    if (!archive_ || !archive_->IsOpen()) return FailArchive();
     const KvMeshLookup meshes = [this](const KvString& key) { return GetMesh(key); };
 
     KvModelFile model;
@@ -56,6 +74,7 @@ bool ResourceStore::Load(bool withMedia) {
                     soundFiles_[item.key] = std::move(*bytes);
                 } else {
                     missingOptional_.emplace_back(item.entry);
+                    if (!archive_->Find(item.entry)) absentOptional_.emplace(item.entry);
                 }
                 break;
             case ResourceKind::Texture:
@@ -101,6 +120,24 @@ bool ResourceStore::Load(bool withMedia) {
     // Nothing reads the archive after the load.
     archive_.reset();
     return true;
+}
+
+std::vector<KvString> ResourceStore::MediaProblems(const std::vector<KvString>& undecodedSounds) const {
+    auto holds = [](const std::vector<KvString>& list, const char* name) {
+        return std::find(list.begin(), list.end(), name) != list.end();
+    };
+    std::vector<KvString> lines;
+    for (const ResourceItem& item : kResourceList) {
+        const bool sound = item.kind == ResourceKind::Sound;
+        if (!sound && item.kind != ResourceKind::Texture) continue;
+        if (!holds(missingOptional_, item.entry) && !(sound && holds(undecodedSounds, item.key))) continue;
+        const char* path = archivePath_.CStr();
+        const char* what = absentOptional_.count(item.entry) ? "is missing" : "cannot be decoded";
+        KvString& line = lines.emplace_back();
+        if (sound) line.Format("%s: %s %s; the sound '%s' is not played", path, item.entry, what, item.key);
+        else line.Format("%s: %s %s; drawn without the texture '%s'", path, item.entry, what, item.key);
+    }
+    return lines;
 }
 
 KvMesh* ResourceStore::GetMesh(const KvString& key) const {

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "assets/DebrisParts.h"
@@ -37,21 +38,30 @@ public:
     ResourceStore& operator=(const ResourceStore&) = delete;
 
     // Opens the archive (by default "Kolvex.kvfs" in the current directory). The splash reads
-    // its picture through Archive() before LoadAll closes it.
-    void Mount(const KvFile& path = kArchiveFileName);
+    // its picture through Archive() before LoadAll closes it. False when the archive is missing
+    // or damaged; Error() then says so, naming the path given.
+    bool Mount(const KvFile& path = kArchiveFileName);
     KvFS* Archive() const { return archive_.get(); }
 
     // Loads every resource of the list: meshes and part templates, every picture decoded and
-    // every sound file read whole. Closes the archive. False when a model file or one of its
-    // objects is missing or damaged: MissingEntry() names it and LoadError() says why.
+    // every sound file read whole. Closes the archive. False when the archive, a model file or
+    // one of its objects is missing or damaged: MissingEntry() names it, LoadError() says why
+    // and Error() is the whole message.
     bool LoadAll();
     // Only what a battle without a window needs: the meshes and the part templates.
     bool LoadGeometry();
 
     const KvString& MissingEntry() const { return missingEntry_; }
     const KvString& LoadError() const { return loadError_; }
+    // The last failure in one line naming the archive as mounted: "x.kvfs not found",
+    // "x.kvfs is damaged: bad index", "x.kvfs: The resource "robot.3d" is missing".
+    const KvString& Error() const { return error_; }
     // Entries the game can run without (sounds, pictures) that were absent or undecodable.
     const std::vector<KvString>& MissingOptional() const { return missingOptional_; }
+    // One line for each of those entries, and for each sound key in undecodedSounds (which the
+    // sound side could not decode), in load order: what is wrong and what the game does without
+    // it, e.g. "Kolvex.kvfs: GRASS2.jpg cannot be decoded; drawn without the texture 'grass'".
+    std::vector<KvString> MediaProblems(const std::vector<KvString>& undecodedSounds = {}) const;
 
     // Look-ups never insert; null when the key is absent.
     KvMesh* GetMesh(const KvString& key) const;
@@ -73,6 +83,7 @@ public:
 private:
     bool Load(bool withMedia);
     bool Fail(const KvString& entry, const KvString& why);
+    bool FailArchive();
     std::optional<std::vector<uint8_t>> ReadEntry(const char* entry);
     void LoadPicture(const char* key, const char* entry);
 
@@ -82,9 +93,12 @@ private:
     std::map<KvString, std::vector<uint8_t>> soundFiles_;
     KvModelParts robotParts_;
     KvDebrisParts debrisParts_;
+    KvFile archivePath_ = kArchiveFileName;
     KvString missingEntry_;
     KvString loadError_;
+    KvString error_;
     std::vector<KvString> missingOptional_;
+    std::set<KvString> absentOptional_;  // those of them not in the archive at all
 };
 
 }  // namespace kv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 namespace kv {
@@ -33,6 +34,15 @@ uint32_t LoadU32(const uint8_t* p) {
            static_cast<uint32_t>(p[3]) << 24;
 }
 
+// A name fit to be shown in a message: a short run of printable ASCII.
+bool Printable(const KvString& name) {
+    const std::size_t n = name.Length();
+    if (n == 0 || n > 100) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (name.At(i) < ' ' || name.At(i) > '~') return false;
+    return true;
+}
+
 void AppendU32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
@@ -49,11 +59,30 @@ void Unscramble(uint8_t* buffer, uint32_t count, uint64_t startOffset) {
     }
 }
 
-KvFS::KvFS(const KvFile& path) : KvFS(std::fopen(path.CStr(), "rb")) {}
+KvFS::KvFS(const KvFile& path) {
+    FileProblem problem = FileProblem::None;
+    file_ = OpenRegularFile(path, &problem);
+    const int error = errno;
+    switch (problem) {
+        case FileProblem::None: Check(path); break;
+        case FileProblem::Missing: problem_.Format("%s not found", path.CStr()); break;
+        case FileProblem::NotRegular: problem_.Format("%s is damaged: not a regular file", path.CStr()); break;
+        case FileProblem::Unreadable:
+            problem_.Format("%s cannot be read: %s", path.CStr(), std::strerror(error));
+            break;
+    }
+}
 
-KvFS::KvFS(std::FILE* file) : file_(file) {
-    if (!file_) return;
-    if (!ReadIndex()) Close();
+KvFS::KvFS(std::FILE* file, const KvString& name) : file_(file) {
+    if (file_) Check(name);
+    else problem_.Format("%s not found", name.CStr());
+}
+
+void KvFS::Check(const KvString& name) {
+    const KvString damage = ReadIndex();
+    if (damage.Length() == 0) return;
+    Close();
+    problem_.Format("%s is damaged: %s", name.CStr(), damage.CStr());
 }
 
 KvFS::~KvFS() { Close(); }
@@ -85,16 +114,17 @@ bool KvFS::ReadAt(uint64_t offset, void* buffer, uint32_t count) {
 }
 
 // Reads the whole index, checking every field against the file size before trusting it.
-bool KvFS::ReadIndex() {
-    if (fseeko(file_, 0, SEEK_END) != 0) return false;
+KvString KvFS::ReadIndex() {
+    const KvString badHeader = "bad header", badIndex = "bad index";
+    if (fseeko(file_, 0, SEEK_END) != 0) return badHeader;
     off_t end = ftello(file_);
-    if (end < 0) return false;
+    if (end < 0) return badHeader;
     fileSize_ = static_cast<uint64_t>(end);
     filePos_ = UINT64_MAX;
 
     uint8_t header[kHeaderSize];
-    if (fileSize_ < kHeaderSize || !ReadAt(0, header, kHeaderSize)) return false;
-    if (std::memcmp(header, kMagic, sizeof kMagic) != 0) return false;
+    if (fileSize_ < kHeaderSize || !ReadAt(0, header, kHeaderSize)) return badHeader;
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0) return badHeader;
     Unscramble(header + 4, 4, 4);
 
     uint64_t pos = LoadU32(header + 4);
@@ -108,34 +138,38 @@ bool KvFS::ReadIndex() {
     };
 
     uint32_t rawCount = 0;
-    if (!readU32(rawCount)) return false;
+    if (!readU32(rawCount)) return badIndex;
+    // The count is signed on disk: a negative one is damage, not an empty archive.
     int32_t count = static_cast<int32_t>(rawCount);
-    if (count <= 0) return true;
+    if (count < 0) return badIndex;
     // Every record takes at least 12 bytes; a count that cannot fit is a damaged index.
-    if (static_cast<uint64_t>(count) > (fileSize_ - pos) / 12) return false;
+    if (static_cast<uint64_t>(count) > (fileSize_ - pos) / 12) return badIndex;
 
     std::vector<uint8_t> name;
     for (int32_t i = 0; i < count; ++i) {
         uint32_t length = 0;
-        if (!readU32(length)) return false;
-        if (pos + length + 8 > fileSize_) return false;
+        if (!readU32(length)) return badIndex;
+        if (pos + length + 8 > fileSize_) return badIndex;
         name.resize(length);
         if (length > 0) {
-            if (!ReadAt(pos, name.data(), length)) return false;
+            if (!ReadAt(pos, name.data(), length)) return badIndex;
             Unscramble(name.data(), length, pos);
             pos += length;
         }
         KvFSEntry entry;
-        if (!readU32(entry.offset) || !readU32(entry.size)) return false;
-        if (static_cast<uint64_t>(entry.offset) + entry.size > fileSize_) return false;
+        if (!readU32(entry.offset) || !readU32(entry.size)) return badIndex;
         // A stored name ends at its first zero byte, as a terminated string would.
         auto nameEnd = std::find(name.begin(), name.end(), uint8_t{0});
         entry.name = KvString(reinterpret_cast<const char*>(name.data()),
                               static_cast<std::size_t>(nameEnd - name.begin()));
+        if (static_cast<uint64_t>(entry.offset) + entry.size > fileSize_) {
+            if (!Printable(entry.name)) return badIndex;
+            return KvString().Format("the entry '%s' runs past the end", entry.name.CStr());
+        }
         order_.push_back(entry);
         index_.insert_or_assign(entry.name, entry);  // a later record of a name replaces the earlier
     }
-    return true;
+    return KvString();
 }
 
 const KvFSEntry* KvFS::Find(const KvString& name) const {

@@ -10,9 +10,10 @@
 // same rule serves the header field, the index and the data, and reading in pieces gives
 // the same bytes as reading at once.
 //
-// An archive is checked when it is opened: an index or an entry that runs past the end of
-// the file rejects the whole archive (it then has no file and no entries), so every later
-// read stays inside the file. Reads through a handle never pass the end of its entry.
+// An archive is checked when it is opened: a bad header, a negative entry count, or an index or
+// an entry that runs past the end of the file rejects the whole archive (it then has no file
+// and no entries, and Problem() says what is wrong), so every later read stays inside the file.
+// Reads through a handle never pass the end of its entry.
 
 #include <cstdint>
 #include <cstdio>
@@ -50,16 +51,21 @@ struct KvFSHandle {
 
 class KvFS {
 public:
-    // Opens and indexes the archive at path; a missing, foreign or damaged file leaves it closed.
+    // Opens and indexes the archive at path; a missing, foreign or damaged file, or one that is
+    // not a regular file, leaves it closed.
     explicit KvFS(const KvFile& path);
-    // Takes ownership of an already opened file (used to read archives held in memory).
-    explicit KvFS(std::FILE* file);
+    // Takes ownership of an already opened file (used to read archives held in memory); name
+    // stands for it in Problem().
+    explicit KvFS(std::FILE* file, const KvString& name = "the archive");
     ~KvFS();
     KvFS(const KvFS&) = delete;
     KvFS& operator=(const KvFS&) = delete;
 
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
+    // Why opening failed, naming the archive: "Kolvex.kvfs not found", "Kolvex.kvfs is damaged:
+    // bad index"; empty when it opened.
+    const KvString& Problem() const { return problem_; }
 
     // A new handle on the entry of exactly this name (case-sensitive); null when absent or closed.
     KvFSHandle* Open(const KvString& name);
@@ -77,7 +83,10 @@ public:
     uint64_t FileSize() const { return fileSize_; }
 
 private:
-    bool ReadIndex();
+    // Reads the index of the open file; when it is damaged, closes the archive and says so.
+    void Check(const KvString& name);
+    // What is wrong with the archive; empty when it is sound.
+    KvString ReadIndex();
     bool ReadAt(uint64_t offset, void* buffer, uint32_t count);
 
     std::FILE* file_ = nullptr;
@@ -85,6 +94,7 @@ private:
     uint64_t filePos_ = 0;  // where the file handle stands, to skip needless seeks
     std::map<KvString, KvFSEntry> index_;
     std::vector<KvFSEntry> order_;
+    KvString problem_;
 };
 
 // An input stream over one named archive entry.

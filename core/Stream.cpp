@@ -1,6 +1,11 @@
 #include "core/Stream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -19,14 +24,48 @@ std::optional<uint32_t> SeekTarget(uint32_t position, uint32_t size, int32_t off
     return static_cast<uint32_t>(target);
 }
 
+std::FILE* OpenRegularFile(const KvFile& path, FileProblem* problem) {
+    FileProblem ignored;
+    FileProblem& why = problem ? *problem : ignored;
+    auto fail = [&](FileProblem reason) -> std::FILE* {
+        why = errno == ENOENT || errno == ENOTDIR ? FileProblem::Missing : reason;
+        return nullptr;
+    };
+    why = FileProblem::None;
+    struct stat info;
+    // Looked at before opening, since opening a FIFO or a device may itself block or act.
+    if (::stat(path.CStr(), &info) != 0) return fail(FileProblem::Unreadable);
+    if (!S_ISREG(info.st_mode)) {
+        why = FileProblem::NotRegular;
+        return nullptr;
+    }
+    // Something else may have taken the path's place since: the open must not block either,
+    // and what it opened is looked at again.
+    const int fd = ::open(path.CStr(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(FileProblem::Unreadable);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        why = FileProblem::NotRegular;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        why = FileProblem::Unreadable;
+    }
+    return file;
+}
+
 KvFileIStream::KvFileIStream(const KvFile& path) {
-    file_ = std::fopen(path.CStr(), "rb");
+    file_ = OpenRegularFile(path);
     if (!file_) return;
-    long here = std::ftell(file_);
-    std::fseek(file_, 0, SEEK_END);
-    long end = std::ftell(file_);
-    size = end < 0 ? 0 : static_cast<uint32_t>(end);
-    std::fseek(file_, here, SEEK_SET);
+    const off_t here = ftello(file_);
+    fseeko(file_, 0, SEEK_END);
+    const off_t end = ftello(file_);
+    fileSize_ = end < 0 ? 0 : static_cast<uint64_t>(end);
+    size = static_cast<uint32_t>(std::min<uint64_t>(fileSize_, UINT32_MAX));
+    fseeko(file_, here, SEEK_SET);
 }
 
 KvFileIStream::~KvFileIStream() {

@@ -38,6 +38,14 @@ public:
     virtual int32_t Write(const void* buffer, uint32_t count) = 0;
 };
 
+// Why a file could not be opened for reading.
+enum class FileProblem { None, Missing, NotRegular, Unreadable };
+
+// Opens path for binary reading only when it names a regular file (or a link to one): a FIFO
+// would block the open until some writer comes, a device may never end, a directory reads as
+// nothing. Null otherwise, with the reason in problem when given.
+std::FILE* OpenRegularFile(const KvFile& path, FileProblem* problem = nullptr);
+
 class KvBaseFileStream {
 protected:
     std::FILE* file_ = nullptr;
@@ -50,7 +58,8 @@ protected:
     uint32_t position_;
 };
 
-// A file opened for binary reading. IsEof turns true only after a read ran short.
+// A regular file opened for binary reading (anything else stays closed, see OpenRegularFile).
+// IsEof turns true only after a read ran short.
 class KvFileIStream : public KvIStream, private KvBaseFileStream {
 public:
     explicit KvFileIStream(const KvFile& path);
@@ -63,6 +72,12 @@ public:
     bool IsOpen() override { return file_ != nullptr; }
     bool IsEof() override;
     int32_t Read(void* buffer, uint32_t count) override;
+
+    // The file's length when opened, in full: `size` stops at 4 GiB - 1.
+    uint64_t FileSize() const { return fileSize_; }
+
+private:
+    uint64_t fileSize_ = 0;
 };
 
 // A read view over a block the caller owns. Reads stop at the end of the block.

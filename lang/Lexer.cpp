@@ -87,7 +87,7 @@ void Lexer::Tokenize() {
     }
 }
 
-std::vector<Token> TokenizeSource(KvIStream& source) {
+TokenList TokenizeSource(KvIStream& source) {
     std::vector<char> cleaned = Preprocess(source);
     KvMemIStream stream(cleaned.data(), static_cast<uint32_t>(cleaned.size()));
     Lexer lexer(stream);

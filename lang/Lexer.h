@@ -3,8 +3,8 @@
 // unknown characters are dropped and numbers wrap, every complaint comes from the parser.
 
 #include <cstdint>
+#include <deque>
 #include <utility>
-#include <vector>
 
 #include "core/KvString.h"
 #include "core/Stream.h"
@@ -36,6 +36,9 @@ struct Token {
     bool Is(int32_t k, int32_t c) const { return kind == k && code == c; }
 };
 
+// A deque, so that the parser can free the tokens it has passed while the code grows.
+using TokenList = std::deque<Token>;
+
 class Lexer {
 public:
     // The stream must stay alive until Tokenize returns.
@@ -43,15 +46,15 @@ public:
 
     // Rewinds the stream and fills the token list.
     void Tokenize();
-    const std::vector<Token>& Tokens() const { return tokens_; }
-    std::vector<Token> TakeTokens() { return std::move(tokens_); }
+    const TokenList& Tokens() const { return tokens_; }
+    TokenList TakeTokens() { return std::move(tokens_); }
 
 private:
     KvIStream& input_;
-    std::vector<Token> tokens_;
+    TokenList tokens_;
 };
 
 // Runs both front stages over a whole source stream.
-std::vector<Token> TokenizeSource(KvIStream& source);
+TokenList TokenizeSource(KvIStream& source);
 
 }  // namespace kv

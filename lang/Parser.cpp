@@ -55,7 +55,7 @@ struct Parser::NestGuard {
     Parser& parser;
 };
 
-Parser::Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {
+Parser::Parser(TokenList tokens) : tokens_(std::move(tokens)) {
     atEnd_ = tokens_.empty();
     scopes_.emplace_back();
     FunctionRecord& main = functions_["main"];
@@ -92,21 +92,22 @@ KvString Parser::FormatError() const {
 // Wherever a token is needed and none is left, the program ended too early.
 const Token& Parser::Current() {
     if (atEnd_) Fail(kUnexpectedEnd);
-    return tokens_[cursor_];
+    return tokens_.front();
 }
 
-bool Parser::CurrentIs(int32_t kind, int32_t code) const { return !atEnd_ && tokens_[cursor_].Is(kind, code); }
+bool Parser::CurrentIs(int32_t kind, int32_t code) const { return !atEnd_ && tokens_.front().Is(kind, code); }
 
 bool Parser::NextIs(int32_t kind, int32_t code) const {
-    return cursor_ + 1 < tokens_.size() && tokens_[cursor_ + 1].Is(kind, code);
+    return tokens_.size() > 1 && tokens_[1].Is(kind, code);
 }
 
 // The error line is that of the token moved past last, so a missing ";" is
 // reported on the line of the token before it.
 void Parser::Move() {
     if (atEnd_) Fail(kUnexpectedEnd);
-    errorLine_ = tokens_[cursor_].line;
-    atEnd_ = ++cursor_ >= tokens_.size();
+    errorLine_ = tokens_.front().line;
+    tokens_.pop_front();
+    atEnd_ = tokens_.empty();
 }
 
 void Parser::Require(int32_t kind, int32_t code, const char* what) {
@@ -356,9 +357,9 @@ void Parser::Expression() {
         int32_t op;
     };
     std::vector<Assignment> chain;
-    while (!atEnd_ && Current().kind == Identifier && cursor_ + 1 < tokens_.size() &&
-           tokens_[cursor_ + 1].kind == Operator && tokens_[cursor_ + 1].code <= kLastAssignmentOperator) {
-        chain.push_back({Resolve(Current().text.Std()), tokens_[cursor_ + 1].code});
+    while (!atEnd_ && Current().kind == Identifier && tokens_.size() > 1 && tokens_[1].kind == Operator &&
+           tokens_[1].code <= kLastAssignmentOperator) {
+        chain.push_back({Resolve(Current().text.Std()), tokens_[1].code});
         Move();
         Move();
     }
@@ -393,8 +394,8 @@ void Parser::Binary(int level) {
     }
     Binary(level + 1);
     for (;;) {
-        if (atEnd_ || tokens_[cursor_].kind != Operator) return;
-        const int32_t code = tokens_[cursor_].code;
+        if (atEnd_ || tokens_.front().kind != Operator) return;
+        const int32_t code = tokens_.front().code;
         auto op = std::find_if(std::begin(kBinaryOperators), std::end(kBinaryOperators),
                                [&](const BinaryOperator& b) { return b.level == level && b.code == code; });
         if (op == std::end(kBinaryOperators)) return;
@@ -516,7 +517,7 @@ void Parser::EndOfParse() {
 // declares or uses outside its blocks, so that their slots are pushed once before the
 // statement instead of each time (or never) its body runs.
 void Parser::Predeclare(std::vector<std::string>& added) {
-    std::size_t i = cursor_;
+    std::size_t i = 0;
     ScanStatement(i, added, 0);
     Scope& scope = scopes_.back();
     for (const std::string& name : added) {

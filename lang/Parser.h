@@ -17,7 +17,7 @@ namespace kv {
 class Parser {
 public:
     explicit Parser(const Lexer& lexer) : Parser(lexer.Tokens()) {}
-    explicit Parser(std::vector<Token> tokens);
+    explicit Parser(TokenList tokens);
 
     // Parses the whole token list; afterwards GetError() is 0 on success.
     void Parse();
@@ -77,8 +77,9 @@ private:
     void Load(const Variable& v) { codegen_.Load(v.index, v.global); }
     void Store(const Variable& v) { codegen_.Store(v.index, v.global); }
 
-    std::vector<Token> tokens_;
-    std::size_t cursor_ = 0;
+    // The tokens not yet passed: each is dropped once the parse moves past it, so the list
+    // shrinks as the code grows. Nothing looks back.
+    TokenList tokens_;
     bool atEnd_ = false;
     int32_t errorCode_ = 0;
     int32_t errorLine_ = 0;

@@ -23,14 +23,19 @@ CompileResult RobotCompiler::Compile(KvIStream& source) {
 
 CompileResult RobotCompiler::CompileFile(const KvFile& path) {
     KvFileIStream file(path);
+    CompileResult result;
     if (!file.IsOpen()) {
-        CompileResult result;
-        result.errorCode = -1;
         result.errorText.Format("Can't open file '%s'", path.CStr());
-        result.message = result.errorText;
-        return result;
+    } else if (file.FileSize() > kMaxRobotFileBytes) {
+        result.errorText.Format("Robot file '%s' is too large (%llu bytes; at most %llu)", path.CStr(),
+                                static_cast<unsigned long long>(file.FileSize()),
+                                static_cast<unsigned long long>(kMaxRobotFileBytes));
+    } else {
+        return Compile(file);
     }
-    return Compile(file);
+    result.errorCode = -1;
+    result.message = result.errorText;
+    return result;
 }
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #pragma once
 // One entry point from robot source to a linked program or the one error message.
 
+#include <cstdint>
 #include <optional>
 
 #include "core/KvString.h"
@@ -8,6 +9,9 @@
 #include "vm/RobotProgram.h"
 
 namespace kv {
+
+// Robot programs are small: a file above this many bytes is refused before it is read.
+inline constexpr uint64_t kMaxRobotFileBytes = 1048576;
 
 struct CompileResult {
     std::optional<RobotProgram> program;  // set on success
@@ -22,8 +26,9 @@ class RobotCompiler {
 public:
     // Preprocesses, tokenises, parses and links the whole source stream.
     static CompileResult Compile(KvIStream& source);
-    // Reads and compiles a file; a file that cannot be opened gives errorCode -1
-    // and the message "Can't open file '<path>'".
+    // Reads and compiles a file. A file that cannot be opened (or is not a regular file) gives
+    // errorCode -1 and the message "Can't open file '<path>'"; one above kMaxRobotFileBytes
+    // gives -1 and "Robot file '<path>' is too large (<N> bytes; at most 1048576)".
     static CompileResult CompileFile(const KvFile& path);
 };
 

@@ -6,7 +6,6 @@
 
 #include "core/Angles.h"
 #include "core/Random.h"
-#include "core/Stream.h"
 #include "lang/RobotCompiler.h"
 #include "sim/Collision.h"
 #include "sim/Rocket.h"
@@ -56,12 +55,9 @@ bool KvGameHolder::SetupBattle() {
         for (int slot = 0; slot < kMaxRobots; ++slot) {
             const RobotChoice& choice = choices[slot];
             if (!choice.enabled) continue;
-            CompileResult compiled;
-            {
-                KvFileIStream source(choice.path);
-                if (!source.IsOpen()) Fail(KvString().Format("Can't open file '%s'", choice.path.CStr()));
-                compiled = RobotCompiler::Compile(source);
-            }
+            CompileResult compiled = RobotCompiler::CompileFile(choice.path);
+            // A file that cannot be read has a message of its own; a compile error names the file.
+            if (compiled.errorCode < 0) Fail(compiled.message);
             if (!compiled.Ok()) {
                 Fail(KvString().Format("Error, while compiling file %s:\n%s", choice.path.CStr(),
                                        compiled.message.CStr()));

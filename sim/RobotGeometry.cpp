@@ -26,8 +26,7 @@ bool LoadRobotGeometry(const KvFile& path, RobotGeometry& geometry, KvString& er
     ResourceStore store;
     store.Mount(path);
     if (!store.LoadGeometry()) {
-        error.Format("cannot load '%s' from %s: %s", store.MissingEntry().CStr(), path.CStr(),
-                     store.LoadError().CStr());
+        error = store.Error();
         return false;
     }
     geometry = RobotGeometry::FromParts(store.RobotParts());

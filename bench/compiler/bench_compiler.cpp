@@ -2,18 +2,70 @@
 // many functions with nested if and while statements, expressions of every level,
 // compound assignments and calls. Time per compile should grow linearly with the size,
 // so MB/s (bytes_per_second) stays about the same for every size.
+// Also the densest sources a robot file of the largest size can hold: one line of short
+// statements, and random bytes. heap_per_byte is the compile's peak heap over the source size.
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
 #include <string>
 
 #include "core/Stream.h"
 #include "lang/RobotCompiler.h"
 
+// Heap bytes in use and their highest mark, counted by the global operator new and delete
+// replaced below.
+std::atomic<size_t> gHeapLive{0}, gHeapPeak{0};
+
+void* operator new(size_t n) {
+    void* p = std::malloc(n ? n : 1);
+    if (!p) throw std::bad_alloc();
+    const size_t live = gHeapLive += malloc_usable_size(p);
+    for (size_t peak = gHeapPeak; live > peak && !gHeapPeak.compare_exchange_weak(peak, live);) {
+    }
+    return p;
+}
+
+// The block came from malloc in the operator new above, which the compiler cannot see.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    gHeapLive -= malloc_usable_size(p);
+    std::free(p);
+}
+#pragma GCC diagnostic pop
+
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
+
 namespace {
 
 using namespace kv;
+
+// Compiles source once per iteration; reports speed and the peak heap per source byte.
+void CompileEach(benchmark::State& state, const std::string& source, bool mustCompile) {
+    double peak = 0;
+    for (auto _ : state) {
+        const size_t before = gHeapLive;
+        gHeapPeak = before;
+        KvMemIStream in(source.data(), static_cast<uint32_t>(source.size()));
+        CompileResult result = RobotCompiler::Compile(in);
+        if (mustCompile && !result.Ok()) {
+            state.SkipWithError(result.message.CStr());
+            return;
+        }
+        benchmark::DoNotOptimize(result.errorCode);
+        peak = std::max(peak, static_cast<double>(gHeapPeak - before));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()));
+    state.counters["heap_per_byte"] = peak / static_cast<double>(source.size());
+}
 
 // One function of about 40 lines; each calls the one before it.
 void AppendFunction(std::string& out, int k) {
@@ -84,16 +136,7 @@ std::string GenerateProgram(int targetLines, std::size_t targetBytes) {
 void BM_Compile(benchmark::State& state) {
     const std::string program = GenerateProgram(static_cast<int>(state.range(0)), state.range(1));
     const int lines = CountLines(program);
-    for (auto _ : state) {
-        KvMemIStream source(program.data(), static_cast<uint32_t>(program.size()));
-        CompileResult result = RobotCompiler::Compile(source);
-        if (!result.Ok()) {
-            state.SkipWithError(result.message.CStr());
-            return;
-        }
-        benchmark::DoNotOptimize(result.program->code.data());
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(program.size()));
+    CompileEach(state, program, true);
     state.counters["lines"] = benchmark::Counter(static_cast<double>(state.iterations()) * lines,
                                                  benchmark::Counter::kIsRate);
     state.counters["source_lines"] = lines;
@@ -107,5 +150,22 @@ BENCHMARK(BM_Compile)
     ->Args({0, 4 << 20})
     ->Args({0, 8 << 20})
     ->Unit(benchmark::kMillisecond);
+
+// A robot file of the largest size on one line: main(){x=1;x=1;...}
+void BM_CompileOneLine(benchmark::State& state) {
+    std::string program = "main(){";
+    while (program.size() + 5 <= kMaxRobotFileBytes) program += "x=1;";
+    CompileEach(state, program + "}", true);
+}
+BENCHMARK(BM_CompileOneLine)->Unit(benchmark::kMillisecond);
+
+// A robot file of the largest size of random bytes, which the compiler refuses.
+void BM_CompileRandomBytes(benchmark::State& state) {
+    std::mt19937 random(1);
+    std::string bytes(kMaxRobotFileBytes, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    CompileEach(state, bytes, false);
+}
+BENCHMARK(BM_CompileRandomBytes)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,11 +14,13 @@
 #include <filesystem>
 #include <string>
 
+#include "Fifo.h"
 #include "InTempDir.h"
 #include "app/App.h"
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
+#include "core/KvFS.h"
 #include "core/Matrix.h"
 
 namespace kv {
@@ -186,6 +188,53 @@ TEST_F(GameTest, SetupCommandsChangeTheMenuAndTheFile) {
     for (const char* line : {"Shadow = Map", "OneViewActive=Off", "Sound=Off", "ShowSplash=On", "Keep=1", "; mine"})
         EXPECT_NE(file.find(line), std::string::npos) << line;
     EXPECT_FALSE(Play(*app, 0.3, "frame.png").isNull());  // the frame draws in the new modes
+}
+
+// The game's archive with one entry's bytes replaced and one entry left out.
+void WriteChangedArchive(const char* path, const std::string& replaced, const std::string& leftOut) {
+    KvFS game(KV_GAME_ARCHIVE);
+    std::vector<KvFSWriteEntry> entries;
+    for (const KvFSEntry& e : game.Entries()) {
+        if (e.name.Std() == leftOut) continue;
+        KvFSIStream in(&game, e.name);
+        std::vector<uint8_t> data(in.size);
+        in.Read(data.data(), in.size);
+        if (e.name.Std() == replaced) data.assign(40, 0xFF);
+        entries.push_back({e.name, std::move(data)});
+    }
+    ASSERT_TRUE(WriteArchive(path, entries));
+}
+
+// Regression: a damaged archive was reported as not found, a picture or sound that could not be
+// used was dropped without a word, and a FIFO chosen as a robot froze the game in set-up.
+TEST_F(GameTest, SaysWhatIsWrongWithTheArchiveAndRefusesRobotsThatAreNoFiles) {
+    WriteFile("Config.ini", "[Setup]\nShowSplash=Off\n");
+    WriteFile("damaged.kvfs", "KVFS\1\2");
+    AppOptions damaged;
+    damaged.archive = "damaged.kvfs";
+    App broken(damaged);
+    EXPECT_FALSE(broken.Init());
+    EXPECT_EQ(broken.Error(), "damaged.kvfs is damaged: bad header");
+
+    WriteChangedArchive("changed.kvfs", "GRASS2.jpg", "hit.wav");
+    AppOptions changed;
+    changed.archive = "changed.kvfs";
+    test::Fifo fifo("fifo.r");
+    ASSERT_TRUE(fifo.Made());
+    changed.robots = {"fifo.r", KV_ROBOTS "/sentinel.r"};
+    App app(changed);
+    app.showSetupError = [this](const std::string& text) { errors.push_back(text); };
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(app.Init()) << app.Error();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("kolvex: changed.kvfs: hit.wav is missing; the sound 'hit' is not played\n"), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("kolvex: changed.kvfs: GRASS2.jpg cannot be decoded; drawn without the texture 'grass'\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(errors, std::vector<std::string>{"Can't open file 'fifo.r'"});
+    EXPECT_TRUE(app.Holder().robots.empty());
+    EXPECT_FALSE(fifo.WasOpened());
 }
 
 // The program as scripts run it.

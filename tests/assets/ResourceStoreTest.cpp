@@ -26,8 +26,7 @@ class Store : public test::TempFolder {
 protected:
     void Mount(ResourceStore& into, const std::vector<KvFSWriteEntry>& entries) {
         ASSERT_TRUE(WriteArchive(path_.c_str(), entries));
-        into.Mount(path_.c_str());
-        ASSERT_TRUE(into.Archive() && into.Archive()->IsOpen());
+        ASSERT_TRUE(into.Mount(path_.c_str())) << into.Error().CStr();
     }
 
     const std::string path_ = Path("store.kvfs");
@@ -91,6 +90,16 @@ TEST_F(Store, LeavesAMissingSoundOrAMissingOrUndecodablePictureAbsent) {
     EXPECT_EQ(store.GetImage("mark"), nullptr);
     EXPECT_NE(store.GetImage("smoke"), nullptr);
     EXPECT_EQ(store.MissingOptional(), (std::vector<KvString>{"hit.wav", "mark.tga", "wheel.jpg"}));
+    // Regression: these were dropped without a word (a damaged grass picture gave grey ground).
+    const std::vector<KvString> lines = store.MediaProblems({"collision"});
+    const std::vector<std::string> expected = {
+        path_ + ": hit.wav is missing; the sound 'hit' is not played",
+        path_ + ": collision.wav cannot be decoded; the sound 'collision' is not played",
+        path_ + ": mark.tga cannot be decoded; drawn without the texture 'mark'",
+        path_ + ": wheel.jpg is missing; drawn without the texture 'wheel'",
+    };
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].Std(), expected[i]);
 }
 
 TEST_F(Store, NamesAMissingModelFileOrObjectOrArchive) {
@@ -110,11 +119,27 @@ TEST_F(Store, NamesAMissingModelFileOrObjectOrArchive) {
         EXPECT_FALSE(loading.LoadGeometry());
         EXPECT_EQ(loading.MissingEntry(), missing);
         EXPECT_NE(std::string(loading.LoadError().CStr()).find(named), std::string::npos) << loading.LoadError().CStr();
+        EXPECT_EQ(loading.Error().Std(), path_ + ": " + loading.LoadError().Std());
         EXPECT_EQ(loading.Archive(), nullptr);
     }
-    store.Mount((path_ + ".missing").c_str());
-    EXPECT_FALSE(store.LoadAll());
-    EXPECT_EQ(store.MissingEntry(), kArchiveFileName);
+}
+
+// Regression: an archive that could not be read was reported under the default name
+// "Kolvex.kvfs", whatever path was given, and a damaged one as missing.
+TEST_F(Store, NamesTheArchiveAsGivenAndSaysWhetherItIsMissingOrDamaged) {
+    const std::string damaged = Write("damaged.kvfs", std::string("KVFS\1\2\3"));
+    const std::pair<std::string, std::string> cases[] = {
+        {path_ + ".missing", path_ + ".missing not found"},
+        {damaged, damaged + " is damaged: bad header"},
+    };
+    for (const auto& [path, message] : cases) {
+        ResourceStore loading;
+        EXPECT_FALSE(loading.Mount(path.c_str()));
+        EXPECT_EQ(loading.Error().Std(), message);
+        EXPECT_FALSE(loading.LoadAll());
+        EXPECT_EQ(loading.Error().Std(), message);
+        EXPECT_EQ(loading.MissingEntry().Std(), path);
+    }
 }
 
 TEST(ResourceList, ColoursPaintWithTextureKeysOfTheList) {

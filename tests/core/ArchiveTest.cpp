@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Fifo.h"
 #include "TempFolder.h"
 #include "core/KvFS.h"
 
@@ -192,6 +193,34 @@ TEST_F(Archive, RejectsAnIndexOrAnEntryThatRunsPastTheEnd) {
     }
 }
 
+// Regression: every archive that could not be read was taken as missing, and a negative entry
+// count as an empty archive.
+TEST_F(Archive, SaysWhetherItIsMissingOrWhatIsDamaged) {
+    std::vector<uint8_t> good = *BuildArchive({{"alpha", Bytes("0123456789")}, {"beta", Bytes("xyz")}});
+    test::Fifo fifo(Path("fifo.kvfs"));
+    ASSERT_TRUE(fifo.Made());
+    const std::pair<std::string, std::string> cases[] = {
+        {Path("missing.kvfs"), " not found"},
+        {Path("."), " is damaged: not a regular file"},
+        {fifo.Path(), " is damaged: not a regular file"},
+        {"/dev/zero", " is damaged: not a regular file"},
+        {Write("short.kvfs", Bytes("KVF")).Std(), " is damaged: bad header"},
+        {Write("foreign.kvfs", Bytes("PK\3\4 and more")).Std(), " is damaged: bad header"},
+        {Write("cut.kvfs", std::vector<uint8_t>(good.begin(), good.end() - 3)).Std(), " is damaged: bad index"},
+        {Write("negative.kvfs", HandMade().U32(8).U32(0xFFFFFFFFu).Scrambled()).Std(), " is damaged: bad index"},
+        {Write("long.kvfs", HandMade::OneEntryAt(25).Text("wxy").Scrambled()).Std(),
+         " is damaged: the entry 'a' runs past the end"},
+    };
+    for (const auto& [path, problem] : cases) {
+        KvFS fs(path.c_str());
+        EXPECT_FALSE(fs.IsOpen()) << path;
+        EXPECT_EQ(fs.Problem().Std(), path + problem);
+        EXPECT_TRUE(fs.Entries().empty()) << path;
+    }
+    EXPECT_FALSE(fifo.WasOpened());
+    EXPECT_EQ(KvFS(Write("good.kvfs", good)).Problem().Std(), "");
+}
+
 TEST_F(Archive, SurvivesCorruptedBytesAnywhere) {
     std::vector<uint8_t> good = *BuildArchive({{"alpha", Bytes("0123456789")}, {"beta", Bytes("xyz")}});
     for (size_t at = 0; at < good.size(); ++at) {
@@ -274,7 +303,11 @@ TEST_F(KvfsTool, RefusesBadRequestsWithAMessage) {
     EXPECT_NE(Run("extract " + archive + " A " + Path("x"), &message), 0);
     EXPECT_NE(message.find("no entry named 'A'"), std::string::npos);
     EXPECT_NE(Run("list " + pic, &message), 0);
-    EXPECT_NE(message.find("not an archive"), std::string::npos);
+    EXPECT_EQ(message, "kvfs: " + pic + " is damaged: bad header\n");
+    // Regression: an index whose count reads as negative listed as an empty archive.
+    const std::string negative = Write("negative.kvfs", HandMade().U32(8).U32(0x80000000u).Scrambled()).Std();
+    EXPECT_EQ(Run("list " + negative, &message), 1);
+    EXPECT_EQ(message, "kvfs: " + negative + " is damaged: bad index\n");
     EXPECT_EQ(Run("--help", &message), 0);
     EXPECT_NE(message.find("kvfs pack"), std::string::npos);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "Fifo.h"
 #include "TempFolder.h"
 #include "core/Stream.h"
 
@@ -165,6 +166,29 @@ TEST_F(FileStream, AMissingFileAnswersAsClosed) {
     EXPECT_TRUE(in.Seek(0, SeekOrigin::Begin));
     EXPECT_TRUE(in.IsEof());
     EXPECT_EQ(in.Read(&c, 1), 0);
+}
+
+// Regression: a FIFO was opened like a file, which blocks until a writer comes, and a device
+// or a directory opened as an (endless or empty) file.
+TEST_F(FileStream, OpensOnlyRegularFilesAndNeverAFifo) {
+    test::Fifo fifo(Path("robot.r"));
+    ASSERT_TRUE(fifo.Made());
+    std::filesystem::create_directory(Path("folder.r"));
+    std::filesystem::create_symlink(Write("real.r", std::string("main(){}")), Path("link.r"));
+    const std::pair<std::string, FileProblem> cases[] = {
+        {fifo.Path(), FileProblem::NotRegular},    {Path("folder.r"), FileProblem::NotRegular},
+        {"/dev/null", FileProblem::NotRegular},    {Path("missing.r"), FileProblem::Missing},
+        {Path("real.r/x"), FileProblem::Missing},  {Path("link.r"), FileProblem::None},
+    };
+    for (const auto& [path, problem] : cases) {
+        FileProblem why = FileProblem::None;
+        std::FILE* file = OpenRegularFile(path.c_str(), &why);
+        EXPECT_EQ(file != nullptr, problem == FileProblem::None) << path;
+        EXPECT_EQ(why, problem) << path;
+        if (file) std::fclose(file);
+        EXPECT_EQ(KvFileIStream(path.c_str()).IsOpen(), problem == FileProblem::None) << path;
+    }
+    EXPECT_FALSE(fifo.WasOpened());
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "Fifo.h"
+#include "TempFolder.h"
 #include "lang/RobotCompiler.h"
 
 namespace kv {
@@ -104,10 +107,40 @@ TEST(Compiler, RefusesNestingDeepEnoughToExhaustTheCompiler) {
     EXPECT_TRUE(CompileText(fine).Ok());
 }
 
-TEST(Compiler, ReportsAFileThatCannotBeOpened) {
-    CompileResult r = RobotCompiler::CompileFile("/nonexistent/kolvex/robot.r");
-    EXPECT_FALSE(r.Ok());
-    EXPECT_EQ(r.message.Std(), "Can't open file '/nonexistent/kolvex/robot.r'");
+using RobotFile = test::TempFolder;
+
+// Regression: a directory compiled as an empty program ("Function 'main' declared but not
+// defined"), a FIFO blocked the compiler for ever and a device fed it without end.
+TEST_F(RobotFile, ThatIsMissingOrNotARegularFileCannotBeOpened) {
+    test::Fifo fifo(Path("fifo.r"));
+    ASSERT_TRUE(fifo.Made());
+    std::filesystem::create_directory(Path("folder.r"));
+    for (const std::string& path : {std::string("/nonexistent/kolvex/robot.r"), fifo.Path(), Path("folder.r"),
+                                   std::string("/dev/null")}) {
+        CompileResult r = RobotCompiler::CompileFile(path.c_str());
+        EXPECT_FALSE(r.Ok());
+        EXPECT_EQ(r.errorCode, -1);
+        EXPECT_EQ(r.message.Std(), "Can't open file '" + path + "'");
+    }
+    EXPECT_FALSE(fifo.WasOpened());
+}
+
+// Regression: a 10 MB one-line robot froze the game for seconds and took 85 times its size.
+TEST_F(RobotFile, AboveTheSizeLimitIsRefusedUnread) {
+    std::string atLimit = "main(){}";
+    atLimit.resize(kMaxRobotFileBytes, ' ');
+    EXPECT_TRUE(RobotCompiler::CompileFile(Write("at-limit.r", atLimit).c_str()).Ok());
+
+    const std::string over = Write("over.r", atLimit + " ");
+    CompileResult r = RobotCompiler::CompileFile(over.c_str());
+    EXPECT_EQ(r.errorCode, -1);
+    EXPECT_EQ(r.message.Std(), "Robot file '" + over + "' is too large (1048577 bytes; at most 1048576)");
+
+    // Past 4 GiB the size must not wrap round to a small one (the file is sparse).
+    const std::string huge = Write("huge.r", std::string("main(){}"));
+    std::filesystem::resize_file(huge, (uint64_t{1} << 32) + 8);
+    EXPECT_EQ(RobotCompiler::CompileFile(huge.c_str()).message.Std(),
+              "Robot file '" + huge + "' is too large (4294967304 bytes; at most 1048576)");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ std::string Clean(const std::string& source) {
     return std::string(out.begin(), out.end());
 }
 
-std::vector<Token> Lex(const std::string& source) {
+TokenList Lex(const std::string& source) {
     KvMemIStream in(source.data(), static_cast<uint32_t>(source.size()));
     return TokenizeSource(in);
 }
@@ -46,7 +46,7 @@ TEST(Preprocessor, TurnsCommentsIntoOneBlankKeepsDivisionsAndEveryLineFeed) {
 }
 
 TEST(Lexer, SplitsNumbersWordsSeparatorsAndOperators) {
-    std::vector<Token> tokens = Lex("int x; main() { x = 12abc; }");
+    TokenList tokens = Lex("int x; main() { x = 12abc; }");
     ASSERT_EQ(tokens.size(), 13u);
     EXPECT_EQ(tokens[0].kind, TypeWord);
     EXPECT_EQ(tokens[0].code, kTypeName);
@@ -66,13 +66,13 @@ TEST(Lexer, TakesTheLongestOperatorThroughItsPrefixes) {
     EXPECT_EQ(Texts("!=="), "!= =");
     EXPECT_EQ(Texts("a<<=b>>=c"), "a <<= b >>= c");
     EXPECT_EQ(Texts("a&&&b||||c"), "a && & b || || c");
-    std::vector<Token> t = Lex("<<=");
+    TokenList t = Lex("<<=");
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].code, kShlAssign);
 }
 
 TEST(Lexer, WrapsLongNumbersAndDropsUnknownCharacters) {
-    std::vector<Token> t = Lex("4294967297 2147483648");
+    TokenList t = Lex("4294967297 2147483648");
     ASSERT_EQ(t.size(), 2u);
     EXPECT_EQ(t[0].code, 1);
     EXPECT_EQ(t[1].code, -2147483647 - 1);
@@ -80,7 +80,7 @@ TEST(Lexer, WrapsLongNumbersAndDropsUnknownCharacters) {
 }
 
 TEST(Lexer, TellsKeywordsByExactCase) {
-    std::vector<Token> t = Lex("if If register auto long while else return");
+    TokenList t = Lex("if If register auto long while else return");
     EXPECT_EQ(t[0].kind, Keyword);
     EXPECT_EQ(t[0].code, kIf);
     EXPECT_EQ(t[1].kind, Identifier);
@@ -94,7 +94,7 @@ TEST(Lexer, TellsKeywordsByExactCase) {
 }
 
 TEST(Lexer, CountsLinesThroughCommentsAndLineBreaks) {
-    std::vector<Token> t = Lex("a\n/* one\ntwo\n*/ b\r\n\tc");
+    TokenList t = Lex("a\n/* one\ntwo\n*/ b\r\n\tc");
     ASSERT_EQ(t.size(), 3u);
     EXPECT_EQ(t[0].line, 1);
     EXPECT_EQ(t[1].line, 4);

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "Arena.h"
+#include "Fifo.h"
+#include "TempFolder.h"
 #include "core/Random.h"
+#include "lang/RobotCompiler.h"
 #include "sim/SimulationThread.h"
 
 namespace kv {
@@ -36,6 +40,33 @@ TEST(GameHolder, ReportsOnlyTheFirstSetUpProblemAndBuildsNothing) {
         EXPECT_TRUE(arena.scheduler.PendingAdd().empty());
     }
     std::remove(bad.c_str());
+}
+
+using RobotFiles = test::TempFolder;
+
+// Regression: a FIFO chosen as a robot froze the game in set-up (also on Restart after the file
+// was replaced by one), a directory gave a compile error, and a huge file froze it for seconds.
+TEST_F(RobotFiles, ThatAreNotRegularOrTooLargeAreRefusedWithTheirMessage) {
+    test::Fifo fifo(Path("fifo.r"));
+    ASSERT_TRUE(fifo.Made());
+    std::filesystem::create_directory(Path("folder.r"));
+    const std::string large = Write("large.r", std::string(kMaxRobotFileBytes + 1, ' '));
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo.Path(), "Can't open file '" + fifo.Path() + "'"},
+        {Path("folder.r"), "Can't open file '" + Path("folder.r") + "'"},
+        {"/dev/null", "Can't open file '/dev/null'"},
+        {large, "Robot file '" + large + "' is too large (1048577 bytes; at most 1048576)"},
+    };
+    for (const auto& [path, message] : cases) {
+        Arena arena;
+        arena.holder.choices[0] = {true, 0, KV_TEST_ROBOTS "/sitter.r"};
+        arena.holder.choices[1] = {true, 1, path.c_str()};
+        EXPECT_FALSE(arena.holder.SetupBattle());
+        EXPECT_EQ(arena.presenter.errors, std::vector<std::string>{message});
+        EXPECT_EQ(arena.holder.SetupError().Std(), message);
+        EXPECT_TRUE(arena.holder.robots.empty());
+    }
+    EXPECT_FALSE(fifo.WasOpened());
 }
 
 TEST(GameHolder, PlacesRobotsInsideTheArenaAtLeast200Apart) {

@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "Fifo.h"
+#include "ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,5 +62,32 @@ INSTANTIATE_TEST_SUITE_P(Kolvexc, Golden, ::testing::ValuesIn(GoldenFiles()),
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
                          });
+
+// Regression: a FIFO or /dev/zero given as a robot hung kolvexc (or grew its memory without end),
+// a directory compiled as an empty program, and a huge file took seconds and hundreds of MB.
+TEST(Kolvexc, RefusesFilesThatAreNotRegularOrAreTooLarge) {
+    kv::test::Fifo fifo(kv::test::Temp("fifo.r"));
+    ASSERT_TRUE(fifo.Made());
+    const std::string folder = kv::test::Temp("folder.r"), large = kv::test::Temp("large.r");
+    fs::create_directory(folder);
+    std::ofstream(large) << std::string(1048577, ' ');
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo.Path(), "Can't open file '" + fifo.Path() + "'"},
+        {"/dev/zero", "Can't open file '/dev/zero'"},
+        {folder, "Can't open file '" + folder + "'"},
+        {large, "Robot file '" + large + "' is too large (1048577 bytes; at most 1048576)"},
+    };
+    for (const auto& [path, message] : cases) {
+        const kv::test::Outcome check = kv::test::RunToolWithin(60, KV_KOLVEXC, "'" + path + "'");
+        EXPECT_EQ(check.status, 1);
+        EXPECT_EQ(check.err, path + ": error: " + message + "\n");
+        const kv::test::Outcome list = kv::test::RunToolWithin(60, KV_KOLVEXC, "--list '" + path + "'");
+        EXPECT_EQ(list.status, 1);
+        EXPECT_EQ(list.out, message + "\n");
+    }
+    EXPECT_FALSE(fifo.WasOpened());
+    fs::remove(folder);
+    fs::remove(large);
+}
 
 }  // namespace

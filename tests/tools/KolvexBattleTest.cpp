@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "Fifo.h"
 #include "ToolRun.h"
 
 namespace {
@@ -127,6 +129,42 @@ TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
         EXPECT_EQ(r.out, "");
     }
     std::remove(bad.c_str());
+}
+
+// Regression: a FIFO or /dev/zero as a robot or as the archive hung the tool or grew its memory
+// without end, a directory read as an empty program, and an archive that could not be read was
+// "missing" under the default name whatever the path given.
+TEST(KolvexBattle, RefusesRobotsAndArchivesThatAreNotRegularFilesOrAreDamaged) {
+    Fifo fifo(Temp("fifo"));
+    ASSERT_TRUE(fifo.Made());
+    const std::string folder = Temp("folder.r"), large = Temp("large.r"), cut = Temp("cut.kvfs");
+    std::filesystem::create_directory(folder);
+    std::ofstream(large) << "main(){}" << std::string(1048576, ' ');
+    const std::string archive = Slurp(KV_ARCHIVE);
+    std::ofstream(cut, std::ios::binary) << archive.substr(0, archive.size() - 10);
+    const struct {
+        std::string archive, robot;
+        int status;
+        std::string message;
+    } cases[] = {
+        {KV_ARCHIVE, fifo.Path(), 2, "Can't open file '" + fifo.Path() + "'"},
+        {KV_ARCHIVE, "/dev/zero", 2, "Can't open file '/dev/zero'"},
+        {KV_ARCHIVE, folder, 2, "Can't open file '" + folder + "'"},
+        {KV_ARCHIVE, large, 2, "Robot file '" + large + "' is too large (1048584 bytes; at most 1048576)"},
+        {fifo.Path(), kRobots + "/sitter.r", 3, "kolvex-battle: " + fifo.Path() + " is damaged: not a regular file"},
+        {"/dev/zero", kRobots + "/sitter.r", 3, "kolvex-battle: /dev/zero is damaged: not a regular file"},
+        {cut, kRobots + "/sitter.r", 3, "kolvex-battle: " + cut + " is damaged: bad index"},
+        {Temp("none.kvfs"), kRobots + "/sitter.r", 3, "kolvex-battle: " + Temp("none.kvfs") + " not found"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = RunToolWithin(60, KV_KOLVEX_BATTLE, "--archive '" + c.archive + "' '" + c.robot + "'");
+        EXPECT_EQ(r.status, c.status) << c.message;
+        EXPECT_EQ(r.err, c.message + "\n");
+    }
+    EXPECT_FALSE(fifo.WasOpened());
+    std::filesystem::remove(folder);
+    std::remove(large.c_str());
+    std::remove(cut.c_str());
 }
 
 TEST(KolvexBattle, RefusesBadOptionsWithStatus1) {

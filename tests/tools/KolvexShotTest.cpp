@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "Fifo.h"
 #include "ToolRun.h"
 
 namespace {
@@ -102,6 +103,16 @@ TEST(KolvexShot, ReportsUnreadableRobotsAndArchivesAsKolvexBattleDoes) {
     EXPECT_EQ(battleArchive.status, 3);
     EXPECT_EQ(shotArchive.err.substr(std::string("kolvex-shot").size()),
               battleArchive.err.substr(std::string("kolvex-battle").size()));
+    EXPECT_EQ(battleArchive.err, "kolvex-battle: /no/such/Kolvex.kvfs not found\n");
+
+    // Regression: a FIFO robot hung kolvex-shot as it hung kolvex-battle.
+    Fifo fifo(Temp("fifo.r"));
+    ASSERT_TRUE(fifo.Made());
+    const Outcome shotFifo =
+        RunToolWithin(60, KV_KOLVEX_SHOT, "--archive '" KV_ARCHIVE "'" + out + " '" + fifo.Path() + "'");
+    EXPECT_EQ(shotFifo.status, 2);
+    EXPECT_EQ(shotFifo.err, "Can't open file '" + fifo.Path() + "'\n");
+    EXPECT_FALSE(fifo.WasOpened());
 }
 
 // libglvnd reads the EGL drivers it may load from this documented variable: naming none

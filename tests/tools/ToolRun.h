@@ -40,6 +40,12 @@ inline Outcome RunTool(const std::string& program, const std::string& arguments,
     return run;
 }
 
+// RunTool for inputs that could make a faulty tool wait or read for ever: it is stopped after
+// seconds, with the status 124.
+inline Outcome RunToolWithin(int seconds, const std::string& program, const std::string& arguments) {
+    return RunTool(program, arguments, "timeout -k 5 " + std::to_string(seconds));
+}
+
 // The quoted paths of robot files in folder.
 inline std::string Robots(const std::string& folder, std::initializer_list<const char*> names) {
     std::string s;

@@ -171,10 +171,11 @@ int Shoot(const Options& o) {
     ResourceStore store;
     store.Mount(o.command.archive.c_str());
     if (!store.LoadAll()) {
-        std::fprintf(stderr, "kolvex-shot: cannot load '%s' from %s: %s\n", store.MissingEntry().CStr(),
-                     o.command.archive.c_str(), store.LoadError().CStr());
+        std::fprintf(stderr, "kolvex-shot: %s\n", store.Error().CStr());
         return kResourceError;
     }
+    for (const KvString& line : store.MediaProblems())
+        std::fprintf(stderr, "kolvex-shot: %s\n", line.CStr());
     KvTextureSet textures;
     textures.Create(store);
 

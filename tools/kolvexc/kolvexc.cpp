@@ -21,7 +21,9 @@ const char* const kUsage =
     "       kolvexc --run FILE [--max N]            run with a stand-in robot, tracing its calls\n"
     "       kolvexc --step FILE --dt X --steps M    run M machine steps of X seconds each\n"
     "       kolvexc --help | --version\n"
-    "The stand-in robot's scan returns 0, cannon 1, drive 0; damage, speed and position read 0.\n";
+    "The stand-in robot's scan returns 0, cannon 1, drive 0; damage, speed and position read 0.\n"
+    "Robot files above 1048576 bytes (1 MiB) are refused.\n";
+static_assert(kMaxRobotFileBytes == 1048576, "the usage text states the limit");
 
 // The game steps at most 0.3 s at a time; an hour is already far beyond any real step.
 constexpr int kMaxDtSeconds = 3600;

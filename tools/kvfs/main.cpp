@@ -85,9 +85,9 @@ int Pack(int argc, char** argv) {
     return 0;
 }
 
-bool OpenArchive(const char* path, kv::KvFS& fs) {
+bool OpenArchive(const kv::KvFS& fs) {
     if (fs.IsOpen()) return true;
-    std::fprintf(stderr, "kvfs: '%s' is missing, not an archive, or damaged\n", path);
+    std::fprintf(stderr, "kvfs: %s\n", fs.Problem().CStr());
     return false;
 }
 
@@ -97,7 +97,7 @@ int List(int argc, char** argv) {
         return 2;
     }
     kv::KvFS fs(argv[2]);
-    if (!OpenArchive(argv[2], fs)) return 1;
+    if (!OpenArchive(fs)) return 1;
     for (const kv::KvFSEntry& e : fs.Entries()) std::printf("%s %u %u\n", e.name.CStr(), e.offset, e.size);
     return 0;
 }
@@ -108,7 +108,7 @@ int Extract(int argc, char** argv) {
         return 2;
     }
     kv::KvFS fs(argv[2]);
-    if (!OpenArchive(argv[2], fs)) return 1;
+    if (!OpenArchive(fs)) return 1;
     kv::KvFSIStream in(&fs, argv[3]);
     if (!in.IsOpen()) {
         std::fprintf(stderr, "kvfs: no entry named '%s' in '%s'\n", argv[3], argv[2]);
