@@ -115,7 +115,7 @@ TEST(KolvexBattle, RealTimeBattlesReportTheirDtAsMeasured) {
     EXPECT_NE(table.out.find("  dt measured  "), std::string::npos) << table.out;
 }
 
-TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
+TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus1) {
     const std::string bad = ::testing::TempDir() + "kolvex_battle_bad.r";
     std::ofstream(bad) << "main()\n{\n  cannon(1;\n}\n";
     const std::pair<std::string, std::string> cases[] = {
@@ -124,7 +124,7 @@ TEST(KolvexBattle, ShowsSetUpProblemsOnStandardErrorWithStatus2) {
     };
     for (const auto& [args, message] : cases) {
         const Outcome r = Battle(args);
-        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.err, message);
         EXPECT_EQ(r.out, "");
     }
@@ -147,10 +147,10 @@ TEST(KolvexBattle, RefusesRobotsAndArchivesThatAreNotRegularFilesOrAreDamaged) {
         int status;
         std::string message;
     } cases[] = {
-        {KV_ARCHIVE, fifo.Path(), 2, "Can't open file '" + fifo.Path() + "'"},
-        {KV_ARCHIVE, "/dev/zero", 2, "Can't open file '/dev/zero'"},
-        {KV_ARCHIVE, folder, 2, "Can't open file '" + folder + "'"},
-        {KV_ARCHIVE, large, 2, "Robot file '" + large + "' is too large (1048584 bytes; at most 1048576)"},
+        {KV_ARCHIVE, fifo.Path(), 1, "Can't open file '" + fifo.Path() + "'"},
+        {KV_ARCHIVE, "/dev/zero", 1, "Can't open file '/dev/zero'"},
+        {KV_ARCHIVE, folder, 1, "Can't open file '" + folder + "'"},
+        {KV_ARCHIVE, large, 1, "Robot file '" + large + "' is too large (1048584 bytes; at most 1048576)"},
         {fifo.Path(), kRobots + "/sitter.r", 3, "kolvex-battle: " + fifo.Path() + " is damaged: not a regular file"},
         {"/dev/zero", kRobots + "/sitter.r", 3, "kolvex-battle: /dev/zero is damaged: not a regular file"},
         {cut, kRobots + "/sitter.r", 3, "kolvex-battle: " + cut + " is damaged: bad index"},
@@ -167,14 +167,15 @@ TEST(KolvexBattle, RefusesRobotsAndArchivesThatAreNotRegularFilesOrAreDamaged) {
     std::remove(cut.c_str());
 }
 
-TEST(KolvexBattle, RefusesBadOptionsWithStatus1) {
+// Bad options give status 2, as in every program of the game.
+TEST(KolvexBattle, RefusesBadOptionsWithStatus2) {
     const std::string sitter = Robots({"sitter.r"});
     const std::string five = Robots({"sitter.r", "sitter.r", "sitter.r", "sitter.r", "sitter.r"});
     for (const std::string& args :
          {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter, "--frobnicate" + sitter, five,
           // Regression: a tiny dt overflowed the tick count and ran a battle of no ticks.
           "--dt 1e-300" + sitter, "--dt 1e-9 --time 10000" + sitter})
-        EXPECT_EQ(Battle(args).status, 1) << args;
+        EXPECT_EQ(Battle(args).status, 2) << args;
 }
 
 TEST(KolvexBattle, CountsWinsOverManySeedsAlikeOnOneThreadOrSeveral) {

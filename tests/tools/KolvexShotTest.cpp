@@ -71,8 +71,8 @@ TEST(KolvexShot, RejectsBadOptionsWithKolvexBattlesMessagesAndStatuses) {
     const std::string out = " -o '" + Temp("x.png") + "'";
     for (const char* bad : {"--seed -1", "--dt 0", "--dt 0.5", "--dt abc", "--bogus"}) {
         const Outcome shot = Shot(std::string(bad) + out + kFour), battle = Battle(std::string(bad) + kFour);
-        EXPECT_EQ(shot.status, 1) << bad;
-        EXPECT_EQ(battle.status, 1) << bad;
+        EXPECT_EQ(shot.status, 2) << bad;
+        EXPECT_EQ(battle.status, 2) << bad;
         const std::string first = shot.err.substr(0, shot.err.find('\n'));
         std::string expected = battle.err.substr(0, battle.err.find('\n'));
         expected.replace(0, std::string("kolvex-battle").size(), "kolvex-shot");
@@ -80,10 +80,10 @@ TEST(KolvexShot, RejectsBadOptionsWithKolvexBattlesMessagesAndStatuses) {
     }
     for (const char* bad : {"--views some", "--shadow soft", "--size 100", "--size 10x10", "--frames 0", "--at -1"}) {
         const Outcome shot = Shot(std::string(bad) + out + kFour);
-        EXPECT_EQ(shot.status, 1) << bad;
+        EXPECT_EQ(shot.status, 2) << bad;
         EXPECT_EQ(shot.err.rfind("kolvex-shot: ", 0), 0u) << shot.err;
     }
-    EXPECT_EQ(Shot(kFour).status, 1) << "a picture needs -o";
+    EXPECT_EQ(Shot(kFour).status, 2) << "a picture needs -o";
     EXPECT_EQ(Shot("--help").status, 0);
     EXPECT_EQ(Shot("--shadow stencil --shadow map --views all" + out + kFour).status, 0);
 }
@@ -92,7 +92,7 @@ TEST(KolvexShot, ReportsUnreadableRobotsAndArchivesAsKolvexBattleDoes) {
     const std::string out = " -o '" + Temp("x.png") + "'";
     const std::string missing = " '" + kRobots + "/no-such-robot.r'";
     const Outcome shot = Shot("--seed 1" + out + missing), battle = Battle("--seed 1" + missing);
-    EXPECT_EQ(shot.status, 2);
+    EXPECT_EQ(shot.status, 1);
     EXPECT_EQ(shot.err, battle.err);
     EXPECT_EQ(shot.err, "Can't open file '" + kRobots + "/no-such-robot.r'\n");
 
@@ -110,7 +110,7 @@ TEST(KolvexShot, ReportsUnreadableRobotsAndArchivesAsKolvexBattleDoes) {
     ASSERT_TRUE(fifo.Made());
     const Outcome shotFifo =
         RunToolWithin(60, KV_KOLVEX_SHOT, "--archive '" KV_ARCHIVE "'" + out + " '" + fifo.Path() + "'");
-    EXPECT_EQ(shotFifo.status, 2);
+    EXPECT_EQ(shotFifo.status, 1);
     EXPECT_EQ(shotFifo.err, "Can't open file '" + fifo.Path() + "'\n");
     EXPECT_FALSE(fifo.WasOpened());
 }

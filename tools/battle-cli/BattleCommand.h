@@ -11,9 +11,11 @@
 
 namespace kv {
 
-constexpr int kUsageError = 1;
-constexpr int kSetupError = 2;
-constexpr int kResourceError = 3;
+// Exit statuses, the same in every program of the game (see the README's table).
+constexpr int kSetupError = 1;  // a robot file cannot be opened or does not compile
+constexpr int kUsageError = 2;  // bad options
+constexpr int kResourceError = 3;  // the resource archive cannot be read
+constexpr int kOutputError = 1;  // a file asked for cannot be written
 
 struct BattleCommand {
     const char* program = "";               // the name in messages

@@ -46,8 +46,8 @@ void Usage(std::FILE* out) {
         "                 else beside the program's build folder)\n"
         "  --help         this text\n"
         "\n"
-        "Exit status: 0 done, 1 bad options, 2 a robot file cannot be opened or compiled\n"
-        "(the game's message on standard error), 3 the resource archive cannot be read.\n",
+        "Exit status: 0 done, 1 a robot file cannot be opened or compiled (the game's\n"
+        "message on standard error), 2 bad options, 3 the resource archive cannot be read.\n",
         out);
 }
 

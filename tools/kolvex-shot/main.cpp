@@ -55,9 +55,9 @@ void Usage(std::FILE* out) {
         "                  program's build folder)\n"
         "  --help          this text\n"
         "\n"
-        "Exit status: 0 done, 1 bad options, 2 a robot file cannot be opened or compiled\n"
-        "(the game's message on standard error), 3 the resource archive cannot be read,\n"
-        "4 no OpenGL context can be made.\n",
+        "Exit status: 0 done, 1 a robot file cannot be opened or compiled (the game's\n"
+        "message on standard error) or the picture cannot be written, 2 bad options, 3 the\n"
+        "resource archive cannot be read, 4 no OpenGL context can be made.\n",
         out);
 }
 
@@ -199,7 +199,7 @@ int Shoot(const Options& o) {
         }
         if (!o.output.empty() && !WritePng(ReadPicture(0, 0, o.width, o.height), o.output)) {
             std::fprintf(stderr, "kolvex-shot: cannot write %s\n", o.output.c_str());
-            status = kUsageError;
+            status = kOutputError;
         }
         if (o.command.json) std::fputs(BattleJson(options, stage.Outcome()).c_str(), stdout);
         if (o.frames > 0) std::fputs(FrameLine(ms).c_str(), stdout);
