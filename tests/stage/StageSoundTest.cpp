@@ -97,6 +97,7 @@ TEST_F(Hearing, SoundOnDuringABattleBringsBackTheEnginesAlreadyRunning) {
     stage->SetSettings(settings);
     Open();
     ASSERT_TRUE(stage->StartBattle(test::Robots(kRobots, {"rover.r", "rover.r"}, 4).files, 4));
+    stage->RunUntil(1.0);  // both rovers on their way, however slowly the frames come
     Play(0.8, 17);
     const double on = Now() - opened;
     settings.soundOn = true;
