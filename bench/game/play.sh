@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The game as a player runs it: a real window under Xvfb, the four sample robots, for SECONDS
 # seconds. Prints the frame rate, how much battle time passed against the clock, and the
-# battle thread's share of a core while the window is shown and, with xdotool, while hidden.
+# battle thread's share of a core while the window is shown and, with xdotool, while hidden
+# for the second half (HIDE=0 keeps it shown). KOLVEX_ARGS are passed to the game.
 #
 #   bench/game/play.sh KOLVEX ARCHIVE [SECONDS] [SHADOW off|stencil|map] [VIEWS one|all]
 set -euo pipefail
@@ -24,14 +25,14 @@ battle_cpu() {
 
 cat > "$work/run.sh" <<SCRIPT
 cd "$work"
-ALSOFT_DRIVERS=null "$kolvex" --archive "$archive" --frame-stats --quit-after $seconds \
+ALSOFT_DRIVERS=null "$kolvex" --archive "$archive" --frame-stats --quit-after $seconds ${KOLVEX_ARGS:-} \
     "$robots/sentinel.r" "$robots/hunter.r" "$robots/spiral.r" "$robots/pendulum.r" > stats.txt 2>/dev/null &
 pid=\$!
 $(declare -f battle_cpu)
 half=\$(( $seconds / 2 ))
 sleep 3; a=\$(battle_cpu \$pid); sleep \$(( half - 3 )); b=\$(battle_cpu \$pid)
 echo "shown \$a \$b \$(( half - 3 ))" > cpu.txt
-if command -v xdotool >/dev/null; then
+if [ "${HIDE:-1}" = 1 ] && command -v xdotool >/dev/null; then
     for w in \$(xdotool search --name '^Kolvex\$'); do xdotool windowunmap \$w; done
     sleep 1; c=\$(battle_cpu \$pid); sleep \$(( half - 3 )); d=\$(battle_cpu \$pid)
     echo "hidden \$c \$d \$(( half - 3 ))" >> cpu.txt
