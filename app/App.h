@@ -8,7 +8,6 @@
 // published values and events (see BattleStage.h). Battles are built and cleared on the main
 // thread with the scheduler paused, so the worker never steps a half-built battle.
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>

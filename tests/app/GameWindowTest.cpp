@@ -21,7 +21,7 @@
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
 #include "core/KvFS.h"
-#include "core/Matrix.h"
+#include "OffscreenGl.h"
 
 namespace kv {
 namespace {
@@ -301,11 +301,8 @@ TEST_F(GameTest, ProgramPlaysForAWhileAndSavesItsLastFrame) {
 
 // Where the main camera shows a scene point, in the picture's pixels from the top left.
 QPoint PixelOf(const Camera& c, const KvVec3& q, const QSize& size) {
-    const KvMatrix m = Product(c.projection, c.modelview);
-    const double w = m[3] * q.x + m[7] * q.y + m[11] * q.z + m[15];
-    const double x = ((m[0] * q.x + m[4] * q.y + m[8] * q.z + m[12]) / w + 1) / 2 * size.width();
-    const double y = ((m[1] * q.x + m[5] * q.y + m[9] * q.z + m[13]) / w + 1) / 2 * size.height();
-    return {static_cast<int>(x), size.height() - 1 - static_cast<int>(y)};
+    const auto [x, y] = test::PixelOf(c, q, size.width(), size.height());
+    return {x, size.height() - 1 - y};
 }
 
 // The summed brightness of a square round a pixel.

@@ -14,27 +14,25 @@
 #include <vector>
 
 #include "OffscreenGl.h"
+#include "Pixels.h"
 #include "StageBattle.h"
 #include "render/Picture.h"
 
 namespace kv {
 namespace {
 
-constexpr int32_t kWidth = 950, kHeight = 600, kViewSize = 150;
+constexpr int32_t kWidth = test::kWindowWidth, kHeight = test::kWindowHeight, kViewSize = test::kViewSize;
 const std::string kRobots = KV_TEST_ROBOTS;
 const std::string kSampleRobots = KV_SAMPLE_ROBOTS;
 
 using Gpu = test::GameGpu;
 Gpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
 
-struct Rgb {
-    int r, g, b;
-};
-
-Rgb At(const Picture& p, int32_t x, int32_t y) {
-    const uint8_t* px = p.At(x, y);
-    return {px[0], px[1], px[2]};
-}
+using test::At;
+using test::Brightness;
+using test::PictureBand;
+using test::Rgb;
+using test::ViewCorner;
 
 // The bars' tints over the 3D picture.
 bool Reddish(Rgb c) { return c.r - std::max(c.g, c.b) > 60; }
@@ -46,9 +44,6 @@ bool RobotGreen(Rgb c) { return c.g > 70 && c.g - std::max(c.r, c.b) > 25; }
 bool RobotBlue(Rgb c) { return c.b - std::max(c.r, c.g) > 40; }
 bool RobotMagenta(Rgb c) { return std::min(c.r, c.b) - c.g > 40; }
 constexpr std::array<Tint, 4> kColourTints{RobotRed, RobotGreen, RobotBlue, RobotMagenta};
-
-// The lower left corner of robot view i (1, 2, ...) in a picture of the whole window.
-std::array<int32_t, 2> ViewCorner(int i) { return {kWidth - kViewSize, kHeight - i * kViewSize}; }
 
 class BattleFrame : public ::testing::Test {
 protected:
@@ -165,8 +160,6 @@ TEST_F(BattleFrame, LeavesAScorchMarkWhereAShellExploded) {
     }
     EXPECT_GE(sooty, 3);
 }
-
-int Brightness(Rgb c) { return c.r + c.g + c.b; }
 
 bool InMainView(std::array<int32_t, 2> p) {
     return p[0] >= 0 && p[0] < kWidth - kViewSize && p[1] >= 0 && p[1] < kHeight;
@@ -298,18 +291,6 @@ TEST_F(BattleFrame, ARobotWhoseShadowMapCannotBeMadeGoesOnWithoutAShadow) {
     battle.RunUntil(2.0);
     EXPECT_GE(battle.Holder().BattleTime(), 2.0) << "the battle goes on";
     stage.reset();  // before the context it draws into
-}
-
-// The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
-std::vector<uint8_t> PictureBand(const Picture& p, int view) {
-    const auto [x0, y0] = ViewCorner(view);
-    std::vector<uint8_t> band;
-    for (int32_t y = y0 + 5; y < y0 + 12; ++y)
-        for (int32_t x = x0 + 5; x < x0 + kViewSize; ++x) {
-            const uint8_t* px = p.At(x, y);
-            band.insert(band.end(), px, px + 3);
-        }
-    return band;
 }
 
 TEST_F(BattleFrame, AFrozenRobotViewKeepsShowingItsFirstPicture) {

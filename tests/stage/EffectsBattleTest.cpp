@@ -11,6 +11,7 @@
 #include <string>
 
 #include "OffscreenGl.h"
+#include "Pixels.h"
 #include "StageBattle.h"
 #include "fx/Debris.h"
 #include "fx/Particles.h"
@@ -20,7 +21,7 @@
 namespace kv {
 namespace {
 
-constexpr int32_t kWidth = 950, kHeight = 600, kViewSize = 150;
+constexpr int32_t kWidth = test::kWindowWidth, kHeight = test::kWindowHeight, kViewSize = test::kViewSize;
 const std::string kRobots = KV_TEST_ROBOTS;
 
 test::GameGpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
@@ -50,20 +51,8 @@ Kind* FindEffect(const KvBattleStage& stage) {
     return nullptr;
 }
 
-// Counts the pixels within radius of (cx, cy) for which test(pixel) holds.
-template <class Test>
-int CountAround(const Picture& p, std::array<int32_t, 2> centre, int radius, Test test) {
-    int n = 0;
-    for (int32_t y = centre[1] - radius; y <= centre[1] + radius; ++y) {
-        for (int32_t x = centre[0] - radius; x <= centre[0] + radius; ++x) {
-            if (x >= 0 && y >= 0 && x < kWidth && y < kHeight && test(p.At(x, y))) ++n;
-        }
-    }
-    return n;
-}
-
-// Fire's orange to yellow-white, far from the grass's greens and the robots' colours.
-bool Fiery(const uint8_t* c) { return c[0] > 170 && c[0] >= c[1] && c[0] > c[2] + 80; }
+using test::CountAround;
+using test::Fiery;
 
 TEST_F(EffectsBattle, AShellBurstShowsFireWhereTheGroundShowedBefore) {
     std::unique_ptr<KvBattleStage> stage = Start({"sitter.r", "selfharm.r"}, 9);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "OffscreenGl.h"
+#include "Pixels.h"
 #include "StageBattle.h"
 #include "fx/Particles.h"
 #include "sim/BattleReport.h"
@@ -49,23 +50,22 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 namespace kv {
 namespace {
 
-constexpr int32_t kWidth = 950, kHeight = 600, kViewSize = 150;
+constexpr int32_t kWidth = test::kWindowWidth, kHeight = test::kWindowHeight, kViewSize = test::kViewSize;
 const std::string kRobots = KV_TEST_ROBOTS;
 const std::string kSampleRobots = KV_SAMPLE_ROBOTS;
 constexpr int64_t kTicksPerFrame = 17;  // about 1/60 s of battle
 
 test::GameGpu& TheGpu() { return test::TheGameGpu(KV_GAME_ARCHIVE, kWidth, kHeight); }
 
-struct Rgb {
-    int r, g, b;
-};
-Rgb At(const Picture& p, int32_t x, int32_t y) {
-    const uint8_t* c = p.At(x, y);
-    return {c[0], c[1], c[2]};
-}
-int Brightness(Rgb c) { return c.r + c.g + c.b; }
+using test::At;
+using test::Brightness;
+using test::CountAround;
+using test::Fiery;
+using test::PictureBand;
+using test::Rgb;
+using test::ViewCorner;
+
 bool Grass(Rgb c) { return c.g > c.r && c.g > c.b; }
-bool Fiery(Rgb c) { return c.r > 170 && c.r >= c.g && c.r > c.b + 80; }
 
 // The share of an area's pixels (every third) that pass test.
 template <class Test>
@@ -77,30 +77,6 @@ double Share(const Picture& p, int32_t x0, int32_t y0, int32_t x1, int32_t y1, T
             hit += test(At(p, x, y)) ? 1 : 0;
         }
     return all ? static_cast<double>(hit) / all : 0;
-}
-
-// How many pixels within radius of centre pass test.
-template <class Test>
-int CountAround(const Picture& p, std::array<int32_t, 2> centre, int radius, Test test) {
-    int n = 0;
-    for (int32_t y = centre[1] - radius; y <= centre[1] + radius; ++y)
-        for (int32_t x = centre[0] - radius; x <= centre[0] + radius; ++x)
-            if (x >= 0 && y >= 0 && x < p.width && y < p.height && test(At(p, x, y))) ++n;
-    return n;
-}
-
-// The lower left corner of robot view i (1, 2, ...) in a width x height frame.
-std::array<int32_t, 2> ViewCorner(int i, int32_t width = kWidth, int32_t height = kHeight) {
-    return {width - kViewSize, height - i * kViewSize};
-}
-
-// The bottom band of robot view i, below the labels and bars: only the 3D picture shows there.
-std::vector<uint8_t> PictureBand(const Picture& p, int view) {
-    const auto [x0, y0] = ViewCorner(view);
-    std::vector<uint8_t> band;
-    for (int32_t y = y0 + 5; y < y0 + 12; ++y)
-        for (int32_t x = x0 + 5; x < x0 + kViewSize; ++x) band.insert(band.end(), p.At(x, y), p.At(x, y) + 3);
-    return band;
 }
 
 class DefaultGame : public ::testing::Test {
