@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "core/KvString.h"
 #include "core/Stream.h"
@@ -30,6 +31,10 @@ public:
     // errorCode -1 and the message "Can't open file '<path>'"; one above kMaxRobotFileBytes
     // gives -1 and "Robot file '<path>' is too large (<N> bytes; at most 1048576)".
     static CompileResult CompileFile(const KvFile& path);
+    // Reads a robot file whole, refusing it as CompileFile does; false with that message.
+    static bool ReadFile(const KvFile& path, std::string& text, KvString& message);
+    // Compiles source text held in memory (a battle file's, or one read already).
+    static CompileResult CompileText(const std::string& text);
 };
 
 }  // namespace kv

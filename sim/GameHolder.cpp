@@ -55,7 +55,8 @@ bool KvGameHolder::SetupBattle() {
         for (int slot = 0; slot < kMaxRobots; ++slot) {
             const RobotChoice& choice = choices[slot];
             if (!choice.enabled) continue;
-            CompileResult compiled = RobotCompiler::CompileFile(choice.path);
+            CompileResult compiled =
+                choice.source ? RobotCompiler::CompileText(*choice.source) : RobotCompiler::CompileFile(choice.path);
             // A file that cannot be read has a message of its own; a compile error names the file.
             if (compiled.errorCode < 0) Fail(compiled.message);
             if (!compiled.Ok()) {

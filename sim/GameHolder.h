@@ -12,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/KvString.h"
@@ -30,6 +32,9 @@ struct RobotChoice {
     bool enabled = false;
     int32_t colour = 0;  // 0..3, the slot's colour
     KvFile path;
+    // The program's text when it is known already (a battle file's, or a battle seen again
+    // after its files changed); the path then only names the robot. Read from path if not.
+    std::optional<std::string> source;
 };
 
 class KvGameHolder : public KvProcess {
