@@ -66,8 +66,9 @@ void KvDebris::Step(double dt) {
 }
 
 void KvDebris::Explode() {
-    // Without an owner for them, the burst and the smokes are left out.
-    const bool owned = effects_->owner != nullptr;
+    // Without an owner for them, or while a seek skips particles, the burst and the smokes
+    // are left out.
+    const bool owned = effects_->owner != nullptr && effects_->particles;
     if (owned) {
         auto* blast = new KvGreatExplosion();
         blast->SetEffects(*effects_);
@@ -76,7 +77,7 @@ void KvDebris::Explode() {
         effects_->Start(*blast, *blast);
     }
 
-    RandomGenerator& random = effects_->random;
+    RandomGenerator& random = random_;
     const int thrown = (random.Next() & 3) + 1;
     parts_.shown.fill(0);
     for (int k = 0; k < thrown; ++k) {

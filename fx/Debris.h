@@ -15,6 +15,7 @@
 
 #include "assets/DebrisParts.h"
 #include "core/Process.h"
+#include "core/Random.h"
 #include "render/DrawObject.h"
 #include "render/Lighting.h"
 #include "render/VisibilityTree.h"
@@ -50,6 +51,9 @@ public:
     // The battle's effects: owner, ground, sounds, textures and random numbers
     // (UnownedEffects until set: then nothing is thrown with a burst or smoke, the ground is flat).
     void SetEffects(KvEffects& effects) { effects_ = &effects; }
+    // Which pieces fly and how come from the wreck's own generator, so that a wreck lies
+    // where it lay whatever other effects drew before it (a seek leaves them out).
+    void SeedPieces(uint32_t seed) { random_.Seed(seed); }
 
     // Waits, bursts, then flies the thrown pieces.
     void Step(double dt) override;
@@ -78,6 +82,7 @@ private:
     int state_ = kWaiting;
     double timer_ = kWaitTime;
     std::vector<FlyingPiece> flying_;
+    RandomGenerator random_;
 };
 
 }  // namespace kv

@@ -32,6 +32,9 @@ struct KvEffects {
     const KvDebrisParts* debrisTemplate = nullptr;
     const KvScenePresenter* sounds = nullptr;  // null: silent
     RandomGenerator random;
+    // Off while a seek shows the past without drawing it: bursts and smokes are left out
+    // (particles start fresh after a seek), so the seek costs no particles.
+    bool particles = true;
 
     // random(x) = x * r / 32767: a value in [0, x].
     double Random(double x) { return x * random.Next() / 32767; }

@@ -41,7 +41,7 @@ private:
 KvEffectsPresenter::KvEffectsPresenter(KvScene& scene, const KvHeightField& ground, const ResourceStore& store,
                                        const KvTextureSet* textures, KvProcessOwner& owner, const KvShowClock& clock,
                                        const KvScenePresenter* sounds)
-    : ground_(ground), clock_(clock) {
+    : ground_(ground), clock_(clock), sounds_(sounds) {
     effects_.scene = &scene;
     effects_.owner = &owner;
     effects_.ground = &ground;
@@ -67,6 +67,8 @@ void KvEffectsPresenter::RobotDied(const KvBattleEvent& event) {
     auto* wreck = new KvDebris(*effects_.debrisTemplate, event.robot->colourIndex, {x, ground_.HeightAt(x, z), z},
                                event.values.heading);
     wreck->SetEffects(effects_);
+    // One wreck per slot and battle: its pieces follow from the seed and the slot alone.
+    wreck->SeedPieces(seed_ ^ (0x9E3779B9u * static_cast<uint32_t>(event.robot->colourIndex + 1)));
     effects_.Start(*wreck, *wreck);
 }
 

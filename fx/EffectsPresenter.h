@@ -28,7 +28,15 @@ public:
     KvEffectsPresenter& operator=(const KvEffectsPresenter&) = delete;
 
     // A new battle's seed.
-    void SeedEffects(uint32_t seed) { effects_.random.Seed(seed); }
+    void SeedEffects(uint32_t seed) {
+        seed_ = seed;
+        effects_.random.Seed(seed);
+    }
+    // While a seek shows the past: no sounds, no bursts or smokes of wrecks.
+    void SetReplaying(bool replaying) {
+        effects_.sounds = replaying ? nullptr : sounds_;
+        effects_.particles = !replaying;
+    }
     // One event of the battle, at the tick the clock now shows.
     void Apply(const KvBattleEvent& event);
     // Forgets the shells' trails; the effects themselves are the owner's to clear.
@@ -49,6 +57,8 @@ private:
     const KvShowClock& clock_;
     KvEffects effects_;
     std::map<uint64_t, Trail> trails_;
+    const KvScenePresenter* sounds_;
+    uint32_t seed_ = 1;
 };
 
 }  // namespace kv

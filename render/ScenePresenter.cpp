@@ -74,6 +74,7 @@ void KvScenePresenter::RobotDied(const KvBattleEvent& event) {
     scene_.RemoveTrack(it->second.shadow->track, false);
     const double x = SceneX(event.values.position.x), z = SceneZ(event.values.position.y);
     it->second.view->FollowRobotAt({x, ground_.HeightAt(x, z), z});
+    it->second.view->destroyedAt = static_cast<double>(event.tick) * clock_.dt;
 }
 
 void KvScenePresenter::ShellFired(const KvBattleEvent& event) {

@@ -21,9 +21,10 @@ constexpr Rgba kBlack{0, 0, 0, 1};
 constexpr Rgba kWhite{1, 1, 1, 1};
 
 // Every label is drawn twice: black at its shadow position, then white at its own.
-void DrawLabel(const GLContext& context, double shadowX, double shadowY, double x, double y, const char* text) {
+void DrawLabel(const GLContext& context, double shadowX, double shadowY, double x, double y, const char* text,
+               const Rgba& colour = kWhite) {
     context.DrawText(shadowX, shadowY, kBlack[0], kBlack[1], kBlack[2], kBlack[3], text);
-    context.DrawText(x, y, kWhite[0], kWhite[1], kWhite[2], kWhite[3], text);
+    context.DrawText(x, y, colour[0], colour[1], colour[2], colour[3], text);
 }
 
 struct Dial {
@@ -39,7 +40,11 @@ constexpr Dial kDials[2] = {
      [](const RobotValues& v) { return static_cast<double>(v.scanDirection); }},
 };
 // The main view's lines, by their baselines in pixels from the top.
-constexpr double kFrameRateLine = 20, kBattleLine = 40;
+constexpr double kFrameRateLine = 20, kBattleLine = 40, kVerdictLine = 64;
+constexpr Rgba kVerdictColour{1, 0.85f, 0.2f, 1};
+// A dead robot's panel says when it was destroyed, between its name and its dials.
+constexpr double kDestroyedShadowX = -0.84, kDestroyedShadowY = 0.64, kDestroyedX = -0.85, kDestroyedY = 0.65;
+constexpr Rgba kDestroyedColour{1, 0.35f, 0.3f, 1};
 constexpr double kNameShadowX = -0.84, kNameShadowY = 0.79, kNameX = -0.85, kNameY = 0.80;
 // A longer name is cut to end this many pixels before the view's right edge.
 constexpr double kNameMargin = 3;
@@ -98,6 +103,14 @@ std::array<PanelBar, 3> PanelBars(const RobotValues& values) {
             bar(-0.68, -0.80, values.reloadTimer / KvGLRobot::kReloadTime, 0, 1, 0, "Cannon")};
 }
 
+std::string SpeedText(double speed) {
+    if (speed == 1) return "";
+    char text[32];
+    if (speed > 1) std::snprintf(text, sizeof text, "x%g", speed);
+    else std::snprintf(text, sizeof text, "x1/%g", 1 / speed);
+    return text;
+}
+
 std::array<double, 2> PixelToView(double px, double py, int32_t width, int32_t height) {
     return {2 * px / width - 1, 2 * (height - py) / height - 1};
 }
@@ -132,6 +145,12 @@ void StatusPanels::DrawRobotPanel(View& view, const GLContext& context, const Re
     std::array<char, kNameCodes> name;
     context.FitText(view.Robot()->name.CStr(), (1 - kNameShadowX) / 2 * view.width - kNameMargin, name);
     DrawLabel(context, kNameShadowX, kNameShadowY, kNameX, kNameY, name.data());
+    if (view.destroyedAt >= 0) {
+        char text[48];
+        std::snprintf(text, sizeof text, "destroyed %.2f s", view.destroyedAt);
+        context.FitText(text, (1 - kDestroyedShadowX) / 2 * view.width - kNameMargin, name);
+        DrawLabel(context, kDestroyedShadowX, kDestroyedShadowY, kDestroyedX, kDestroyedY, name.data(), kDestroyedColour);
+    }
     for (const Dial& dial : kDials) {
         DrawLabel(context, dial.shadowX, dial.shadowY, dial.labelX, dial.labelY, dial.label);
         DrawRing(geometry, dial.centreX, dial.centreY, 1, 1, 1);
@@ -176,19 +195,25 @@ void StatusPanels::DrawMainOverlay(View& view, const GLContext& context) {
         const KvMatrix& w = view.camera.inverse;
         listener_->MoveListener({w[12], w[13], w[14]}, {w[8], w[9], w[10]}, {w[4], w[5], w[6]});
     }
-    char text[64];
-    auto drawLine = [&](double py) {
+    char text[160];
+    auto drawLine = [&](double py, const Rgba& colour = kWhite) {
         const auto shadow = PixelToView(11, py + 1, view.width, view.height);
         const auto at = PixelToView(10, py, view.width, view.height);
-        DrawLabel(context, shadow[0], shadow[1], at[0], at[1], text);
+        DrawLabel(context, shadow[0], shadow[1], at[0], at[1], text, colour);
     };
     if (showFrameRate_) {
         std::snprintf(text, sizeof text, "%f", rate_.Fps());
         drawLine(kFrameRateLine);
     }
     if (battleShown_) {
-        std::snprintf(text, sizeof text, "%.2f s   seed %u", battleTime_, battleSeed_);
+        const std::string speed = SpeedText(battle_.speed);
+        std::snprintf(text, sizeof text, "%.2f s   seed %u%s%s%s", battle_.time, battle_.seed, speed.empty() ? "" : "   ",
+                      speed.c_str(), battle_.paused ? "   paused" : "");
         drawLine(kBattleLine);
+        if (battle_.verdict[0] != '\0') {
+            context.FitText(battle_.verdict, view.width - 20.0, text);
+            drawLine(kVerdictLine, kVerdictColour);
+        }
     }
     EndOverlay();
 }

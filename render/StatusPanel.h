@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/Matrix.h"
 #include "render/Lighting.h"
@@ -37,6 +38,9 @@ struct PanelBar {
 };
 // Speed (0..100), damage (0..100) and reload (1.5 s just after a shot down to 0): full at 1.6 wide.
 std::array<PanelBar, 3> PanelBars(const RobotValues& values);
+
+// How the main view names a speed: "x2", "x16", "x1/8"; "" for x1.
+std::string SpeedText(double speed);
 
 // The main view's text position for a pixel counted from the view's top-left corner.
 std::array<double, 2> PixelToView(double px, double py, int32_t width, int32_t height);
@@ -70,12 +74,19 @@ public:
     void SetListener(ListenerHandOff* listener) { listener_ = listener; }
     // Leaves the frame counter's digits out (for pictures compared byte for byte).
     void ShowFrameRate(bool show) { showFrameRate_ = show; }
-    // The battle the main view shows, for its line under the frame rate: its seed (which
-    // replays it) and its time in seconds. No line until a battle is given.
-    void SetBattle(uint32_t seed, double time) {
+    // The battle the main view shows, for its lines under the frame rate: its time in
+    // seconds, its seed (which replays it), its speed and pause, and, once it is decided,
+    // who won. No lines until a battle is given.
+    struct BattleLine {
+        uint32_t seed = 0;
+        double time = 0;
+        double speed = 1;  // battle seconds per clock second
+        bool paused = false;
+        const char* verdict = "";  // UTF-8; empty while undecided
+    };
+    void SetBattle(const BattleLine& line) {
         battleShown_ = true;
-        battleSeed_ = seed;
-        battleTime_ = time;
+        battle_ = line;
     }
     const FrameRate& Rate() const { return rate_; }
 
@@ -96,8 +107,7 @@ private:
     ListenerHandOff* listener_ = nullptr;
     bool showFrameRate_ = true;
     bool battleShown_ = false;
-    uint32_t battleSeed_ = 0;
-    double battleTime_ = 0;
+    BattleLine battle_;
     double panelAlpha_ = kPanelAlpha;
 };
 

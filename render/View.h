@@ -63,6 +63,8 @@ public:
     Camera camera;
     // The followed robot's values, taken once at the start of each frame.
     RobotValues shown;
+    // Battle seconds at which the followed robot was destroyed; negative while it lives.
+    double destroyedAt = -1;
 
 private:
     const GLContext* window_ = nullptr;

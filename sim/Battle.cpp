@@ -75,7 +75,7 @@ bool KvBattle::SetUp(uint32_t seed, bool runAhead) {
         for (KvVMachine* machine : holder_.machines) machine->RunAhead();
     }
     std::lock_guard held(scheduler_.Mutex());
-    seedPending_ = ready;
+    randomState_ = seed;
     return ready;
 }
 
@@ -87,11 +87,9 @@ bool KvBattle::Tick() {
         scheduler_.SetPaused(true);
         return false;
     }
-    if (seedPending_) {
-        SeedRandom(seed_);
-        seedPending_ = false;
-    }
+    SeedRandom(randomState_);
     scheduler_.Tick();
+    randomState_ = RandomState();
     const int64_t ticks = ticks_.load(std::memory_order_relaxed) + 1;
     if (!decided_.load(std::memory_order_relaxed) && IsDecided(holder_)) {
         decision_ = Collect(holder_, ticks);
@@ -117,6 +115,15 @@ void KvBattle::RunUntil(double time, bool stopWhenDecided, const std::function<v
         if (!Tick()) return;
         if (afterTick) afterTick();
     }
+}
+
+void KvBattle::TickTo(int64_t ticks) {
+    std::lock_guard held(scheduler_.Mutex());
+    const bool paused = scheduler_.Paused();
+    if (paused) scheduler_.SetPaused(false);
+    while (Ticks() < ticks && Tick()) {
+    }
+    if (paused) scheduler_.SetPaused(true);
 }
 
 BattleOutcome KvBattle::Outcome() const { return Decided() ? decision_ : Collect(holder_, Ticks()); }

@@ -6,8 +6,10 @@
 //
 // One seed drives everything a battle draws: the set-up's hills and start points come from
 // the set-up thread's generator seeded with it, and the robots' programs (and the marks'
-// turns) from the ticking thread's generator, seeded with it again just before the first
-// tick, on that thread, whichever it is.
+// turns) from the ticking thread's generator, seeded with it again for the first tick. The
+// battle carries that generator's state from tick to tick, so the ticks of one battle may run
+// on different threads (the worker, then the main thread stepping or seeking) and still draw
+// one sequence.
 //
 // A battle that records its events keeps what each tick showed (deaths, collisions, shells
 // fired and exploded, explosions) for the drawing side, which takes them from any thread.
@@ -77,6 +79,9 @@ public:
     // Ticks on the calling thread until the count reaches TicksFor(time), or the battle is
     // decided when stopWhenDecided. afterTick, when given, runs after every tick.
     void RunUntil(double time, bool stopWhenDecided, const std::function<void()>& afterTick = {});
+    // Ticks on the calling thread until Ticks() reaches ticks, paused or not (a worker waits
+    // meanwhile), or until the tick PauseAtTick asked for; the pause stands as it was.
+    void TickTo(int64_t ticks);
     // The battle pauses the scheduler itself once this many ticks have run; -1 never.
     void PauseAtTick(int64_t ticks) { pauseAt_.store(ticks, std::memory_order_relaxed); }
 
@@ -86,6 +91,8 @@ public:
     bool Decided() const { return decided_.load(std::memory_order_acquire); }
     // How the battle stood when it was decided, or stands now. While no tick runs.
     BattleOutcome Outcome() const;
+    // How the battle stood at the tick that decided it; from any thread once Decided().
+    const BattleOutcome& Decision() const { return decision_; }
 
     // Moves the recorded events of the ticks up to and including the tick count Ticks()
     // gave into into (after what it holds), in the order they happened; events of a tick
@@ -120,7 +127,7 @@ private:
     ProcessScheduler scheduler_;
     KvGameHolder holder_;
     uint32_t seed_ = 0;
-    bool seedPending_ = false;  // under the scheduler mutex
+    uint32_t randomState_ = 0;  // the ticking generator's, between ticks; under the scheduler mutex
     std::atomic<int64_t> ticks_{0};
     std::atomic<int64_t> pauseAt_{-1};
     std::atomic<bool> decided_{false};

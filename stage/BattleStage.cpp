@@ -1,6 +1,12 @@
 #include "stage/BattleStage.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include "assets/ResourceStore.h"
+#include "lang/RobotCompiler.h"
+#include "render/Track.h"
 #include "render/GLContext.h"
 #include "sim/RobotGeometry.h"
 #include "sound/SoundSystem.h"
@@ -8,6 +14,14 @@
 namespace kv {
 
 namespace {
+
+std::string VerdictOf(const BattleOutcome& decision) {
+    char text[64];
+    std::snprintf(text, sizeof text, " at %.2f s", decision.time);
+    for (const RobotOutcome& robot : decision.robots)
+        if (robot.slot == decision.winner) return robot.file.Std() + " wins" + text;
+    return "no robot left";
+}
 
 // Holds the scene lock for a scope.
 class SceneHeld {
@@ -21,10 +35,11 @@ private:
     KvLock& lock_;
 };
 
-// Holds a running worker off the battle for a scope, leaving a battle that paused itself so.
+// Holds a running worker off the battle for a scope, leaving a battle that was paused so.
 class WorkerHeld {
 public:
-    explicit WorkerHeld(ProcessScheduler& scheduler) : scheduler_(scheduler), wasPaused_(scheduler.Paused()) {
+    explicit WorkerHeld(ProcessScheduler& scheduler, bool running = true)
+        : scheduler_(scheduler), wasPaused_(!running || scheduler.Paused()) {
         if (!wasPaused_) scheduler_.SetPaused(true);
     }
     ~WorkerHeld() {
@@ -83,22 +98,58 @@ void KvBattleStage::SetSettings(const RenderSettings& settings) {
 }
 
 bool KvBattleStage::StartBattle(const std::array<RobotChoice, KvGameHolder::kMaxRobots>& choices, uint32_t seed) {
-    ProcessScheduler& scheduler = battle_.Scheduler();
-    const bool running = worker_.Running();
-    if (running) scheduler.SetPaused(true);
+    choices_ = choices;
+    // The programs are read once: a seek sets the same battle up again from the same texts,
+    // however the files change meanwhile. A file that cannot be read keeps only its path, and
+    // the set-up reports it.
+    for (RobotChoice& choice : choices_) {
+        if (!choice.enabled || choice.source) continue;
+        std::string text;
+        KvString message;
+        if (RobotCompiler::ReadFile(choice.path, text, message)) choice.source = std::move(text);
+    }
+    furthestTick_ = 0;
+    deathTimes_.fill(-1);
+    hasBattle_ = SetUpShown(seed);
+    // A new battle plays, whether or not the one before was paused.
+    if (worker_.Running()) battle_.Scheduler().SetPaused(false);
+    return hasBattle_;
+}
+
+bool KvBattleStage::SetUpShown(uint32_t seed) {
+    WorkerHeld held(battle_.Scheduler(), worker_.Running());
     context_.MakeCurrent();
     ClearShow();
     battle_.Clear();
     ground_.AttachTree(scene_.GroundTree());
-    battle_.Holder().choices = choices;
+    battle_.Holder().choices = choices_;
     effectsPart_.SeedEffects(seed);
     const bool ready = battle_.SetUp(seed);
     if (ready) {
-        SceneHeld held(scene_);
+        SceneHeld shown(scene_);
         for (KvGLRobot* robot : battle_.Holder().robots) scenePart_.RobotAdded(*robot);
     }
-    if (running) scheduler.SetPaused(false);
     return ready;
+}
+
+void KvBattleStage::Step(bool oneTick) {
+    if (!hasBattle_) return;
+    SetPaused(true);
+    const int64_t now = battle_.Ticks();
+    int64_t target = now + 1;
+    if (!oneTick) {
+        const double sixtieths = std::floor(static_cast<double>(now) * battle_.Dt() / kStepTime + 1e-9) + 1;
+        target = std::max(target, battle_.TicksFor(sixtieths * kStepTime));
+    }
+    battle_.TickTo(target);
+}
+
+void KvBattleStage::SeekTo(double time) {
+    if (!hasBattle_) return;
+    WorkerHeld held(battle_.Scheduler(), worker_.Running());
+    SetUpShown(battle_.Seed());
+    battle_.TickTo(battle_.TicksFor(std::max(time, 0.0)));
+    ShowUpTo(battle_.Ticks(), true);
 }
 
 bool KvBattleStage::StartBattle(const std::vector<KvFile>& files, uint32_t seed) {
@@ -120,6 +171,7 @@ void KvBattleStage::ClearShow() {
     }
     pending_.clear();
     clock_.tick = 0;
+    verdict_.clear();
 }
 
 void KvBattleStage::StartWorker() {
@@ -135,7 +187,7 @@ void KvBattleStage::Advance(int64_t ticks) {
 void KvBattleStage::Render() {
     context_.MakeCurrent();
     ShowUpTo(battle_.Ticks());
-    scene_.Panels().SetBattle(battle_.Seed(), clock_.Time());
+    scene_.Panels().SetBattle({battle_.Seed(), clock_.Time(), Speed(), Paused(), verdict_.c_str()});
     scene_.Render();
     if (sound_) sound_->Update();
 }
@@ -145,28 +197,67 @@ void KvBattleStage::Update() {
     if (sound_) sound_->Update();
 }
 
-void KvBattleStage::ShowUpTo(int64_t completed) {
+void KvBattleStage::ShowUpTo(int64_t completed, bool seeking) {
     battle_.TakeEvents(completed, pending_);
+    burstBefore_.clear();
+    if (seeking) {
+        for (const KvBattleEvent& event : pending_)
+            if (event.kind == KvBattleEvent::Kind::ShellExploded) burstBefore_.push_back(event.shell.id);
+        std::sort(burstBefore_.begin(), burstBefore_.end());
+        effectsPart_.SetReplaying(true);
+    }
     SceneHeld held(scene_);
     size_t next = 0;
     auto applyDue = [&] {
-        for (; next < pending_.size() && pending_[next].tick <= clock_.tick; ++next) Apply(pending_[next]);
+        for (; next < pending_.size() && pending_[next].tick <= clock_.tick; ++next) Apply(pending_[next], seeking, completed);
     };
     applyDue();
     // Each tick's events first, then the tick's step, as the battle had them: what a tick
-    // creates is stepped from the next one on.
+    // creates is stepped from the next one on. While nothing is shown there is nothing to
+    // step: straight on to the tick of the next event.
     while (clock_.tick < completed) {
+        if (shown_.Owned().empty()) {
+            const int64_t nextEvent = next < pending_.size() ? std::min(pending_[next].tick, completed) : completed;
+            clock_.tick = std::max(clock_.tick, nextEvent - 1);
+        }
         ++clock_.tick;
         applyDue();
         showScheduler_.Tick();
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(next));
+    if (seeking) effectsPart_.SetReplaying(false);
+    furthestTick_ = std::max(furthestTick_, clock_.tick);
     scenePart_.PrepareFrame();
+    if (verdict_.empty() && battle_.Decided() && clock_.tick >= battle_.Decision().ticks) verdict_ = VerdictOf(battle_.Decision());
 }
 
-void KvBattleStage::Apply(const KvBattleEvent& event) {
+void KvBattleStage::Apply(const KvBattleEvent& event, bool seeking, int64_t target) {
+    if (event.kind == KvBattleEvent::Kind::RobotDied) NoteDeath(event);
+    if (seeking) {
+        // What has left no trace by the seek's tick is not shown: the sounds, the shells that
+        // burst, the marks that faded; the fire would have burnt out or starts afresh.
+        switch (event.kind) {
+        case KvBattleEvent::Kind::Collision: return;
+        case KvBattleEvent::Kind::ShellFired:
+        case KvBattleEvent::Kind::ShellExploded:
+            if (std::binary_search(burstBefore_.begin(), burstBefore_.end(), event.shell.id)) return;
+            break;
+        case KvBattleEvent::Kind::Explosion:
+            if (target - event.tick <= battle_.TicksFor(KvTrack::kLifetime) + 1) scenePart_.Apply(event);
+            return;
+        case KvBattleEvent::Kind::RobotDied: break;
+        }
+    }
     scenePart_.Apply(event);
     effectsPart_.Apply(event);
+}
+
+void KvBattleStage::NoteDeath(const KvBattleEvent& event) {
+    const KvGameHolder& holder = battle_.Holder();
+    for (size_t k = 0; k < holder.robots.size(); ++k) {
+        if (holder.robots[k] == event.robot)
+            deathTimes_[static_cast<size_t>(holder.robotSlots[k])] = static_cast<double>(event.tick) * battle_.Dt();
+    }
 }
 
 BattleOutcome KvBattleStage::Outcome() {

@@ -17,9 +17,11 @@
 // while stepping marks, smoke, fire and wrecks with the battle's dt up to the last complete
 // tick; then it draws. The robots' values the frame reads are published by the worker whole.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "fx/EffectsPresenter.h"
@@ -44,6 +46,8 @@ class KvBattleStage {
 public:
     static constexpr double kDt = 0.001;  // the game's tick
     static constexpr double kStartYaw = 0.0, kStartPitch = 0.7;
+    static constexpr double kSlowest = 1.0 / 8, kFastest = 16;
+    static constexpr double kStepTime = 1.0 / 60;
 
     // The context, the store and the textures outlive the stage; textures may be null.
     KvBattleStage(GLContext& context, const ResourceStore& store, const KvTextureSet* textures, double dt = kDt);
@@ -76,6 +80,32 @@ public:
     // Battle seconds per second of the clock for the worker; faster than the machine can
     // tick, it ticks as fast as it can, never with a coarser dt.
     void SetSpeed(double speed) { pacer_.SetSpeed(speed); }
+    double Speed() const { return pacer_.Speed(); }
+    // Halves or doubles the speed, within x1/8 to x16.
+    void Slower() { SetSpeed(std::max(Speed() / 2, kSlowest)); }
+    void Faster() { SetSpeed(std::min(Speed() * 2, kFastest)); }
+
+    // The player's pause: battle time stops between two ticks and goes on from there.
+    bool Paused() { return battle_.Scheduler().Paused(); }
+    void SetPaused(bool paused) { battle_.Scheduler().SetPaused(paused); }
+    // While paused, on the calling thread: on to the next sixtieth of a second of battle time
+    // (60 steps from a whole second make the next whole second), or one tick.
+    void Step(bool oneTick);
+    // The battle as straight play has it at time: set up again from the same program texts and
+    // seed, run without drawing, then shown as it stands (robots, shells in flight, marks and
+    // wrecks; smoke and fire start afresh). Paused after it if it was paused before.
+    void SeekTo(double time);
+    // The furthest battle time shown since the battle started, seeks included.
+    double FurthestTime() const { return static_cast<double>(furthestTick_) * battle_.Dt(); }
+    // The battle time each slot's robot was destroyed at, as far as the battle was shown;
+    // negative for a robot not known to have died and for an empty slot.
+    const std::array<double, KvGameHolder::kMaxRobots>& DeathTimes() const { return deathTimes_; }
+    // The choices of the battle shown, with the program texts it was set up from.
+    const std::array<RobotChoice, KvGameHolder::kMaxRobots>& Choices() const { return choices_; }
+    bool HasBattle() const { return hasBattle_; }
+    // What the main view says of a decided battle once it is shown: "spiral.r wins at
+    // 122.45 s", or "no robot left"; empty before, and in a battle of one robot.
+    const std::string& Verdict() const { return verdict_; }
     // The battle pauses itself once its time reaches time (the game's --quit-after-time).
     void PauseAt(double time) { battle_.PauseAtTick(battle_.TicksFor(time)); }
     // Whether the battle has reached the tick PauseAt asked for, or the time.
@@ -116,8 +146,13 @@ private:
 
     // The battle's events of the ticks up to completed shown in order, the marks and effects
     // stepped with them, the shells placed; scene lock held once.
-    void ShowUpTo(int64_t completed);
-    void Apply(const KvBattleEvent& event);
+    // A seek shows the events through its tick the same way, leaving out what has left no
+    // trace by then (sounds, shells already burst, marks gone, fire).
+    void ShowUpTo(int64_t completed, bool seeking = false);
+    void Apply(const KvBattleEvent& event, bool seeking, int64_t target);
+    // Clears, sets the battle of choices_ up from seed and shows its robots; the worker held.
+    bool SetUpShown(uint32_t seed);
+    void NoteDeath(const KvBattleEvent& event);
     // The drawn battle gone: presenters, marks, effects and the scene's lists.
     void ClearShow();
 
@@ -135,6 +170,12 @@ private:
     SoundSystem* sound_ = nullptr;
     Listener listener_;
     std::vector<KvBattleEvent> pending_;  // taken from the battle, not shown yet
+    std::vector<uint64_t> burstBefore_;   // during a seek: shells that burst before its tick
+    std::array<RobotChoice, KvGameHolder::kMaxRobots> choices_;
+    bool hasBattle_ = false;
+    int64_t furthestTick_ = 0;
+    std::array<double, KvGameHolder::kMaxRobots> deathTimes_{};
+    std::string verdict_;
     KvBattle battle_;
     KvTickPacer pacer_;
     SimulationThread worker_{battle_.Scheduler()};

@@ -1,6 +1,7 @@
 // Frame cost at the game's start-up size, 950 x 600, offscreen: the ground alone in the main
 // view, and with four live robot views and their panels. Each iteration is one whole
-// frame, finished before the clock stops.
+// frame, finished before the clock stops. And a seek of the battle stage from the start to
+// 600 s of the four sample robots' battle, with its shells, marks and deaths.
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +14,7 @@
 #include "render/Ground.h"
 #include "stage/OffscreenContext.h"
 #include "render/Scene.h"
+#include "stage/BattleStage.h"
 
 namespace {
 
@@ -75,5 +77,29 @@ BENCHMARK(GroundOnlyMainView)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void MainViewAndFourRobotViews(benchmark::State& state) { DrawFrames(state, 4); }
 BENCHMARK(MainViewAndFourRobotViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void SeekTo600Seconds(benchmark::State& state) {
+    Setting& s = TheSetting();
+    if (!s.ready) {
+        state.SkipWithError("no offscreen OpenGL context or no archive");
+        return;
+    }
+    kv::KvBattleStage stage(s.context, s.store, &s.textures);
+    std::vector<kv::KvFile> files;
+    for (const char* name : {"sentinel.r", "hunter.r", "spiral.r", "pendulum.r"})
+        files.emplace_back((std::string(KV_SAMPLE_ROBOTS) + "/" + name).c_str());
+    if (!stage.StartBattle(files, 7)) {
+        state.SkipWithError(stage.Error().CStr());
+        return;
+    }
+    for (auto _ : state) {
+        stage.SeekTo(600);
+        stage.SeekTo(0);  // back at the start, so that each seek runs the whole way
+    }
+    int dead = 0;
+    for (double t : stage.DeathTimes()) dead += t >= 0 ? 1 : 0;
+    state.counters["deaths"] = dead;
+}
+BENCHMARK(SeekTo600Seconds)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 }  // namespace

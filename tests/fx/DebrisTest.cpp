@@ -33,6 +33,7 @@ struct Wreck {
         fx.random.Seed(seed);
         debris = new KvDebris(Template(), colour, at, 30);
         debris->SetEffects(fx);
+        debris->SeedPieces(seed);
         owned.Add(debris);
         scheduler.Flush();
     }
