@@ -11,6 +11,7 @@
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
+#include "app/TimelineBar.h"
 #include "app/SwapControl.h"
 #include "core/Random.h"
 
@@ -68,6 +69,8 @@ bool App::Init() {
     surface_->onPress = [this](int x, int y) { OnPress(x, y); };
     surface_->onRelease = [this](int, int) { OnRelease(); };
     surface_->onMove = [this](int x, int y) { OnMove(x, y); };
+    surface_->onKey = [this](int key, bool shift) { window_->Key(key, shift); };
+    window_->Timeline().onSeek = [this](double time) { Seek(time); };
 
     dialog_ = new ChooseRobotsDialog(window_.get());
     dialog_->onEnd = [this] { OnChooseEnd(); };
@@ -97,7 +100,14 @@ bool App::Init() {
     dragging_ = false;
     if (settings_.showSplash) splash_.StartTimer(kSplashMs);
 
-    if (!options_.robots.empty()) {
+    if (options_.robots.empty()) {
+        // The last choices come back chosen, not fought.
+        for (size_t slot = 0; slot < dialog_->choices.size(); ++slot) {
+            const Settings::RobotSlot& saved = settings_.robots[slot];
+            dialog_->choices[slot] = {saved.enabled, static_cast<int32_t>(slot), KvFile(saved.path.c_str())};
+        }
+        dialog_->Initialise();
+    } else {
         for (size_t slot = 0; slot < dialog_->choices.size(); ++slot) {
             const bool chosen = slot < options_.robots.size();
             dialog_->choices[slot] = {chosen, static_cast<int32_t>(slot), chosen ? options_.robots[slot] : KvFile()};
@@ -182,12 +192,38 @@ void App::Frame() {
     lastFrame_ = now;
     lastBattleTime_ = stage_->Holder().BattleTime();
     ++frames_;
+    ShowBattleState();
     if (TimeIsUp(now)) {
         // The frame drawn now is the last; with a screenshot asked for, it is saved as drawn.
         if (!options_.screenshot.empty()) surface_->CaptureNextFrame(options_.screenshot);
         quit_ = true;
     }
     stage_->Render();
+}
+
+void App::ShowBattleState() {
+    window_->SetChecked(MenuCommand::Pause, stage_->Paused());
+    window_->Timeline().SetTimes(static_cast<double>(stage_->ShownTick()) * stage_->Battle().Dt(),
+                                 stage_->FurthestTime(), stage_->DeathTimes());
+}
+
+void App::Seek(double time) {
+    stage_->SeekTo(time);
+    ShowBattleState();
+}
+
+bool App::OnBattleCommand(MenuCommand command) {
+    switch (command) {
+    case MenuCommand::Pause: stage_->SetPaused(!stage_->Paused()); break;
+    case MenuCommand::Step: stage_->Step(false); break;
+    case MenuCommand::StepTick: stage_->Step(true); break;
+    case MenuCommand::Slower: stage_->Slower(); break;
+    case MenuCommand::Faster: stage_->Faster(); break;
+    case MenuCommand::NormalSpeed: stage_->SetSpeed(1); break;
+    default: return false;
+    }
+    ShowBattleState();
+    return true;
 }
 
 void App::Shutdown() {
@@ -208,6 +244,7 @@ void App::Shutdown() {
 
 bool App::OnCommand(int32_t id) {
     if (OnSetup(id)) return true;
+    if (stage_ && OnBattleCommand(static_cast<MenuCommand>(id))) return true;
     switch (static_cast<MenuCommand>(id)) {
     case MenuCommand::New:
         if (dialog_->Visible()) return true;
@@ -227,7 +264,12 @@ bool App::OnCommand(int32_t id) {
 
 void App::OnChooseEnd() {
     EnableBattleItems(true);
-    if (dialog_->Accepted()) StartBattle();
+    if (!dialog_->Accepted()) return;
+    // The choices come back at the next start.
+    for (size_t slot = 0; slot < settings_.robots.size(); ++slot)
+        settings_.robots[slot] = {dialog_->choices[slot].enabled, dialog_->choices[slot].path.Std()};
+    settings_.WriteRobots();
+    StartBattle();
 }
 
 void App::OnAboutEnd() { EnableBattleItems(true); }

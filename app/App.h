@@ -115,6 +115,12 @@ private:
     // Draws one frame and updates the sound; handles --quit-after, --quit-after-time and
     // --screenshot.
     void Frame();
+    // Pause, Step, the speeds; false for any other command.
+    bool OnBattleCommand(MenuCommand command);
+    // The pause's check mark and the timeline as the stage shows the battle.
+    void ShowBattleState();
+    // The timeline's seek.
+    void Seek(double time);
     // What the settings ask of the battle stage.
     RenderSettings StageSettings() const;
     // The time --quit-after or --quit-after-time gave has come.

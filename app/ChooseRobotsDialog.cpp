@@ -40,7 +40,6 @@ ChooseRobotsDialog::ChooseRobotsDialog(QWidget* parent) : QDialog(parent) {
         Row& row = rows_[slot];
         row.check = new QCheckBox;
         row.path = new QLineEdit;
-        row.path->setReadOnly(true);
         row.path->setMaxLength(std::numeric_limits<int>::max());  // a path is kept whole
         row.path->setMinimumWidth(330);
         row.browse = new QPushButton("...");

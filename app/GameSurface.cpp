@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -98,6 +99,10 @@ void GameSurface::mouseReleaseEvent(QMouseEvent* event) {
 void GameSurface::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = Pixels(*this, *event);
     if (onMove) onMove(p.x(), p.y());
+}
+
+void GameSurface::keyPressEvent(QKeyEvent* event) {
+    if (onKey) onKey(event->key(), (event->modifiers() & Qt::ShiftModifier) != 0);
 }
 
 }  // namespace kv

@@ -38,11 +38,14 @@ public:
 
     // Client pixels, y from the top.
     std::function<void(int x, int y)> onPress, onRelease, onMove;
+    // Keys pressed while the 3D view has the keyboard.
+    std::function<void(int key, bool shift)> onKey;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::unique_ptr<QOpenGLContext> context_;

@@ -1,6 +1,7 @@
 #pragma once
-// The game's main window: the menu bar of the command table and the OpenGL client area.
-// Chosen items and the close request go to the application's handlers.
+// The game's main window: the menu bar of the command table, the OpenGL client area and the
+// timeline under it. Chosen items, the battle keys and the close request go to the
+// application's handlers.
 
 #include <QMainWindow>
 #include <functional>
@@ -13,6 +14,7 @@ class QAction;
 namespace kv {
 
 class GameSurface;
+class TimelineBar;
 
 class MainWindow : public QMainWindow {
 public:
@@ -30,15 +32,24 @@ public:
     // system. The surface inside it keeps saying it is exposed when only the window is gone.
     bool OnScreen() const;
 
+    TimelineBar& Timeline() const { return *timeline_; }
+    // The command a key gives (Space, Right, Shift+Right, -, +, =, 0), else 0; the keys of the
+    // Battle pop-up's items.
+    static int32_t KeyCommand(int key, bool shift);
+    // A key pressed in the window or its 3D view: its command, if it has one.
+    void Key(int key, bool shift);
+
     std::function<void(int32_t id)> onCommand;
     std::function<void()> onClose;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::map<MenuCommand, QAction*> actions_;
     QWidget* client_ = nullptr;
+    TimelineBar* timeline_ = nullptr;
 };
 
 }  // namespace kv

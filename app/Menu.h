@@ -1,19 +1,23 @@
 #pragma once
-// The menu bar as data: every item of the three pop-ups in the order shown, with its command
+// The menu bar as data: every item of the four pop-ups in the order shown, with its command
 // id and text, and whether a separator follows it. The window builds its menus from this
-// table and hands the ids of chosen items back to the application.
+// table and hands the ids of chosen items back to the application. A text's part after a tab
+// names the item's key; the game window handles the keys itself (they work while the 3D
+// view has the keyboard).
 
 #include <cstdint>
 #include <string_view>
 
 namespace kv {
 
-enum class MenuPopup { File, Setup, Help };
+enum class MenuPopup { File, Setup, Battle, Help };
 
 // X(popup, command, id, text, separator after it)
 #define KV_MENU_ITEMS(X)                                                   \
     X(File, New, 40001, "New", false)                                      \
-    X(File, Restart, 40002, "Restart", true)                               \
+    X(File, Restart, 40002, "Restart", false)                              \
+    X(File, OpenBattle, 40021, "Open battle...", false)                    \
+    X(File, SaveBattle, 40022, "Save battle...", true)                     \
     X(File, Exit, 40003, "Exit", false)                                    \
     X(Setup, SoundOn, 40014, "Sound on", true)                             \
     X(Setup, VSync, 40006, "VSync", true)                                  \
@@ -23,6 +27,12 @@ enum class MenuPopup { File, Setup, Help };
     X(Setup, OneViewActive, 40010, "One robot view active", false)         \
     X(Setup, AllViewsActive, 40011, "All robot views active", true)        \
     X(Setup, ShowSplash, 40013, "Show splash at startup", false)           \
+    X(Battle, Pause, 40015, "Pause\tSpace", false)                         \
+    X(Battle, Step, 40016, "Step\tRight", false)                           \
+    X(Battle, StepTick, 40017, "Step one tick\tShift+Right", true)         \
+    X(Battle, Slower, 40018, "Slower\t-", false)                           \
+    X(Battle, Faster, 40019, "Faster\t+", false)                           \
+    X(Battle, NormalSpeed, 40020, "Normal speed\t0", false)                \
     X(Help, About, 40004, "About", false)
 
 enum class MenuCommand : int32_t {

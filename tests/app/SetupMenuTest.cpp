@@ -16,19 +16,23 @@ constexpr SetupCapabilities kEverything{};
 int32_t Id(MenuCommand command) { return static_cast<int32_t>(command); }
 
 TEST(MenuTable, ListsEachPopupInOrderWithItsIdsTextsAndSeparators) {
-    std::vector<std::string> shown[3];
+    std::vector<std::string> shown[4];
     std::set<int32_t> ids;
     for (const MenuItem& item : kMenuItems) {
         shown[static_cast<int>(item.popup)].push_back(std::to_string(Id(item.command)) + " " +
                                                       std::string(item.text) + (item.separatorAfter ? " |" : ""));
         EXPECT_TRUE(ids.insert(Id(item.command)).second) << item.text;
     }
-    EXPECT_EQ(shown[0], (std::vector<std::string>{"40001 New", "40002 Restart |", "40003 Exit"}));
+    EXPECT_EQ(shown[0], (std::vector<std::string>{"40001 New", "40002 Restart", "40021 Open battle...",
+                                                  "40022 Save battle... |", "40003 Exit"}));
     EXPECT_EQ(shown[1], (std::vector<std::string>{
                             "40014 Sound on |", "40006 VSync |", "40007 Shadow off", "40008 Shadow map",
                             "40009 Shadow stencil |", "40010 One robot view active",
                             "40011 All robot views active |", "40013 Show splash at startup"}));
-    EXPECT_EQ(shown[2], (std::vector<std::string>{"40004 About"}));
+    EXPECT_EQ(shown[2], (std::vector<std::string>{"40015 Pause\tSpace", "40016 Step\tRight",
+                                                  "40017 Step one tick\tShift+Right |", "40018 Slower\t-",
+                                                  "40019 Faster\t+", "40020 Normal speed\t0"}));
+    EXPECT_EQ(shown[3], (std::vector<std::string>{"40004 About"}));
     ASSERT_NE(FindMenuItem(40013), nullptr);
     EXPECT_EQ(FindMenuItem(40013)->text, "Show splash at startup");
     EXPECT_EQ(FindMenuItem(40012), nullptr);

@@ -43,7 +43,7 @@ TEST_F(DialogTest, SlotsStartEmptyAndFollowTheirCheckBoxes) {
         EXPECT_FALSE(dialog.Check(slot)->isChecked());
         EXPECT_FALSE(dialog.PathField(slot)->isEnabled());
         EXPECT_FALSE(dialog.BrowseButton(slot)->isEnabled());
-        EXPECT_TRUE(dialog.PathField(slot)->isReadOnly());
+        EXPECT_FALSE(dialog.PathField(slot)->isReadOnly()) << "a path can be typed or pasted";
     }
     Choose(2, "/robots/a.r");
     EXPECT_TRUE(dialog.PathField(2)->isEnabled());
@@ -239,13 +239,14 @@ TEST(MainWindowTest, MenusFollowTheCommandTable) {
     MainWindow window(new GameSurface);
     EXPECT_EQ(window.windowTitle(), "Kolvex");
     const QList<QAction*> popups = window.menuBar()->actions();
-    ASSERT_EQ(popups.size(), 3);
+    ASSERT_EQ(popups.size(), 4);
     EXPECT_EQ(popups[0]->text(), "File");
     EXPECT_EQ(popups[1]->text(), "Setup");
-    EXPECT_EQ(popups[2]->text(), "Help");
+    EXPECT_EQ(popups[2]->text(), "Battle");
+    EXPECT_EQ(popups[3]->text(), "Help");
     QStringList file;
     for (QAction* a : popups[0]->menu()->actions()) file << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(file, QStringList({"New", "Restart", "-", "Exit"}));
+    EXPECT_EQ(file, QStringList({"New", "Restart", "Open battle...", "Save battle...", "-", "Exit"}));
     QStringList setup;
     for (QAction* a : popups[1]->menu()->actions()) setup << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(setup, QStringList({"Sound on", "-", "VSync", "-", "Shadow off", "Shadow map", "Shadow stencil", "-",
@@ -258,6 +259,18 @@ TEST(MainWindowTest, MenusFollowTheCommandTable) {
     window.Action(MenuCommand::Exit)->trigger();
     EXPECT_EQ(ids, (std::vector<int32_t>{40008, 40003}));
     EXPECT_FALSE(shadowMap->isChecked());  // the handler sets the marks from the settings
+
+    // The Battle pop-up's keys give its commands, except while an item is grayed.
+    ids.clear();
+    for (auto [key, shift] : {std::pair{Qt::Key_Space, false}, {Qt::Key_Right, false}, {Qt::Key_Right, true},
+                              {Qt::Key_Minus, false}, {Qt::Key_Plus, false}, {Qt::Key_Equal, false},
+                              {Qt::Key_0, false}, {Qt::Key_A, false}})
+        window.Key(key, shift);
+    EXPECT_EQ(ids, (std::vector<int32_t>{40015, 40016, 40017, 40018, 40019, 40019, 40020}));
+    window.SetEnabled(MenuCommand::Pause, false);
+    window.Key(Qt::Key_Space, false);
+    EXPECT_EQ(ids.size(), 7u);
+    EXPECT_TRUE(window.Action(MenuCommand::Pause)->isCheckable());
 
     bool closed = false;
     window.onClose = [&] { closed = true; };
