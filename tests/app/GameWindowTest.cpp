@@ -20,6 +20,7 @@
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
+#include "app/TimelineBar.h"
 #include "core/KvFS.h"
 #include "OffscreenGl.h"
 
@@ -83,6 +84,48 @@ TEST_F(GameTest, StartsWithTheChosenRobotsFightingAndDrawsTheArena) {
     };
     EXPECT_GT(grassShare(QRect(0, 0, 800, 600)), 0.8);
     for (int view = 0; view < 4; ++view) EXPECT_GT(grassShare(QRect(802, 150 * view + 2, 146, 146)), 0.4) << view;
+}
+
+// The Battle pop-up's keys in the 3D view and a click on the timeline, as a player uses them.
+TEST_F(GameTest, TheBattleKeysPauseStepAndChangeSpeedAndTheTimelineSeeks) {
+    auto app = Start(kSamples, "[Setup]\nShowSplash=Off\n", 7);
+    Play(*app, 1.0, "start.png");
+    KvBattleStage& stage = app->Stage();
+    QWindow* surface = &app->Surface();
+    QTest::keyClick(surface, Qt::Key_Space);
+    EXPECT_TRUE(stage.Paused());
+    EXPECT_TRUE(Checked(*app, MenuCommand::Pause));
+    const int64_t paused = stage.Battle().Ticks();
+    Play(*app, 0.3, "paused.png");
+    EXPECT_EQ(stage.Battle().Ticks(), paused) << "a pause stops battle time";
+    QTest::keyClick(surface, Qt::Key_Right);
+    const int64_t stepped = stage.Battle().Ticks();
+    EXPECT_GT(stepped, paused);
+    EXPECT_LE(stepped, paused + 17);
+    QTest::keyClick(surface, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(stage.Battle().Ticks(), stepped + 1);
+    QTest::keyClick(surface, Qt::Key_Plus);
+    QTest::keyClick(surface, Qt::Key_Plus);
+    EXPECT_EQ(stage.Speed(), 4);
+    for (int k = 0; k < 8; ++k) QTest::keyClick(surface, Qt::Key_Minus);
+    EXPECT_EQ(stage.Speed(), 1.0 / 8);
+    QTest::keyClick(surface, Qt::Key_0);
+    EXPECT_EQ(stage.Speed(), 1);
+
+    // A click a quarter along the timeline seeks there, paused as it was.
+    app->Window().Timeline().SetTimes(stage.ShownTick() * 0.001, stage.FurthestTime(), stage.DeathTimes());
+    const double furthest = stage.FurthestTime();
+    TimelineBar& timeline = app->Window().Timeline();
+    const int x = timeline.XOf(furthest / 4);
+    QTest::mouseClick(&timeline, Qt::LeftButton, {}, QPoint(x, TimelineBar::kHeight / 2));
+    EXPECT_TRUE(stage.Paused());
+    EXPECT_NEAR(stage.ShownTick() * 0.001, timeline.TimeAt(x), 0.0011);
+    EXPECT_LT(stage.ShownTick() * 0.001, furthest / 2);
+    EXPECT_DOUBLE_EQ(stage.FurthestTime(), furthest);
+    QTest::keyClick(surface, Qt::Key_Space);
+    EXPECT_FALSE(stage.Paused());
+    Play(*app, 0.3, "resumed.png");
+    EXPECT_GT(stage.ShownTick() * 0.001, timeline.TimeAt(x));
 }
 
 TEST_F(GameTest, DraggingTurnsTheCameraAndThePitchStopsAtItsBounds) {
@@ -395,7 +438,7 @@ std::vector<std::string> OddlyNamedRobots() {
 
 // Regression: File > New then OK without a change said "Can't open file" for a path cut at
 // 260 characters or one whose bytes were not UTF-8, and the battle was gone.
-TEST_F(GameTest, RobotsWithLongOrNonUtf8PathsFightAgainAfterNewAndOk) {
+TEST_F(GameTest, RobotsWithLongOrNonUtf8PathsFightAgainAfterNewAndOkAndAfterARestart) {
     std::vector<KvFile> robots;
     for (const std::string& file : OddlyNamedRobots()) robots.emplace_back(file.c_str());
     auto app = Start(robots);
@@ -406,6 +449,22 @@ TEST_F(GameTest, RobotsWithLongOrNonUtf8PathsFightAgainAfterNewAndOk) {
     QTest::mouseClick(app->Dialog().OkButton(), Qt::LeftButton);
     EXPECT_TRUE(errors.empty()) << errors.front();
     EXPECT_EQ(app->Holder().robots.size(), 2u);
+
+    // The choices come back at the next start, byte for byte, chosen but not fought.
+    app.reset();
+    AppOptions plain;
+    plain.archive = KV_GAME_ARCHIVE;
+    App again(plain);
+    ASSERT_TRUE(again.Init()) << again.Error();
+    EXPECT_TRUE(again.Holder().robots.empty());
+    for (size_t slot = 0; slot < 4; ++slot) {
+        const RobotChoice& choice = again.Dialog().choices[slot];
+        EXPECT_EQ(choice.enabled, slot < robots.size());
+        EXPECT_STREQ(choice.path.CStr(), slot < robots.size() ? robots[slot].CStr() : "");
+        EXPECT_EQ(again.Dialog().Check(static_cast<int>(slot))->isChecked(), slot < robots.size());
+    }
+    QTest::mouseClick(again.Dialog().OkButton(), Qt::LeftButton);
+    EXPECT_EQ(again.Holder().robots.size(), 2u);
 }
 
 // Regression: a robot file named on the command line went through a lossy conversion.
