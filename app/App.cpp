@@ -1,6 +1,8 @@
 #include "app/App.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -14,6 +16,8 @@
 #include "app/TimelineBar.h"
 #include "app/SwapControl.h"
 #include "core/Random.h"
+#include "lang/RobotCompiler.h"
+#include "sim/BattleReport.h"
 
 namespace kv {
 
@@ -21,6 +25,7 @@ namespace {
 constexpr int kSplashMs = 1000;
 constexpr double kPixelsPerRadian = 100;
 constexpr double kWindowWaitSeconds = 3;
+constexpr const char* kBattleFilter = "Kolvex battles (*.kvb)";
 
 // A battle seed nobody chose: a different battle every time.
 uint32_t FreshSeed() {
@@ -88,10 +93,7 @@ bool App::Init() {
         std::fprintf(stderr, "kolvex: %s\n", line.CStr());
     store_.ReleaseDecoded();
 
-    stage_ = std::make_unique<KvBattleStage>(*surface_, store_, &textures_);
-    stage_->SetSettings(StageSettings());
-    if (capabilities_.soundAvailable) stage_->SetSound(&sound_, &soundBank_);
-    stage_->StartWorker();
+    MakeStage(KvBattleStage::kDt);
     window_->show();
     WaitForWindow();
     yaw_ = kStartYaw;
@@ -116,7 +118,105 @@ bool App::Init() {
         if (options_.quitAfterTime >= 0) stage_->PauseAt(options_.quitAfterTime);
         StartBattle(options_.seed);
     }
+    if (options_.battleFile) OpenBattle(*options_.battleFile);
     return true;
+}
+
+void App::MakeStage(double dt) {
+    stage_.reset();
+    stage_ = std::make_unique<KvBattleStage>(*surface_, store_, &textures_, dt);
+    stage_->SetSettings(StageSettings());
+    if (capabilities_.soundAvailable) stage_->SetSound(&sound_, &soundBank_);
+    if (options_.quitAfterTime >= 0) stage_->PauseAt(options_.quitAfterTime);
+    stage_->StartWorker();
+    UpdateCamera();
+}
+
+bool App::OpenBattle(const KvFile& path) {
+    KvBattleRecord record;
+    KvString error;
+    bool ok = LoadBattleFile(path, record, error);
+    // Its robots are compiled before anything changes: a battle file refused leaves the
+    // battle shown as it was.
+    for (const KvBattleSlot& robot : record.robots) {
+        if (!ok) break;
+        const CompileResult compiled = RobotCompiler::CompileText(robot.source);
+        if (compiled.Ok()) continue;
+        error.Format("Error, while compiling file %s:\n%s", robot.file.CStr(), compiled.message.CStr());
+        ok = false;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kolvex: %s\n", error.CStr());
+        showSetupError(error.CStr());
+        return false;
+    }
+    if (record.dt != stage_->Battle().Dt()) MakeStage(record.dt);
+    const std::array<RobotChoice, KvGameHolder::kMaxRobots> choices = BattleChoices(record);
+    // New shows the battle's robots; Restart reads their files as they are now.
+    for (size_t slot = 0; slot < choices.size(); ++slot) {
+        dialog_->choices[slot] = choices[slot];
+        dialog_->choices[slot].source.reset();
+    }
+    dialog_->Initialise();
+    if (!stage_->StartBattle(choices, record.seed)) {
+        showSetupError(stage_->Error().CStr());
+        return false;
+    }
+    return true;
+}
+
+KvBattleRecord App::BattleRecord() const {
+    KvBattleRecord record;
+    record.seed = stage_->Seed();
+    record.dt = stage_->Battle().Dt();
+    record.time = stage_->FurthestTime();
+    record.program = ProgramVersion();
+    const std::array<RobotChoice, KvGameHolder::kMaxRobots>& choices = stage_->Choices();
+    for (size_t slot = 0; slot < choices.size(); ++slot) {
+        const RobotChoice& choice = choices[slot];
+        if (choice.enabled && choice.source)
+            record.robots.push_back({static_cast<int>(slot), choice.colour, choice.path, *choice.source});
+    }
+    if (stage_->Battle().Decided()) {
+        HeadlessBattleOptions options;
+        options.seed = record.seed;
+        options.dt = record.dt;
+        options.time = record.time;
+        record.report = BattleJson(options, stage_->Battle().Decision());
+    }
+    return record;
+}
+
+bool App::SaveBattle(const KvFile& path) {
+    KvString error;
+    if (!stage_->HasBattle()) {
+        error = "There is no battle to save";
+    } else if (SaveBattleFile(path, BattleRecord(), error)) {
+        return true;
+    }
+    std::fprintf(stderr, "kolvex: %s\n", error.CStr());
+    showSetupError(error.CStr());
+    return false;
+}
+
+void App::ChooseBattleToOpen() {
+    // Open, not exec: the battle keeps drawing while the player looks for a file.
+    auto* files = new QFileDialog(window_.get(), "Open battle", QString(), kBattleFilter);
+    files->setFileMode(QFileDialog::ExistingFile);
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(files, &QFileDialog::fileSelected, window_.get(),
+                     [this](const QString& file) { OpenBattle(QFile::encodeName(file).constData()); });
+    files->open();
+}
+
+void App::ChooseBattleToSave() {
+    auto* files = new QFileDialog(window_.get(), "Save battle", QString(), kBattleFilter);
+    files->setAcceptMode(QFileDialog::AcceptSave);
+    files->setDefaultSuffix("kvb");
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(files, &QFileDialog::fileSelected, window_.get(),
+                     [this](const QString& file) { SaveBattle(QFile::encodeName(file).constData()); });
+    files->open();
 }
 
 RenderSettings App::StageSettings() const {
@@ -252,6 +352,8 @@ bool App::OnCommand(int32_t id) {
         dialog_->Show();
         return true;
     case MenuCommand::Restart: StartBattle(); return true;
+    case MenuCommand::OpenBattle: ChooseBattleToOpen(); return true;
+    case MenuCommand::SaveBattle: ChooseBattleToSave(); return true;
     case MenuCommand::Exit: quit_ = true; return true;
     case MenuCommand::About:
         EnableBattleItems(false);

@@ -20,6 +20,7 @@
 #include "app/SplashWindow.h"
 #include "assets/ResourceStore.h"
 #include "render/TextureSet.h"
+#include "sim/BattleFile.h"
 #include "sim/GameHolder.h"
 #include "sound/SoundBank.h"
 #include "sound/SoundSystem.h"
@@ -34,6 +35,7 @@ class MainWindow;
 struct AppOptions {
     KvFile archive = kArchiveFileName;
     std::vector<KvFile> robots;  // chosen at start and fought at once; at most four
+    std::optional<KvFile> battleFile;  // a battle to play again, instead of robots
     std::optional<uint32_t> seed;  // the first battle's; a fresh one when not given
     double quitAfter = -1;       // seconds after the first frame (or pass, hidden); negative: never
     double quitAfterTime = -1;   // simulated seconds of the first battle; negative: never
@@ -78,6 +80,16 @@ public:
     // message when it fails.
     void StartBattle(std::optional<uint32_t> seed = std::nullopt);
 
+    // A battle file's battle from its start, as File > Open battle... and the command line
+    // start it. A file that cannot be read or parsed, or holds a robot that does not compile
+    // here, is refused with its message, and nothing else changes.
+    bool OpenBattle(const KvFile& path);
+    // The battle shown now, into a battle file; false with its message shown.
+    bool SaveBattle(const KvFile& path);
+    // The battle shown now as a battle file holds it: its seed, dt, the furthest time shown,
+    // the programs it was set up from, and its report if it has been decided.
+    KvBattleRecord BattleRecord() const;
+
     // Shows a battle set-up message; a message box unless replaced (tests).
     std::function<void(const std::string&)> showSetupError;
 
@@ -121,6 +133,11 @@ private:
     void ShowBattleState();
     // The timeline's seek.
     void Seek(double time);
+    // The battle stage at dt, its settings and sound given, its worker started.
+    void MakeStage(double dt);
+    // File > Open battle... and Save battle...: the file dialog, then the file.
+    void ChooseBattleToOpen();
+    void ChooseBattleToSave();
     // What the settings ask of the battle stage.
     RenderSettings StageSettings() const;
     // The time --quit-after or --quit-after-time gave has come.

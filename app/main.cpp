@@ -22,9 +22,11 @@ constexpr int kStartFailed = 3;
 
 void Usage(std::FILE* out) {
     std::fputs(
-        "usage: kolvex [options] [ROBOT.r ...]\n"
+        "usage: kolvex [options] [ROBOT.r ... | BATTLE.kvb]\n"
         "Opens the game. One to four robot files are chosen in slots red, green, blue and\n"
-        "magenta and fight at once; File > New chooses others.\n"
+        "magenta and fight at once; File > New chooses others. A battle file (File > Save\n"
+        "battle..., kolvex-battle --save) plays its battle again, from the programs it holds.\n"
+        "Without either, the robots last chosen are chosen again, not started.\n"
         "\n"
         "  --seed N            the first battle's seed (default: a fresh one); the main view\n"
         "                      shows every battle's seed, and the same seed and robots give\n"
@@ -137,11 +139,17 @@ int Parse(int argc, char** argv, Command& command) {
             std::fprintf(stderr, "kolvex: unknown option %s\n", arg);
             Usage(stderr);
             return kUsageError;
+        } else if (IsBattleFileName(arg)) {
+            if (options.battleFile) return UsageError("one battle file at most");
+            options.battleFile = ArgumentFile(arg);
         } else {
             if (options.robots.size() == 4) return UsageError("at most four robot files");
             options.robots.push_back(ArgumentFile(arg));
         }
     }
+    if (options.battleFile && !options.robots.empty())
+        return UsageError("a battle file holds its robots: give it alone");
+    if (options.battleFile && options.seed) return UsageError("a battle file holds its seed: leave out --seed");
     if (!options.screenshot.empty() && options.quitAfter < 0 && options.quitAfterTime < 0)
         return UsageError("--screenshot needs --quit-after or --quit-after-time");
     return -1;
@@ -185,6 +193,7 @@ int main(int argc, char** argv) {
         HeadlessBattleOptions report;
         report.seed = app.Stage().Seed();
         report.dt = app.Stage().Battle().Dt();
+        report.time = app.Stage().FurthestTime();
         std::fputs(BattleJson(report, app.Stage().Outcome()).c_str(), stdout);
     }
     app.Shutdown();

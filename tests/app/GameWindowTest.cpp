@@ -21,6 +21,7 @@
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
 #include "app/TimelineBar.h"
+#include "sim/BattleReport.h"
 #include "core/KvFS.h"
 #include "OffscreenGl.h"
 
@@ -438,6 +439,62 @@ std::vector<std::string> OddlyNamedRobots() {
 
 // Regression: File > New then OK without a change said "Can't open file" for a path cut at
 // 260 characters or one whose bytes were not UTF-8, and the battle was gone.
+// A battle saved in the game replays from the programs it holds, after its files changed: in
+// the game (--json) and in kolvex-battle, to the same report the game had.
+TEST_F(GameTest, ASavedBattleReopensToTheSameReportInTheGameAndInKolvexBattle) {
+    for (const char* name : {"selfharm.r", "shooter.r", "hostile.r"})
+        std::filesystem::copy_file(std::string(KV_TEST_ROBOTS "/") + name, name);
+    auto app = Start({"selfharm.r", "shooter.r", "hostile.r", "selfharm.r"}, "[Setup]\nShowSplash=Off\n", 12);
+    EXPECT_EQ(app->PlayUntilTime(16, ""), 0);
+    ASSERT_TRUE(app->SaveBattle("saved.kvb"));
+    HeadlessBattleOptions options;
+    options.seed = 12;
+    const std::string played = BattleJson(options, app->Stage().Outcome());
+    app.reset();
+    WriteFile("shooter.r", "main() { this is no longer a robot }\n");
+    std::filesystem::remove("hostile.r");
+
+    int status = -1;
+    const std::string game = Output(std::string(KV_GAME) + " --archive " KV_GAME_ARCHIVE " --json --quit-after-time 16 saved.kvb", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(game, played);
+    const std::string battle = Output(std::string(KV_BATTLE) + " --archive " KV_GAME_ARCHIVE " --json saved.kvb", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(battle, played);
+    EXPECT_NE(played.find("\"alive\": false"), std::string::npos) << "a battle with deaths: " << played;
+}
+
+// Battle files that cannot be played say why and leave the battle shown as it was.
+TEST_F(GameTest, BadBattleFilesAreRefusedAndTheBattleGoesOn) {
+    auto app = Start({KV_TEST_ROBOT("sitter.r"), KV_TEST_ROBOT("rover.r")}, "[Setup]\nShowSplash=Off\n", 5);
+    Play(*app, 0.2, "before.png");
+    ASSERT_TRUE(app->SaveBattle("good.kvb"));
+    const std::string good = ReadFile("good.kvb");
+    const size_t main = good.find("main");
+    ASSERT_NE(main, std::string::npos);
+    std::string broken = good;
+    broken.replace(main, 4, "mian");  // same length: the file still parses
+    WriteFile("broken.kvb", broken);
+    WriteFile("garbage.kvb", "\x7f" "ELF and more");
+    std::string future = good;
+    future.replace(0, future.find('\n'), "kolvex-battle-file 99");
+    WriteFile("future.kvb", future);
+
+    const KvGLRobot* shown = app->Holder().robots.front();
+    for (auto [file, says] : {std::pair{"broken.kvb", "Error, while compiling file"}, {"garbage.kvb", "garbage.kvb"},
+                              {"future.kvb", "version 99"}, {"missing.kvb", "missing.kvb"}}) {
+        errors.clear();
+        EXPECT_FALSE(app->OpenBattle(file));
+        ASSERT_EQ(errors.size(), 1u) << file;
+        EXPECT_NE(errors[0].find(says), std::string::npos) << errors[0];
+        EXPECT_EQ(app->Holder().robots.front(), shown) << file << ": the battle is as it was";
+    }
+    errors.clear();
+    EXPECT_TRUE(app->OpenBattle("good.kvb"));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_NE(app->Holder().robots.front(), shown);
+}
+
 TEST_F(GameTest, RobotsWithLongOrNonUtf8PathsFightAgainAfterNewAndOkAndAfterARestart) {
     std::vector<KvFile> robots;
     for (const std::string& file : OddlyNamedRobots()) robots.emplace_back(file.c_str());
