@@ -18,6 +18,7 @@
 // worker not running); Tick runs on one thread at a time. Ticks(), Decided() and TakeEvents
 // are safe from any thread.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,8 @@ public:
 
     // File k takes slot k and its colour; the other slots are left out.
     void Choose(const std::vector<KvFile>& files);
+    // The slots as given, with their colours and any sources known.
+    void Choose(const std::array<RobotChoice, KvGameHolder::kMaxRobots>& choices) { holder_.choices = choices; }
     // Clears the battle and builds a new one of the session's choices from seed. runAhead
     // lets the machines run ahead of the battle (KvVMachine::RunAhead; fixed dt only). False
     // with the set-up's message in Error() when a robot file is unreadable or wrong.

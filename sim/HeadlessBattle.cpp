@@ -53,7 +53,11 @@ BattleOutcome RunHeadlessBattle(const HeadlessBattleOptions& options, const Trac
     KvHeightField ground;
     KvBattle battle(ground, options.realtime ? KvBattle::kMeasured : options.dt);
     battle.Holder().SetGeometry(options.geometry);
-    battle.Choose(options.files);
+    if (options.choices) {
+        battle.Choose(*options.choices);
+    } else {
+        battle.Choose(options.files);
+    }
     if (!options.realtime) {
         // Only this thread reads the robots, through their snapshots.
         battle.Holder().SetPublishing(false);

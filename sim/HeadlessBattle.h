@@ -3,8 +3,10 @@
 // dt on the calling thread (repeatable: same seed, files and dt give the same battle) or by
 // a worker thread with measured time.
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/KvString.h"
@@ -15,6 +17,9 @@ namespace kv {
 
 struct HeadlessBattleOptions {
     std::vector<KvFile> files;  // one to four; file k takes slot k and its colour
+    // When set, the slots as they are (colours, paths and the sources known) instead of files:
+    // a battle from a battle file compiles the sources it holds, not the files on disk.
+    std::optional<std::array<RobotChoice, KvGameHolder::kMaxRobots>> choices;
     uint32_t seed = 1;          // seeds the set-up's and the simulation's generators
     double dt = 0.001;          // fixed tick, seconds
     double time = 600;          // simulated seconds before stopping
