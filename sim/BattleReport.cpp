@@ -99,6 +99,7 @@ std::string TraceJson(double time, int slot, const RobotValues& v) {
 }
 
 void MatchTable::Count(const BattleOutcome& outcome) {
+    const uint32_t seed = firstSeed + static_cast<uint32_t>(battles);
     ++battles;
     if (outcome.winner < 0) ++undecided;
     for (const RobotOutcome& r : outcome.robots) {
@@ -107,10 +108,12 @@ void MatchTable::Count(const BattleOutcome& outcome) {
             if (existing.slot == r.slot) row = &existing;
         }
         if (!row) {
-            rows.push_back({r.slot, r.file.Std(), r.colour});
-            row = &rows.back();
+            row = &rows.emplace_back();
+            row->slot = r.slot;
+            row->file = r.file.Std();
+            row->colour = r.colour;
         }
-        if (outcome.winner == r.slot) ++row->wins;
+        if (outcome.winner == r.slot && ++row->wins == 1) row->firstWinSeed = seed;
         if (!r.values.dead) ++row->survived;
         row->damage += r.values.damage;
         row->shots += r.values.shots;
@@ -118,18 +121,20 @@ void MatchTable::Count(const BattleOutcome& outcome) {
 }
 
 std::string MatchTable::Text(const HeadlessBattleOptions& options) const {
-    char line[256];
+    char line[512];  // room for a file name of 255 bytes
     std::string out = "seeds " + std::to_string(firstSeed) + ".." + std::to_string(firstSeed + battles - 1) +
                       "  battles " + std::to_string(battles) + "  dt " +
                       (options.realtime ? "measured" : ExactNumber(options.dt)) + "  time " +
                       ExactNumber(options.time) + "\n";
-    std::snprintf(line, sizeof line, "%-4s  %-7s  %-24s  %6s  %8s  %10s  %10s\n", "slot", "colour", "file", "wins",
-                  "survived", "avg damage", "avg shots");
+    std::snprintf(line, sizeof line, "%-4s  %-7s  %-24s  %6s  %8s  %10s  %10s  %10s\n", "slot", "colour", "file", "wins",
+                  "survived", "avg damage", "avg shots", "first win");
     out += line;
     for (const Row& r : rows) {
         const double n = battles > 0 ? battles : 1;
-        std::snprintf(line, sizeof line, "%-4d  %-7s  %-24s  %6d  %8d  %10.2f  %10.2f\n", r.slot, ColourName(r.colour),
-                      r.file.c_str(), r.wins, r.survived, r.damage / n, static_cast<double>(r.shots) / n);
+        const std::string firstWin = r.firstWinSeed ? std::to_string(*r.firstWinSeed) : "-";
+        std::snprintf(line, sizeof line, "%-4d  %-7s  %-24s  %6d  %8d  %10.2f  %10.2f  %10s\n", r.slot,
+                      ColourName(r.colour), r.file.c_str(), r.wins, r.survived, r.damage / n,
+                      static_cast<double>(r.shots) / n, firstWin.c_str());
         out += line;
     }
     out += "no winner in " + std::to_string(undecided) + " of " + std::to_string(battles) + " battles\n";
@@ -148,7 +153,8 @@ std::string MatchTable::Json(const HeadlessBattleOptions& options) const {
         out += "{\"slot\": " + std::to_string(r.slot) + ", \"file\": " + JsonString(r.file) + ", \"colour\": " +
                JsonString(ColourName(r.colour)) + ", \"wins\": " + std::to_string(r.wins) +
                ", \"survived\": " + std::to_string(r.survived) + ", \"damage\": " + ExactNumber(r.damage) +
-               ", \"shots\": " + std::to_string(r.shots) + "}";
+               ", \"shots\": " + std::to_string(r.shots) +
+               ", \"first_win_seed\": " + (r.firstWinSeed ? std::to_string(*r.firstWinSeed) : "null") + "}";
     }
     return out + "]}\n";
 }

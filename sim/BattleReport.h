@@ -2,6 +2,7 @@
 // The texts kolvex-battle prints: one battle as text or JSON, trace lines, the win table.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,11 @@ struct MatchTable {
         int survived = 0;
         double damage = 0;  // sum over the battles
         int64_t shots = 0;
+        std::optional<uint32_t> firstWinSeed;  // the seed of the first battle it won
     };
     std::vector<Row> rows;
 
+    // Counts the battle of seed firstSeed + battles: call in seed order.
     void Count(const BattleOutcome& outcome);
     std::string Text(const HeadlessBattleOptions& options) const;
     std::string Json(const HeadlessBattleOptions& options) const;

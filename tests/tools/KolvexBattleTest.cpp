@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Fifo.h"
+#include "TempFolder.h"
 #include "ToolRun.h"
 
 namespace {
@@ -174,7 +175,13 @@ TEST(KolvexBattle, RefusesBadOptionsWithStatus2) {
     for (const std::string& args :
          {std::string(), "--dt 0.5" + sitter, "--dt -1" + sitter, "--seed x" + sitter, "--frobnicate" + sitter, five,
           // Regression: a tiny dt overflowed the tick count and ran a battle of no ticks.
-          "--dt 1e-300" + sitter, "--dt 1e-9 --time 10000" + sitter})
+          "--dt 1e-300" + sitter, "--dt 1e-9 --time 10000" + sitter,
+          // A battle file brings its own seed and dt and takes the place of every robot file.
+          std::string("--seed 3 x.kvb"), std::string("--dt 0.01 x.kvb"), "x.kvb" + sitter, sitter + " x.kvb",
+          // --save writes one battle of fixed ticks, and with --matches the one of a seed run.
+          "--save x.kvb --realtime" + sitter, "--save-seed 3" + sitter, "--save x.kvb --save-seed 3" + sitter,
+          "--matches 3 --save x.kvb" + sitter, "--matches 3 --seed 10 --save x.kvb --save-seed 13" + sitter,
+          "--matches 3 --seed 10 --save x.kvb --save-seed 9" + sitter})
         EXPECT_EQ(Battle(args).status, 2) << args;
 }
 
@@ -186,6 +193,121 @@ TEST(KolvexBattle, CountsWinsOverManySeedsAlikeOnOneThreadOrSeveral) {
     EXPECT_EQ(one.out.rfind("seeds 100..111  battles 12", 0), 0u) << one.out;
     const Outcome json = Battle("--json " + args);
     EXPECT_NE(json.out.find("\"battles\": 12"), std::string::npos) << json.out;
+}
+
+// Battle files, written by --save and fought again when given in place of the robot files.
+class KolvexBattleFile : public TempFolder {
+protected:
+    std::string Quoted(const std::string& name) const { return " '" + Path(name) + "'"; }
+    // A copy of a test robot in the folder, as a player's own file.
+    std::string Copy(const char* robot, const std::string& name) const {
+        return Write(name, Slurp(kRobots + "/" + robot));
+    }
+};
+
+TEST_F(KolvexBattleFile, ReplaysTheSavedBattleToTheSameBytesAfterItsRobotFilesChange) {
+    Copy("rover.r", "a.r");
+    Copy("shooter.r", "b.r");
+    const std::string robots = Quoted("a.r") + Quoted("b.r");
+    const Outcome text = Battle("--seed 6 --time 40 --save" + Quoted("text.kvb") + robots);
+    const Outcome json = Battle("--json --seed 6 --time 40 --save" + Quoted("json.kvb") + robots);
+    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(text.out, Battle("--seed 6 --time 40" + robots).out) << "saving changes nothing printed";
+    Write("a.r", std::string("main() { drive(90, 100); while (1) ; }\n"));
+    ASSERT_NE(Battle("--seed 6 --time 40" + robots).out, text.out);
+
+    for (const char* saved : {"text.kvb", "json.kvb"}) {
+        for (const auto& [options, expected] : {std::pair{"", &text}, std::pair{"--json", &json}}) {
+            const Outcome replay = Battle(std::string(options) + Quoted(saved));
+            EXPECT_EQ(replay.status, 0) << replay.err;
+            EXPECT_EQ(replay.out, expected->out) << options << " " << saved;
+            EXPECT_EQ(replay.err, "");
+        }
+    }
+    // The command line's options still apply.
+    EXPECT_NE(Battle("--time 5" + Quoted("text.kvb")).out.find("\ntime 5.000\n"), std::string::npos);
+
+    // A replay that ends otherwise than the run that saved it says so; its own report is printed.
+    std::string edited = Read<std::string>("text.kvb");
+    const size_t program = edited.find("\nprogram ") + 1;
+    edited.replace(program, edited.find('\n', program) - program, "program 0.0.9");
+    edited.replace(edited.find("{\"seed\": 6"), 10, "{\"seed\": 7");
+    Write("edited.kvb", edited);
+    const Outcome differs = Battle(Quoted("edited.kvb"));
+    EXPECT_EQ(differs.status, 0);
+    EXPECT_EQ(differs.out, text.out);
+    EXPECT_EQ(differs.err.rfind("kolvex-battle: warning: this battle ended otherwise than when " + Path("edited.kvb") +
+                                    " was saved (saved by version 0.0.9, replayed by version ",
+                                0),
+              0u)
+        << differs.err;
+}
+
+TEST_F(KolvexBattleFile, SavesTheMatchOfTheSeedNamedWhichTheWinTableShowsForEachRobot) {
+    const std::string robots = Robots({"rover.r", "shooter.r", "rover.r"});
+    const std::string args = "--seed 100 --matches 12 --time 120" + robots;
+    const Outcome table = Battle(args), json = Battle("--json " + args);
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("  avg shots   first win\n"), std::string::npos) << table.out;
+
+    // Each robot's first winning seed is the first of the seeds run that it wins alone.
+    for (int slot = 0; slot < 3; ++slot) {
+        const size_t row = table.out.find("\n" + std::to_string(slot) + "     ");
+        ASSERT_NE(row, std::string::npos) << table.out;
+        const std::string line = table.out.substr(row + 1, table.out.find('\n', row + 1) - row - 1);
+        const std::string first = line.substr(line.find_last_of(' ') + 1);
+        int wonAt = -1;
+        for (int seed = 100; seed < 112 && wonAt < 0; ++seed) {
+            if (Battle("--json --seed " + std::to_string(seed) + " --time 120" + robots)
+                    .out.find("\"winner\": " + std::to_string(slot) + ",") != std::string::npos)
+                wonAt = seed;
+        }
+        EXPECT_EQ(first, wonAt < 0 ? "-" : std::to_string(wonAt)) << line;
+        EXPECT_NE(json.out.find("\"first_win_seed\": " + (wonAt < 0 ? "null" : std::to_string(wonAt))), std::string::npos);
+    }
+    const std::string sitters = "--seed 100 --matches 3 --time 5" + Robots({"sitter.r", "sitter.r"});
+    EXPECT_NE(Battle(sitters).out.find("0.00           -\n1 "), std::string::npos) << Battle(sitters).out;
+    const Outcome none = Battle("--json " + sitters);
+    EXPECT_NE(none.out.find("\"wins\": 0, \"survived\": 3, \"damage\": 0, \"shots\": 0, \"first_win_seed\": null}"),
+              std::string::npos)
+        << none.out;
+
+    const Outcome saving = Battle("--save" + Quoted("103.kvb") + " --save-seed 103 " + args);
+    ASSERT_EQ(saving.status, 0) << saving.err;
+    EXPECT_EQ(saving.out, table.out);
+    const std::string single = "--seed 103 --time 120" + robots;
+    EXPECT_EQ(Battle(Quoted("103.kvb")).out, Battle(single).out);
+    EXPECT_EQ(Battle("--json" + Quoted("103.kvb")).out, Battle("--json " + single).out);
+}
+
+TEST_F(KolvexBattleFile, RefusesBadBattleFilesAndUnwritableSavesWithStatus1) {
+    const std::string head = "kolvex-battle-file 1\nprogram 0.1.0\nseed 3\ndt 0.001\ntime 60\n";
+    const std::string bad = "main()\n{\n  cannon(1;\n}\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {Path("missing.kvb"), "kolvex-battle: Can't open battle file '" + Path("missing.kvb") + "': no such file"},
+        {Write("text.kvb", std::string("main() {}\n")),
+         "kolvex-battle: Battle file '" + Path("text.kvb") + "': not a battle file"},
+        {Write("cut.kvb", head + "robot 0 0 3 a.r 8\nmain"),
+         "kolvex-battle: Battle file '" + Path("cut.kvb") + "': line 6: the source of 8 bytes runs past the end of the file"},
+        {Write("fine.kvb", head + "robot 1 2 9 old/bad.r " + std::to_string(bad.size()) + "\n" + bad + "\nend\n"),
+         "Error, while compiling file old/bad.r:\n, or ) expected on line 3"},
+        {Write("long.kvb", std::string("kolvex-battle-file 1\nprogram 0.1.0\nseed 3\ndt 1e-300\ntime 600\n"
+                                       "robot 0 0 3 a.r 0\n\nend\n")),
+         "kolvex-battle: Battle file '" + Path("long.kvb") + "': time 600 at dt 1e-300 is more than 1000000000000 ticks"},
+    };
+    for (const auto& [file, message] : cases) {
+        const Outcome r = Battle("'" + file + "'");
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.err, message + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+
+    const std::string nowhere = Path("none/saved.kvb");
+    const Outcome unwritable = Battle("--seed 2 --time 3 --save '" + nowhere + "'" + Robots({"sitter.r"}));
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.out, Battle("--seed 2 --time 3" + Robots({"sitter.r"})).out);
+    EXPECT_EQ(unwritable.err, "kolvex-battle: Can't write battle file '" + nowhere + "': No such file or directory\n");
 }
 
 }  // namespace

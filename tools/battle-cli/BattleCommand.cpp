@@ -64,6 +64,7 @@ int ParseBattleCommand(int argc, char** argv, BattleCommand& c, const ToolOption
             if (!ParseNumber(args.Value(), d) || !(d > 0 && d <= 0.3))
                 return args.Fail("--dt needs seconds above 0 and at most 0.3");
             c.battle.dt = d;
+            c.dtGiven = true;
         } else if (arg == "--archive") {
             const char* path = args.Value();
             if (!path) return args.Fail("--archive needs a path");

@@ -22,6 +22,7 @@ struct BattleCommand {
     void (*usage)(std::FILE* out) = nullptr;  // the tool's whole help text
     HeadlessBattleOptions battle;
     bool seedGiven = false;
+    bool dtGiven = false;
     bool json = false;
     std::string archive;
 };
