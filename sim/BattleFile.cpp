@@ -246,6 +246,11 @@ KvBattleRecord Parse(std::string_view text) {
 
 std::string ProgramVersion() { return KV_VERSION; }
 
+bool IsBattleFileName(const KvString& name) {
+    const size_t length = name.Length();
+    return length >= 4 && name.Right(4).Lower() == KvString(".kvb");
+}
+
 std::string WriteBattleText(const KvBattleRecord& record) {
     std::string out = std::string(kMagic) + std::to_string(kBattleFileVersion) + "\n";
     out += "program " + (record.program.empty() ? ProgramVersion() : record.program) + "\n";

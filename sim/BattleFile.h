@@ -55,6 +55,8 @@ inline constexpr uint64_t kMaxBattleNameBytes = 4096;
 
 // This program's version, as battle files record it.
 std::string ProgramVersion();
+// Whether a name given in place of robot files names a battle file: it ends in ".kvb", in any case.
+bool IsBattleFileName(const KvString& name);
 
 // The text of a battle file. The record should be valid (BattleRecordProblem empty).
 std::string WriteBattleText(const KvBattleRecord& record);

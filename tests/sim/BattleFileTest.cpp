@@ -123,6 +123,11 @@ TEST(BattleFile, RefusesEveryDamagedFileWithItsReason) {
     }
 }
 
+TEST(BattleFile, IsNamedByItsEndingInAnyCase) {
+    for (const char* name : {"a.kvb", "saved/Duel.KVB", ".kvb"}) EXPECT_TRUE(IsBattleFileName(name)) << name;
+    for (const char* name : {"a.r", "a.kvb.r", "kvb", "a.kv", ""}) EXPECT_FALSE(IsBattleFileName(name)) << name;
+}
+
 class BattleFileOnDisk : public test::TempFolder {};
 
 TEST_F(BattleFileOnDisk, SavesWholeOrNotAtAllAndLoadsOnlyRegularFilesOfReasonableSize) {

@@ -79,11 +79,6 @@ struct Options {
     KvBattleRecord record;            // what it holds
 };
 
-bool IsBattleFile(const KvFile& path) {
-    const std::string name = path.Std();
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".kvb") == 0;
-}
-
 int UsageError(const char* what) {
     std::fprintf(stderr, "kolvex-battle: %s\n", what);
     return kUsageError;
@@ -127,10 +122,10 @@ int Parse(int argc, char** argv, Options& o) {
     });
     if (status >= 0) return status;
     for (const KvFile& file : battle.files) {
-        if (IsBattleFile(file) && battle.files.size() > 1)
+        if (IsBattleFileName(file) && battle.files.size() > 1)
             return UsageError("a battle file takes the place of the robot files; give it alone");
     }
-    if (IsBattleFile(battle.files.front())) {
+    if (IsBattleFileName(battle.files.front())) {
         if (o.command.seedGiven || o.command.dtGiven)
             return UsageError("a battle file fixes the seed and dt; leave out --seed and --dt");
         o.battleFile = battle.files.front();
