@@ -106,13 +106,13 @@ bool App::Init() {
         // The last choices come back chosen, not fought.
         for (size_t slot = 0; slot < dialog_->choices.size(); ++slot) {
             const Settings::RobotSlot& saved = settings_.robots[slot];
-            dialog_->choices[slot] = {saved.enabled, static_cast<int32_t>(slot), KvFile(saved.path.c_str())};
+            dialog_->choices[slot] = {saved.enabled, static_cast<int32_t>(slot), KvFile(saved.path.c_str()), std::nullopt};
         }
         dialog_->Initialise();
     } else {
         for (size_t slot = 0; slot < dialog_->choices.size(); ++slot) {
             const bool chosen = slot < options_.robots.size();
-            dialog_->choices[slot] = {chosen, static_cast<int32_t>(slot), chosen ? options_.robots[slot] : KvFile()};
+            dialog_->choices[slot] = {chosen, static_cast<int32_t>(slot), chosen ? options_.robots[slot] : KvFile(), std::nullopt};
         }
         dialog_->Initialise();
         if (options_.quitAfterTime >= 0) stage_->PauseAt(options_.quitAfterTime);

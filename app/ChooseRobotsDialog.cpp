@@ -36,7 +36,7 @@ ChooseRobotsDialog::ChooseRobotsDialog(QWidget* parent) : QDialog(parent) {
     setModal(false);
     auto* grid = new QGridLayout(this);
     for (int slot = 0; slot < kSlots; ++slot) {
-        choices[slot] = {false, slot, KvFile()};
+        choices[slot] = {false, slot, KvFile(), std::nullopt};
         Row& row = rows_[slot];
         row.check = new QCheckBox;
         row.path = new QLineEdit;

@@ -17,10 +17,7 @@ MenuItemState SetupItemState(MenuCommand command, const Settings& settings, cons
     case MenuCommand::ShowSplash: return {settings.showSplash, false};
     case MenuCommand::SoundOn:
         return {settings.soundOn && capabilities.soundAvailable, !capabilities.soundAvailable};
-    case MenuCommand::New:
-    case MenuCommand::Restart:
-    case MenuCommand::Exit:
-    case MenuCommand::About: break;
+    default: break;  // not a Setup item
     }
     return {};
 }
@@ -47,10 +44,7 @@ SetupEffects OnSetupCommand(int32_t id, Settings& settings, const SetupCapabilit
         settings.soundOn = !settings.soundOn;
         effects.mute = !settings.soundOn;
         break;
-    case MenuCommand::New:
-    case MenuCommand::Restart:
-    case MenuCommand::Exit:
-    case MenuCommand::About: break;
+    default: break;  // not a Setup item
     }
     if (settings.shadowMode != oldShadowMode) effects.shadowChange = ShadowModeChange{oldShadowMode, settings.shadowMode};
     effects.written = settings.Write();

@@ -156,7 +156,7 @@ bool KvBattleStage::StartBattle(const std::vector<KvFile>& files, uint32_t seed)
     std::array<RobotChoice, KvGameHolder::kMaxRobots> choices;
     for (size_t k = 0; k < choices.size(); ++k) {
         const bool chosen = k < files.size();
-        choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile()};
+        choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile(), std::nullopt};
     }
     return StartBattle(choices, seed);
 }

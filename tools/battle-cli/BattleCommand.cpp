@@ -71,6 +71,11 @@ int ParseBattleCommand(int argc, char** argv, BattleCommand& c, const ToolOption
             c.archive = path;
         } else if (arg == "--json") {
             c.json = true;
+        } else if (arg == "--battle") {
+            const char* path = args.Value();
+            if (!path) return args.Fail("--battle needs a battle file");
+            c.battle.files.emplace_back(path);
+            c.battleFile = KvFile(path);
         } else if (const int status = toolOption(arg, args); status != -2) {
             if (status >= 0) return status;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -81,11 +86,37 @@ int ParseBattleCommand(int argc, char** argv, BattleCommand& c, const ToolOption
             c.battle.files.emplace_back(arg.c_str());
         }
     }
+    for (const KvFile& file : c.battle.files) {
+        if (IsBattleFileName(file)) c.battleFile = file;
+    }
+    if (c.battleFile) {
+        if (c.battle.files.size() > 1) {
+            std::fprintf(stderr, "%s: a battle file takes the place of the robot files; give it alone\n", c.program);
+            return kUsageError;
+        }
+        if (c.seedGiven || c.dtGiven) {
+            std::fprintf(stderr, "%s: a battle file fixes the seed and dt; leave out --seed and --dt\n", c.program);
+            return kUsageError;
+        }
+    }
     if (c.battle.files.empty() || c.battle.files.size() > 4) {
         std::fprintf(stderr, "%s: give one to four robot files\n", c.program);
         c.usage(stderr);
         return kUsageError;
     }
+    return -1;
+}
+
+int LoadCommandBattle(BattleCommand& c) {
+    KvString error;
+    if (!LoadBattleFile(*c.battleFile, c.record, error)) {
+        std::fprintf(stderr, "%s: %s\n", c.program, error.CStr());
+        return kSetupError;
+    }
+    c.battle.seed = c.record.seed;
+    c.battle.dt = c.record.dt;
+    c.battle.choices = BattleChoices(c.record);
+    c.seedGiven = true;
     return -1;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 // What the battle tools (kolvex-battle, kolvex-shot) share on their command line: the robot
-// files, --seed, --dt, --json and --archive, the messages for bad options, and the exit
-// statuses for unreadable robots and archives. Each tool adds its own options.
+// files or a battle file in their place, --seed, --dt, --json and --archive, the messages for
+// bad options, and the exit statuses for unreadable robots and archives. Each tool adds its
+// own options.
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "sim/BattleFile.h"
 
 #include "sim/HeadlessBattle.h"
 
@@ -25,6 +29,10 @@ struct BattleCommand {
     bool dtGiven = false;
     bool json = false;
     std::string archive;
+    // A battle file given in place of the robot files (a name ending in .kvb, or --battle),
+    // and, once loaded, what it holds.
+    std::optional<KvFile> battleFile;
+    KvBattleRecord record;
 };
 
 // The arguments as a tool's own options read them.
@@ -54,6 +62,11 @@ bool ParseCount(const char* text, long long lo, long long hi, long long& out);
 // Reads the shared options, the tool's own and the robot files. Returns -1 when they are
 // fine, else the exit status (0 after --help).
 int ParseBattleCommand(int argc, char** argv, BattleCommand& command, const ToolOption& toolOption);
+
+// Loads the battle file: its seed, dt and robots (with their programs) become the command's
+// battle; its time is the tool's to use. Returns -1 when ready, else the exit status after
+// its message.
+int LoadCommandBattle(BattleCommand& command);
 
 // The most ticks one battle may take: a trillion, weeks of work at any dt.
 constexpr double kMaxTicks = 1e12;

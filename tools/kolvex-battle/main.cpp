@@ -44,6 +44,7 @@ void Usage(std::FILE* out) {
         "\n"
         "  --seed N       seed of the random numbers (default: from the clock; always printed)\n"
         "  --dt D         fixed tick in seconds, 0 < D <= 0.3 (default 0.001)\n"
+        "  --battle FILE  a battle file in place of the robot files (any name)\n"
         "  --time T       simulated seconds before stopping (default 600); a battle of two\n"
         "                 or more robots also stops once at most one of them is alive\n"
         "  --realtime     tick with measured, capped time on the game's worker thread (the\n"
@@ -75,8 +76,6 @@ struct Options {
     bool timeGiven = false;
     std::string save;                 // the battle file to write, if any
     std::optional<uint32_t> saveSeed;  // the match to write
-    std::optional<KvFile> battleFile;  // the battle file fought again
-    KvBattleRecord record;            // what it holds
 };
 
 int UsageError(const char* what) {
@@ -121,16 +120,7 @@ int Parse(int argc, char** argv, Options& o) {
         return -1;
     });
     if (status >= 0) return status;
-    for (const KvFile& file : battle.files) {
-        if (IsBattleFileName(file) && battle.files.size() > 1)
-            return UsageError("a battle file takes the place of the robot files; give it alone");
-    }
-    if (IsBattleFileName(battle.files.front())) {
-        if (o.command.seedGiven || o.command.dtGiven)
-            return UsageError("a battle file fixes the seed and dt; leave out --seed and --dt");
-        o.battleFile = battle.files.front();
-    }
-    if (int tooMany = -1; !o.battleFile && !battle.realtime && !TicksFit(o.command, battle.time, "--time", tooMany))
+    if (int tooMany = -1; !o.command.battleFile && !battle.realtime && !TicksFit(o.command, battle.time, "--time", tooMany))
         return tooMany;
     if (o.matches > 0 && battle.traceEvery > 0) return UsageError("--trace shows one battle; leave out --matches");
     if (!o.save.empty() && battle.realtime) return UsageError("--save keeps a battle of fixed ticks; leave out --realtime");
@@ -144,22 +134,14 @@ int Parse(int argc, char** argv, Options& o) {
 // The battle the file holds in place of the robot files: its seed, dt, time (unless --time
 // was given) and slots. Returns -1 when ready, else the exit status after its message.
 int LoadBattle(Options& o) {
-    KvString error;
-    if (!LoadBattleFile(*o.battleFile, o.record, error)) {
-        std::fprintf(stderr, "kolvex-battle: %s\n", error.CStr());
-        return kSetupError;
-    }
+    if (const int status = LoadCommandBattle(o.command); status >= 0) return status;
     HeadlessBattleOptions& battle = o.command.battle;
-    battle.seed = o.record.seed;
-    battle.dt = o.record.dt;
-    if (!o.timeGiven) battle.time = o.record.time;
-    battle.choices = BattleChoices(o.record);
-    o.command.seedGiven = true;
+    if (!o.timeGiven) battle.time = o.command.record.time;
     if (battle.realtime || battle.time / battle.dt <= kMaxTicks) return -1;
     // Only a --time given here is a bad option; the file's own is the file's fault.
     if (int tooMany = -1; o.timeGiven && !TicksFit(o.command, battle.time, "--time", tooMany)) return tooMany;
     std::fprintf(stderr, "kolvex-battle: Battle file '%s': time %g at dt %g is more than %.0f ticks\n",
-                 o.battleFile->CStr(), battle.time, battle.dt, kMaxTicks);
+                 o.command.battleFile->CStr(), battle.time, battle.dt, kMaxTicks);
     return kSetupError;
 }
 
@@ -223,13 +205,13 @@ int RunOne(const Options& o) {
     std::fputs(report.c_str(), stdout);
     // A replay of the battle as saved should end as it did; when it does not, the programs'
     // rules differ (or the file was edited).
-    const bool asSaved = o.battleFile && !battle.realtime && battle.time == o.record.time;
-    if (asSaved && !o.record.report.empty() && BattleJson(battle, outcome) != o.record.report) {
+    const bool asSaved = o.command.battleFile && !battle.realtime && battle.time == o.command.record.time;
+    if (asSaved && !o.command.record.report.empty() && BattleJson(battle, outcome) != o.command.record.report) {
         std::fflush(stdout);
         std::fprintf(stderr,
                      "kolvex-battle: warning: this battle ended otherwise than when %s was saved (saved by "
                      "version %s, replayed by version %s)\n",
-                     o.battleFile->CStr(), o.record.program.c_str(), ProgramVersion().c_str());
+                     o.command.battleFile->CStr(), o.command.record.program.c_str(), ProgramVersion().c_str());
     }
     if (o.save.empty()) return 0;
     std::fflush(stdout);
@@ -323,7 +305,7 @@ int main(int argc, char** argv) {
     KeepFreedMemory();
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
-    if (o.battleFile) {
+    if (o.command.battleFile) {
         if (const int status = LoadBattle(o); status >= 0) return status;
     } else {
         ReadSources(o.command.battle);

@@ -1,6 +1,7 @@
 // kolvex-shot: draws a battle of robot files offscreen, as the game's window shows it.
 //
 //   kolvex-shot [options] ROBOT.r... -o OUT.png
+//   kolvex-shot [options] --battle BATTLE.kvb -o OUT.png
 //
 // The battle is the one kolvex-battle runs (same seed, dt and files give the same battle),
 // ticked on this thread and drawn through the game's own battle stage, smoke, fire and wrecks
@@ -32,12 +33,17 @@ constexpr double kFrameInterval = 1.0 / 60;  // simulated seconds between benchm
 void Usage(std::FILE* out) {
     std::fputs(
         "usage: kolvex-shot [options] ROBOT.r [ROBOT.r ...] -o OUT.png\n"
+        "       kolvex-shot [options] --battle BATTLE.kvb -o OUT.png\n"
         "Runs a battle of one to four robot files as kolvex-battle does, then draws the\n"
         "game's whole frame (main view, robot views, status panels) offscreen into a PNG.\n"
+        "A battle file (given alone, by --battle or a name ending in .kvb) gives the seed,\n"
+        "dt and robots with the programs it holds: --at T draws the moment the game shows\n"
+        "after a seek to T.\n"
         "\n"
         "  -o PATH         the picture to write (needed unless --frames is given)\n"
         "  --seed N        seed of the random numbers (default: from the clock)\n"
         "  --dt D          fixed tick in seconds, 0 < D <= 0.3 (default 0.001)\n"
+        "  --battle FILE   a battle file in place of the robot files\n"
         "  --at T          simulated seconds before the first frame (default 5)\n"
         "  --size WxH      picture size in pixels (default 950x600)\n"
         "  --yaw Y         main camera's turn round the arena in radians (default 0)\n"
@@ -185,7 +191,9 @@ int Shoot(const Options& o) {
         stage.SetSettings({o.oneViewActive, o.shadowMode, false});
         stage.Scene().Panels().ShowFrameRate(o.showFps);
         stage.SetCamera(o.yaw, o.pitch);
-        if (!stage.StartBattle(options.files, options.seed)) return ReportSetupError(stage.Error());
+        const bool started = options.choices ? stage.StartBattle(*options.choices, options.seed)
+                                             : stage.StartBattle(options.files, options.seed);
+        if (!started) return ReportSetupError(stage.Error());
         stage.RunUntil(o.at);
 
         const long long frames = std::max(1LL, o.frames);
@@ -213,6 +221,9 @@ int main(int argc, char** argv) {
     KeepFreedMemory();
     Options o;
     if (const int status = Parse(argc, argv, o); status >= 0) return status;
+    if (o.command.battleFile) {
+        if (const int status = LoadCommandBattle(o.command); status >= 0) return status;
+    }
     if (const int status = PrepareBattle(o.command, argv[0]); status >= 0) return status;
     return Shoot(o);
 }
