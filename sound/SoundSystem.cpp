@@ -214,7 +214,7 @@ void SoundSystem::Apply(Slot& slot) {
     if (!hold) alSourcef(source, AL_PITCH, slot.frequency / static_cast<float>(slot.sampleRate));
     ALint state = AL_INITIAL;
     alGetSourcei(source, AL_SOURCE_STATE, &state);
-    if (slot.paused || hold) {
+    if (slot.paused || allPaused_ || hold) {
         if (state == AL_PLAYING) alSourcePause(source);
     } else if (state == AL_STOPPED && slot.started) {
         // A one-shot that has ended stays silent until Update gives its channel back.
@@ -350,6 +350,15 @@ void SoundSystem::Update() {
         ALint state = AL_PLAYING;
         alGetSourcei(slot.source, AL_SOURCE_STATE, &state);
         if (state == AL_STOPPED) Release(slot);
+    }
+}
+
+void SoundSystem::SetAllPaused(bool paused) {
+    std::lock_guard guard(lock_);
+    if (!Available() || allPaused_ == paused) return;
+    allPaused_ = paused;
+    for (Slot& slot : channels_) {
+        if (slot.taken) Apply(slot);
     }
 }
 

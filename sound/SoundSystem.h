@@ -75,6 +75,9 @@ public:
     void Update();
     // Silences (or restores) everything at once: every channel taken now gets this mute.
     void SetMute(bool mute);
+    // Holds every channel where it is, and lets them go on again, as a paused battle needs:
+    // over each channel's own pause, which it keeps meanwhile.
+    void SetAllPaused(bool paused);
     // Places the listener: the main camera, once per frame.
     void SetListener(const KvVec3& position, const KvVec3& forward, const KvVec3& up, const KvVec3& velocity);
 
@@ -158,6 +161,7 @@ private:
     mutable std::recursive_mutex lock_;
     std::vector<Slot> channels_;
     bool masterMute_ = false;
+    bool allPaused_ = false;
 };
 
 }  // namespace kv

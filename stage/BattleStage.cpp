@@ -187,14 +187,22 @@ void KvBattleStage::Advance(int64_t ticks) {
 void KvBattleStage::Render() {
     context_.MakeCurrent();
     ShowUpTo(battle_.Ticks());
-    scene_.Panels().SetBattle({battle_.Seed(), clock_.Time(), Speed(), Paused(), verdict_.c_str()});
+    const bool paused = Paused();
+    scene_.Panels().SetBattle({battle_.Seed(), clock_.Time(), Speed(), paused, verdict_.c_str()});
     scene_.Render();
-    if (sound_) sound_->Update();
+    UpdateSound(paused);
 }
 
 void KvBattleStage::Update() {
     ShowUpTo(battle_.Ticks());
-    if (sound_) sound_->Update();
+    UpdateSound(Paused());
+}
+
+void KvBattleStage::UpdateSound(bool paused) {
+    if (!sound_) return;
+    // A paused battle is silent where it stands: engines and shells go on when it does.
+    sound_->SetAllPaused(paused);
+    sound_->Update();
 }
 
 void KvBattleStage::ShowUpTo(int64_t completed, bool seeking) {

@@ -149,6 +149,7 @@ private:
     // A seek shows the events through its tick the same way, leaving out what has left no
     // trace by then (sounds, shells already burst, marks gone, fire).
     void ShowUpTo(int64_t completed, bool seeking = false);
+    void UpdateSound(bool paused);
     void Apply(const KvBattleEvent& event, bool seeking, int64_t target);
     // Clears, sets the battle of choices_ up from seed and shows its robots; the worker held.
     bool SetUpShown(uint32_t seed);

@@ -91,6 +91,26 @@ TEST_F(Hearing, ASoundLeftOfTheCameraIsHeardOnTheLeftAndTurningTheCameraMovesIt)
 }
 
 // Regression: engines started while sound was off stayed silent after "Sound on".
+TEST_F(Hearing, APausedBattleIsSilentAndItsEnginesGoOnWithIt) {
+    Open();
+    ASSERT_TRUE(stage->StartBattle(test::Robots(kRobots, {"rover.r", "rover.r"}, 4).files, 4));
+    stage->RunUntil(1.0);
+    Play(0.6, 17);
+    const double paused = Now() - opened;
+    stage->SetPaused(true);
+    Play(0.8);
+    const double resumed = Now() - opened;
+    stage->SetPaused(false);
+    Play(0.8, 17);
+    const double end = Now() - opened;
+    const test::Heard heard = Close();
+    ASSERT_EQ(heard.channels, 2);
+    auto level = [&](double from, double to) { return heard.Level(0, from, to) + heard.Level(1, from, to); };
+    EXPECT_GT(level(0.2, paused - 0.1), 50) << "the engines heard";
+    EXPECT_LT(level(paused + 0.2, resumed - 0.1), 5) << "silent while paused";
+    EXPECT_GT(level(resumed + 0.2, end - 0.1), 50) << "heard again once resumed";
+}
+
 TEST_F(Hearing, SoundOnDuringABattleBringsBackTheEnginesAlreadyRunning) {
     RenderSettings settings = stage->Settings();
     settings.soundOn = false;
