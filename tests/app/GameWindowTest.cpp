@@ -499,6 +499,24 @@ TEST_F(GameTest, AfterASeekTheGameShowsWhatKolvexShotDrawsAtThatTime) {
     EXPECT_LE(different, 20);
 }
 
+// A battle saved by kolvex-battle at another tick plays at that tick in the game.
+TEST_F(GameTest, ABattleFileOfAnotherTickPlaysAtItsTick) {
+    int status = -1;
+    Output(std::string(KV_BATTLE) + " --archive " KV_GAME_ARCHIVE " --seed 3 --dt 0.01 --time 5 --save coarse.kvb " KV_ROBOTS
+           "/hunter.r " KV_ROBOTS "/spiral.r", status);
+    ASSERT_EQ(status, 0);
+    const std::string battle = Output(std::string(KV_BATTLE) + " --archive " KV_GAME_ARCHIVE " --json coarse.kvb", status);
+    auto app = Start({KV_TEST_ROBOT("sitter.r")});
+    ASSERT_TRUE(app->OpenBattle("coarse.kvb"));
+    EXPECT_EQ(app->Stage().Battle().Dt(), 0.01);
+    app->Stage().SetSpeed(8);
+    EXPECT_EQ(app->PlayUntilTime(5, ""), 0);
+    HeadlessBattleOptions options;
+    options.seed = 3;
+    options.dt = 0.01;
+    EXPECT_EQ(BattleJson(options, app->Stage().Outcome()), battle);
+}
+
 // Battle files that cannot be played say why and leave the battle shown as it was.
 TEST_F(GameTest, BadBattleFilesAreRefusedAndTheBattleGoesOn) {
     auto app = Start({KV_TEST_ROBOT("sitter.r"), KV_TEST_ROBOT("rover.r")}, "[Setup]\nShowSplash=Off\n", 5);
