@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <csignal>
 #include <tuple>
 
@@ -120,6 +121,29 @@ TEST_F(SettingsFile, RewritingAForeignFileKeepsItsOtherSectionsKeysAndComments) 
               "\r\n"
               "[Setup]\r\n"
               "ShowSplash=On\r\n");
+}
+
+// The robots' paths read back as written, whatever blanks, quotes, ';' or bytes they hold;
+// a path with a line break cannot be a value and leaves its slot as the file had it.
+TEST_F(SettingsFile, RobotChoicesSurviveARoundTripAndLeaveTheRestAlone) {
+    WriteFile(Settings::kFileName, "[Sound]\nSound=Off\n[Robots]\nRobot4=kept.r\nUse4=On\n");
+    Settings s = ReadNow();
+    EXPECT_EQ(s.robots[3], (Settings::RobotSlot{true, "kept.r"}));
+    s.robots[0] = {true, " lead and trail.r "};
+    s.robots[1] = {false, "a ;b \"quoted\".r"};
+    s.robots[2] = {true, "m\xFCller's \"x\" ;y.r"};  // both quotes where quotes are needed
+    const std::array<Settings::RobotSlot, 4> chosen = s.robots;
+    s.robots[3] = {false, "line\nbreak.r"};
+    ASSERT_TRUE(s.WriteRobots());
+    const Settings back = ReadNow();
+    EXPECT_EQ(back.robots[0], chosen[0]);
+    EXPECT_EQ(back.robots[1], chosen[1]);
+    EXPECT_EQ(back.robots[2], (Settings::RobotSlot{false, ""})) << "not writable as a value: not written";
+    EXPECT_EQ(back.robots[3], chosen[3]);
+    EXPECT_FALSE(back.soundOn) << "the Setup choices are not the robots' to write";
+    // A Setup command's write keeps the robots as they are.
+    ASSERT_TRUE(s.Write());
+    EXPECT_EQ(ReadNow().robots, back.robots);
 }
 
 TEST_F(SettingsFile, AFileThatCannotBeWrittenGivesDefaultsAndAFailedWrite) {
