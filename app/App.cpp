@@ -110,12 +110,8 @@ bool App::Init() {
         }
         dialog_->Initialise();
     } else {
-        for (size_t slot = 0; slot < dialog_->choices.size(); ++slot) {
-            const bool chosen = slot < options_.robots.size();
-            dialog_->choices[slot] = {chosen, static_cast<int32_t>(slot), chosen ? options_.robots[slot] : KvFile(), std::nullopt};
-        }
+        dialog_->choices = ChoicesOf(options_.robots);
         dialog_->Initialise();
-        if (options_.quitAfterTime >= 0) stage_->PauseAt(options_.quitAfterTime);
         StartBattle(options_.seed);
     }
     if (options_.battleFile) OpenBattle(*options_.battleFile);

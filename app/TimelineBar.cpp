@@ -28,13 +28,13 @@ TimelineBar::TimelineBar(QWidget* parent) : QWidget(parent) {
 
 void TimelineBar::SetTimes(double now, double furthest, const std::array<double, kSlots>& deaths) {
     // What is drawn: the handle's pixel, the two times in whole seconds, the marks.
-    const bool changed = XOf(now) != XOf(now_) || std::floor(now) != std::floor(now_) ||
-                         std::floor(furthest) != std::floor(furthest_) || deaths != deaths_ ||
-                         (furthest != furthest_ && XOf(now) != width() - kMargin);
+    const int handle = XOf(now_);
+    const bool changed = std::floor(now) != std::floor(now_) || std::floor(furthest) != std::floor(furthest_) ||
+                         deaths != deaths_;
     now_ = now;
     furthest_ = furthest;
     deaths_ = deaths;
-    if (changed) update();
+    if (changed || XOf(now_) != handle) update();
 }
 
 int TimelineBar::XOf(double time) const {

@@ -47,12 +47,7 @@ KvBattle::~KvBattle() {
     scheduler_.Forget(&holder_);
 }
 
-void KvBattle::Choose(const std::vector<KvFile>& files) {
-    for (size_t k = 0; k < holder_.choices.size(); ++k) {
-        const bool chosen = k < files.size();
-        holder_.choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile(), std::nullopt};
-    }
-}
+void KvBattle::Choose(const std::vector<KvFile>& files) { holder_.choices = ChoicesOf(files); }
 
 void KvBattle::Clear() {
     holder_.Clear();

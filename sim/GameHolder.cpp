@@ -30,6 +30,24 @@ void KvGameHolder::Fail(const KvString& message) {
     throw Abandon{};
 }
 
+RobotChoices ChoicesOf(const std::vector<KvFile>& files) {
+    RobotChoices choices;
+    for (size_t k = 0; k < choices.size(); ++k) {
+        const bool chosen = k < files.size();
+        choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile(), std::nullopt};
+    }
+    return choices;
+}
+
+void ReadSources(RobotChoices& choices) {
+    for (RobotChoice& choice : choices) {
+        if (!choice.enabled || choice.source) continue;
+        std::string text;
+        KvString message;
+        if (RobotCompiler::ReadFile(choice.path, text, message)) choice.source = std::move(text);
+    }
+}
+
 bool KvGameHolder::SetupBattle() {
     assert(!scheduler_.InTick() && scheduler_.OwnsSimulation() && "battle set up inside a tick or while ticks run");
     robotCooldown.fill(0);

@@ -143,4 +143,13 @@ private:
     bool publishing_ = true;
 };
 
+using RobotChoices = std::array<RobotChoice, KvGameHolder::kMaxRobots>;
+
+// File k in slot k with the slot's colour; the slots after the files left out.
+RobotChoices ChoicesOf(const std::vector<KvFile>& files);
+// Reads the program text of every enabled choice that has none yet, so that battles set up
+// again later compile what was read now. A file that cannot be read keeps only its path: the
+// set-up reports it, in the order it meets the files.
+void ReadSources(RobotChoices& choices);
+
 }  // namespace kv

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "assets/ResourceStore.h"
-#include "lang/RobotCompiler.h"
 #include "render/Track.h"
 #include "render/GLContext.h"
 #include "sim/RobotGeometry.h"
@@ -98,16 +97,10 @@ void KvBattleStage::SetSettings(const RenderSettings& settings) {
 }
 
 bool KvBattleStage::StartBattle(const std::array<RobotChoice, KvGameHolder::kMaxRobots>& choices, uint32_t seed) {
-    choices_ = choices;
     // The programs are read once: a seek sets the same battle up again from the same texts,
-    // however the files change meanwhile. A file that cannot be read keeps only its path, and
-    // the set-up reports it.
-    for (RobotChoice& choice : choices_) {
-        if (!choice.enabled || choice.source) continue;
-        std::string text;
-        KvString message;
-        if (RobotCompiler::ReadFile(choice.path, text, message)) choice.source = std::move(text);
-    }
+    // however the files change meanwhile.
+    choices_ = choices;
+    ReadSources(choices_);
     furthestTick_ = 0;
     deathTimes_.fill(-1);
     hasBattle_ = SetUpShown(seed);
@@ -153,12 +146,7 @@ void KvBattleStage::SeekTo(double time) {
 }
 
 bool KvBattleStage::StartBattle(const std::vector<KvFile>& files, uint32_t seed) {
-    std::array<RobotChoice, KvGameHolder::kMaxRobots> choices;
-    for (size_t k = 0; k < choices.size(); ++k) {
-        const bool chosen = k < files.size();
-        choices[k] = {chosen, static_cast<int32_t>(k), chosen ? files[k] : KvFile(), std::nullopt};
-    }
-    return StartBattle(choices, seed);
+    return StartBattle(ChoicesOf(files), seed);
 }
 
 void KvBattleStage::ClearShow() {

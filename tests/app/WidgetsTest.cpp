@@ -116,7 +116,7 @@ TEST_F(DialogTest, CancelAndCloseKeepTheChoicesButNotTheFieldsOfTheLastOk) {
 }
 
 TEST_F(DialogTest, InitialiseShowsTheChoices) {
-    dialog.choices[1] = {true, 1, KvFile("/robots/x.r")};
+    dialog.choices[1] = {true, 1, KvFile("/robots/x.r"), std::nullopt};
     dialog.Initialise();
     EXPECT_TRUE(dialog.Check(1)->isChecked());
     EXPECT_EQ(dialog.PathField(1)->text(), "/robots/x.r");

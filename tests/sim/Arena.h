@@ -53,7 +53,7 @@ struct Arena {
 
     // A robot file from the test robots for the battle's slot.
     void Choose(int slot, const char* file) {
-        holder.choices[slot] = {true, slot, KvFile((std::string(KV_TEST_ROBOTS "/") + file).c_str())};
+        holder.choices[slot] = {true, slot, KvFile((std::string(KV_TEST_ROBOTS "/") + file).c_str()), std::nullopt};
     }
 
     // The ranges of the shells in flight.

@@ -32,7 +32,7 @@ TEST(GameHolder, ReportsOnlyTheFirstSetUpProblemAndBuildsNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         Arena arena;
-        for (const auto& [slot, file] : c.files) arena.holder.choices[slot] = {true, slot, KvFile(file.c_str())};
+        for (const auto& [slot, file] : c.files) arena.holder.choices[slot] = {true, slot, KvFile(file.c_str()), std::nullopt};
         EXPECT_FALSE(arena.holder.SetupBattle());
         EXPECT_EQ(arena.presenter.errors, std::vector<std::string>{c.message});
         EXPECT_TRUE(arena.holder.robots.empty());
@@ -109,7 +109,7 @@ TEST(GameHolder, ColoursRobotsByTheirSlotsAndRunsThemAndTheirMachinesFromTheSeco
 TEST(GameHolder, ClearsAllItBuiltAndRecompilesTheFilesAsTheyAreNowForTheNextBattle) {
     const std::string file = ::testing::TempDir() + "kolvex_edited.r";
     Arena arena;
-    arena.holder.choices[0] = {true, 0, KvFile(file.c_str())};
+    arena.holder.choices[0] = {true, 0, KvFile(file.c_str()), std::nullopt};
     for (int speed : {0, 30}) {
         std::ofstream(file) << "main()\n{\n  drive(90, " << speed << ");\n}\n";
         arena.scheduler.SetPaused(true);

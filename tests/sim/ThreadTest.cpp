@@ -21,7 +21,7 @@ TEST(SimulationThread, RunsBattlesWhileTheMainThreadRestartsAndReadsThem) {
     KvHeightField ground;
     KvGameHolder holder(scheduler, ground);
     const char* files[] = {"rover.r", "shooter.r", "rammer.r", "hostile.r"};
-    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str())};
+    for (int k = 0; k < 4; ++k) holder.choices[k] = {true, k, KvFile((kRobots + "/" + files[k]).c_str()), std::nullopt};
 
     SeedRandom(77);
     SimulationThread worker(scheduler);

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "BattleCommand.h"
-#include "lang/RobotCompiler.h"
 #include "sim/BattleFile.h"
 #include "sim/BattleReport.h"
 #include "sim/HeadlessBattle.h"
@@ -145,22 +144,6 @@ int LoadBattle(Options& o) {
     return kSetupError;
 }
 
-// The robot files' texts, read once: every battle of the run compiles them, and a saved
-// battle holds exactly what ran. A file that cannot be read is left to the set-up, which
-// names the problem in the order it meets the files.
-void ReadSources(HeadlessBattleOptions& battle) {
-    std::array<RobotChoice, KvGameHolder::kMaxRobots> choices;
-    for (size_t k = 0; k < choices.size(); ++k) {
-        choices[k].colour = static_cast<int32_t>(k);
-        if (k >= battle.files.size()) continue;
-        choices[k].enabled = true;
-        choices[k].path = battle.files[k];
-        std::string text;
-        KvString ignored;
-        if (RobotCompiler::ReadFile(battle.files[k], text, ignored)) choices[k].source = std::move(text);
-    }
-    battle.choices = choices;
-}
 
 // Seeds that wrap past 4294967295 go on from 0, as the matches do.
 bool AmongMatches(const Options& o, uint32_t seed) {
@@ -308,7 +291,11 @@ int main(int argc, char** argv) {
     if (o.command.battleFile) {
         if (const int status = LoadBattle(o); status >= 0) return status;
     } else {
-        ReadSources(o.command.battle);
+        // Read once: every battle of the run compiles the same texts, and a saved battle holds
+        // exactly what ran.
+        HeadlessBattleOptions& battle = o.command.battle;
+        battle.choices = ChoicesOf(battle.files);
+        ReadSources(*battle.choices);
     }
     if (const int status = PrepareBattle(o.command, argv[0]); status >= 0) return status;
     if (o.saveSeed && !AmongMatches(o, *o.saveSeed)) {
