@@ -12,6 +12,8 @@ void CodeGen::BeginFunction(FunctionRecord& f) {
 CodeRecord* CodeGen::EmitRaw(int32_t opcode, int32_t operand) {
     assert(function_ && "code emitted outside a function");
     last_ = function_->code.insert(insertion_, CodeRecord{opcode, operand});
+    last_->line = line_;
+    last_->depth = depth_;
     return &*last_;
 }
 
@@ -38,7 +40,7 @@ CodeRecord* CodeGen::EmitCall(const FunctionRecord& callee, int32_t argumentCoun
 int32_t CodeGen::AllocLocal() {
     int32_t slot = nextSlot_++;
     ++depth_;
-    EmitRaw(ALLOC, slot - depth_);
+    EmitRaw(ALLOC, slot - depth_)->depth = depth_ - 1;
     return slot;
 }
 
@@ -47,9 +49,9 @@ int32_t CodeGen::CountSlot() {
     return nextSlot_++;
 }
 
-void CodeGen::ReleaseSlot() {
-    Emit(POPA);
+CodeRecord* CodeGen::ReleaseSlot() {
     --nextSlot_;
+    return Emit(POPA);
 }
 
 void CodeGen::Load(int32_t variable, bool global) {

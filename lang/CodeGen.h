@@ -21,6 +21,8 @@ struct CodeRecord {
     CodeRecord* target = nullptr;             // JMP and JZ: a label in the same function
     const FunctionRecord* callee = nullptr;  // CALL
     int32_t address = -1;                     // filled by the linker
+    int32_t line = 0;                         // the source line it was compiled from
+    int32_t depth = 0;                        // the slot on top of the stack before it runs
 };
 
 using CodeList = std::list<CodeRecord>;
@@ -39,6 +41,9 @@ class CodeGen {
 public:
     // Slot index of the value on top of the stack, in the current function's numbering.
     int32_t Depth() const { return depth_; }
+    // The source line given to the records emitted from now on.
+    void SetLine(int32_t line) { line_ = line; }
+    int32_t Line() const { return line_; }
 
     // New records go to the end of f's code.
     void BeginFunction(FunctionRecord& f);
@@ -57,7 +62,7 @@ public:
     // A slot the caller has already pushed (result slot, parameters): counted, no code.
     int32_t CountSlot();
     // Drops the top slot of a scope being closed.
-    void ReleaseSlot();
+    CodeRecord* ReleaseSlot();
     void StartFunctionSlots() { nextSlot_ = depth_ + 1; }
 
     // Locals have slots 0.. relative to the function; globals are negative numbers.
@@ -76,6 +81,7 @@ private:
     CodeList::iterator last_;
     int32_t depth_ = -1;
     int32_t nextSlot_ = 0;
+    int32_t line_ = 0;
 };
 
 }  // namespace kv

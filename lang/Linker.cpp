@@ -1,6 +1,8 @@
 #include "lang/Linker.h"
 
 #include <cassert>
+#include <map>
+#include <memory>
 
 namespace kv {
 
@@ -17,9 +19,15 @@ RobotProgram Link(Parser& parser) {
 
     RobotProgram program;
     program.code.reserve(static_cast<std::size_t>(address));
+    auto debug = std::make_shared<KvDebugInfo>();
+    std::map<const FunctionRecord*, int32_t> functionIndex;
     for (auto& [name, f] : functions) {
         if (!f.referenced) continue;
+        functionIndex[&f] = static_cast<int32_t>(debug->functions.size());
+        debug->functions.push_back({name, f.code.front().address, f.code.back().address + 1, f.argumentCount});
         for (const CodeRecord& r : f.code) {
+            debug->lines.push_back(r.line);
+            debug->depths.push_back(r.depth);
             Instruction in{r.opcode, r.operand};
             if (r.opcode == CALL) {
                 // Calls of main land on its header label, past the prologue.
@@ -34,6 +42,21 @@ RobotProgram Link(Parser& parser) {
         }
     }
     program.entry = functions.at("main").code.front().address;
+
+    for (const Parser::VariableNote& v : parser.Variables()) {
+        if (v.kind == KvDebugVariable::Kind::Global) {
+            debug->variables.push_back({v.name, v.kind, v.slot + globals, -1, 0, address});
+            continue;
+        }
+        const auto f = functionIndex.find(v.function);
+        if (f == functionIndex.end()) continue;  // a function never called is not in the code
+        const KvDebugFunction& function = debug->functions[f->second];
+        // A parameter is in scope from the function's first label; main has none.
+        const int32_t first = v.declared ? v.declared->address + 1 : function.first;
+        const int32_t end = v.closed ? v.closed->address : function.end;
+        debug->variables.push_back({v.name, v.kind, v.slot, f->second, first, end});
+    }
+    program.debug = std::move(debug);
     return program;
 }
 

@@ -144,6 +144,7 @@ void Parser::GlobalList(const std::string& first) {
     Scope& globals = scopes_.front();
     auto declare = [&](const std::string& name) {
         if (globals.names.count(name)) Fail(kVariableAlreadyDefined, name.c_str());
+        variables_.push_back({name, KvDebugVariable::Kind::Global, nextGlobal_});
         globals.names[name] = nextGlobal_--;
     };
     declare(first);
@@ -162,9 +163,11 @@ void Parser::FunctionDefinition(const std::string& name, bool storageWord) {
     auto found = functions_.find(name);
     if (found != functions_.end() && found->second.defined) Fail(kAlreadyDefined, name.c_str());
     if (storageWord) Fail(kParenInDeclaration);
+    codegen_.SetLine(Current().line);
     Move();
     FunctionRecord& f = functions_[name];
     f.name = name.c_str();
+    function_ = &f;
     codegen_.BeginFunction(f);
     f.headerLabel = codegen_.EmitLabel();
 
@@ -210,7 +213,14 @@ void Parser::FunctionDefinition(const std::string& name, bool storageWord) {
     scope.slots = 1;
     for (const std::string& p : parameters) {
         scope.names[p] = codegen_.CountSlot();  // a repeated name means its last slot
+        scope.notes.push_back(variables_.size());
+        variables_.push_back({p, KvDebugVariable::Kind::Parameter, scope.names[p], &f});
         ++scope.slots;
+    }
+    // Calls land on the labels ahead of the body with the result slot and arguments pushed.
+    for (CodeRecord& r : f.code) {
+        r.line = codegen_.Line();
+        r.depth = codegen_.Depth();
     }
     Block();
     // Everything including the result slot is popped; push the result back for the caller.
@@ -223,18 +233,33 @@ void Parser::Block() {
     Require(Separator, kLeftBrace, "{");
     Move();
     while (!Current().Is(Separator, kRightBrace)) Statement();
+    // The scope's end, and a function's return at the end of its body, belong to the brace.
+    codegen_.SetLine(Current().line);
     Move();
     CloseScope();
 }
 
 void Parser::CloseScope() {
-    for (int32_t i = 0; i < scopes_.back().slots; ++i) codegen_.ReleaseSlot();
+    Scope& scope = scopes_.back();
+    for (int32_t i = 0; i < scope.slots; ++i) {
+        const CodeRecord* release = codegen_.ReleaseSlot();
+        if (i == 0)
+            for (std::size_t note : scope.notes) variables_[note].closed = release;
+    }
     scopes_.pop_back();
 }
 
+// Every record of a statement takes the line where the statement starts.
 void Parser::Statement() {
     NestGuard guard(*this);
     const Token& t = Current();
+    const int32_t outerLine = codegen_.Line();
+    codegen_.SetLine(t.line);
+    StatementBody(t);
+    codegen_.SetLine(outerLine);
+}
+
+void Parser::StatementBody(const Token& t) {
     if (t.Is(Separator, kSemicolon)) {
         Move();
     } else if (t.Is(Separator, kLeftBrace)) {
@@ -276,11 +301,16 @@ void Parser::IfStatement() {
     codegen_.SetInsertionPoint(atEndThen);
     codegen_.EmitJump(JZ, endThen);
     Statement();
+    // The labels where the branches meet take the line of the code that runs into them.
+    endThen->line = endElse->line = codegen_.LastEmitted()->line;
     if (CurrentIs(Keyword, kElse)) {
+        codegen_.SetLine(Current().line);
+        endThen->line = Current().line;
         Move();
         codegen_.EmitJump(JMP, endElse);
         codegen_.SetInsertionPoint(atEndElse);
         Statement();
+        endElse->line = codegen_.LastEmitted()->line;
     }
     codegen_.SetInsertionPoint(resume);
     ForgetPredeclared(predeclared);
@@ -322,8 +352,9 @@ void Parser::ReturnStatement() {
     codegen_.Emit(POPA);
     codegen_.Store(resultSlot_, false);
     // Code after a return is compiled as if the return were not there.
-    for (int32_t i = codegen_.Depth() - base_; i > 0; --i) codegen_.EmitRaw(POPA);
-    codegen_.EmitRaw(RET);
+    int32_t depth = codegen_.Depth();
+    for (int32_t i = depth - base_; i > 0; --i) codegen_.EmitRaw(POPA)->depth = depth--;
+    codegen_.EmitRaw(RET)->depth = depth;
 }
 
 // declaration: [storage-word] [type-word] identifier { ',' identifier } ';'
@@ -510,7 +541,13 @@ void Parser::EndOfParse() {
         if (!f.defined) Fail(kNotDefined, name.c_str());
     // main's prologue: one zero per global, then main's own result slot.
     FunctionRecord& main = functions_["main"];
-    for (int32_t i = 0; i <= GlobalCount(); ++i) main.code.push_front(CodeRecord{PUSHC, 0});
+    const int32_t globals = GlobalCount();
+    for (int32_t i = globals; i >= 0; --i) {
+        CodeRecord zero{PUSHC, 0};
+        zero.line = main.headerLabel->line;
+        zero.depth = i - 1 - globals;  // main's result slot, slot 0, is pushed last
+        main.code.push_front(zero);
+    }
 }
 
 // Declares ahead, in the current scope, every new name the coming if or while statement
@@ -599,6 +636,8 @@ void Parser::DeclareLocal(const std::string& name) {
     Scope& scope = scopes_.back();
     scope.names[name] = codegen_.AllocLocal();
     ++scope.slots;
+    scope.notes.push_back(variables_.size());
+    variables_.push_back({name, KvDebugVariable::Kind::Local, scope.names[name], function_, &*codegen_.LastEmitted()});
 }
 
 }  // namespace kv

@@ -11,6 +11,7 @@
 #include "core/KvString.h"
 #include "lang/CodeGen.h"
 #include "lang/Lexer.h"
+#include "vm/DebugInfo.h"
 
 namespace kv {
 
@@ -30,11 +31,24 @@ public:
     std::map<std::string, FunctionRecord>& Functions() { return functions_; }
     int32_t GlobalCount() const { return static_cast<int32_t>(scopes_.front().names.size()); }
 
+    // Every variable declared, for the linker's debug information: a global's number, or a
+    // parameter's or local's slot with the records that open and close its scope.
+    struct VariableNote {
+        std::string name;
+        KvDebugVariable::Kind kind = KvDebugVariable::Kind::Local;
+        int32_t slot = 0;
+        const FunctionRecord* function = nullptr;
+        const CodeRecord* declared = nullptr;  // a local's ALLOC; in scope after it
+        const CodeRecord* closed = nullptr;    // the first record out of scope
+    };
+    const std::vector<VariableNote>& Variables() const { return variables_; }
+
 private:
     struct Scope {
         std::map<std::string, int32_t> names;  // global number, or slot index
         int32_t slots = 0;                     // slots this scope pushed and must pop
         std::set<std::string> predeclared;     // declared ahead by an enclosing if or while
+        std::vector<std::size_t> notes;        // its variables in variables_
     };
     struct Variable {
         int32_t index = 0;
@@ -55,6 +69,7 @@ private:
     void Block();
     void CloseScope();
     void Statement();
+    void StatementBody(const Token& t);
     void IfStatement();
     void WhileStatement();
     void ReturnStatement();
@@ -92,6 +107,8 @@ private:
     int32_t nextGlobal_ = -1;
     int32_t base_ = 0;        // depth just after the current function's result slot
     int32_t resultSlot_ = 0;
+    FunctionRecord* function_ = nullptr;  // the function being compiled
+    std::vector<VariableNote> variables_;
 };
 
 }  // namespace kv

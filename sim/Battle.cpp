@@ -21,7 +21,10 @@ BattleOutcome Collect(const KvGameHolder& holder, int64_t ticks) {
     int alive = 0, survivor = -1;
     for (size_t k = 0; k < holder.robots.size(); ++k) {
         const KvGLRobot& r = *holder.robots[k];
-        const RobotOutcome o{holder.robotSlots[k], r.name, r.colourIndex, r.Snapshot()};
+        KvMachineRecord run;
+        if (const KvVMachine* machine = holder.machines[k]) run = machine->Record();
+        else if (k < holder.retiredRecords.size()) run = holder.retiredRecords[k];
+        const RobotOutcome o{holder.robotSlots[k], r.name, r.colourIndex, r.Snapshot(), run};
         outcome.robots.push_back(o);
         if (!o.values.dead) {
             ++alive;

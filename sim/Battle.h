@@ -38,6 +38,7 @@ struct RobotOutcome {
     KvString file;  // the file name without its folder
     int32_t colour = 0;
     RobotValues values;  // at the end of the battle, or when it was decided
+    KvMachineRecord machine;  // its program's run, through its death if it died
 };
 
 struct BattleOutcome {

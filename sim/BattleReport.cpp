@@ -47,6 +47,12 @@ std::string Seconds(const HeadlessBattleOptions& options, double t) {
 
 }  // namespace
 
+std::string FaultLine(const HeadlessBattleOptions& options, const KvFault& fault) {
+    std::string out = FaultText(fault.kind);
+    if (fault.line > 0) out += " on line " + std::to_string(fault.line);
+    return out + " at " + Seconds(options, fault.time) + " s";
+}
+
 std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome) {
     std::string out = "seed " + std::to_string(options.seed) + "\n";
     out += options.realtime ? "dt measured, mean " + ExactNumber(MeanDt(outcome)) + "\n"
@@ -58,6 +64,13 @@ std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome
         out += "  damage " + ExactNumber(v.damage);
         out += v.dead ? "  dead at " + Seconds(options, v.deathTime) + " s" : "  alive";
         out += "  shots " + std::to_string(v.shots) + "\n";
+        // Faults restart a program silently in the battle; the report says so.
+        const KvMachineRecord& m = r.machine;
+        if (m.restarts > 0) {
+            out += "  restarted " + std::to_string(m.restarts) + (m.restarts == 1 ? " time" : " times");
+            if (!m.faults.empty()) out += ", first by " + FaultLine(options, m.faults.front());
+            out += "\n";
+        }
     }
     if (outcome.winner >= 0) {
         for (const RobotOutcome& r : outcome.robots) {
@@ -86,7 +99,14 @@ std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome
                ", \"death_time\": " + (v.dead ? ExactNumber(v.deathTime) : "null") +
                ", \"shots\": " + std::to_string(v.shots) + ", \"x\": " + ExactNumber(v.position.x) +
                ", \"y\": " + ExactNumber(v.position.y) + ", \"heading\": " + ExactNumber(v.heading) +
-               ", \"speed\": " + ExactNumber(v.speed) + "}";
+               ", \"speed\": " + ExactNumber(v.speed) + ", \"restarts\": " + std::to_string(r.machine.restarts) +
+               ", \"instructions\": " + std::to_string(r.machine.instructions) + ", \"faults\": [";
+        for (size_t f = 0; f < r.machine.faults.size(); ++f) {
+            const KvFault& fault = r.machine.faults[f];
+            out += (f > 0 ? ", " : "") + std::string("{\"kind\": ") + JsonString(FaultText(fault.kind)) +
+                   ", \"line\": " + std::to_string(fault.line) + ", \"time\": " + ExactNumber(fault.time) + "}";
+        }
+        out += "]}";
     }
     return out + "]}\n";
 }

@@ -18,6 +18,8 @@ std::string JsonString(const std::string& s);
 // text gives times to the battle's tick (the millisecond at least); JSON gives them exactly.
 std::string BattleText(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
 std::string BattleJson(const HeadlessBattleOptions& options, const BattleOutcome& outcome);
+// "division by zero on line 12 at 31.402 s".
+std::string FaultLine(const HeadlessBattleOptions& options, const KvFault& fault);
 std::string TraceJson(double time, int slot, const RobotValues& values);
 
 struct MatchTable {

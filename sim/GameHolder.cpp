@@ -101,6 +101,7 @@ bool KvGameHolder::SetupBattle() {
 
             auto* machine = new KvVMachine();
             machines.push_back(machine);
+            retiredRecords.emplace_back();
             machine->Load(std::move(*compiled.program));
             machine->AttachRobot(robot);
             robotSlots.push_back(slot);
@@ -110,6 +111,7 @@ bool KvGameHolder::SetupBattle() {
         for (KvVMachine* machine : machines) delete machine;
         robots.clear();
         machines.clear();
+        retiredRecords.clear();
         robotSlots.clear();
         return false;
     }
@@ -133,6 +135,7 @@ void KvGameHolder::Clear() {
     robots.clear();
     deaths_.store(0, std::memory_order_relaxed);
     machines.clear();
+    retiredRecords.clear();
     robotSlots.clear();
     // Forget takes a process out of the active set like an immediate Remove, and also out of
     // the pending sets, where a battle cleared before its first tick still waits.
@@ -180,8 +183,12 @@ void KvGameHolder::Remove(KvProcess* process, bool deleteIt) {
 void KvGameHolder::Retire(KvGLRobot& robot) {
     deaths_.store(deaths_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     if (KvVMachine* machine = robot.machine) {
-        for (KvVMachine*& m : machines) {
-            if (m == machine) m = nullptr;
+        for (size_t k = 0; k < machines.size(); ++k) {
+            if (machines[k] == machine) {
+                if (retiredRecords.size() < machines.size()) retiredRecords.resize(machines.size());
+                retiredRecords[k] = machine->Record();
+                machines[k] = nullptr;
+            }
         }
         robot.machine = nullptr;
         Remove(machine, true);

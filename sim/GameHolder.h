@@ -22,6 +22,7 @@
 #include "sim/Robot.h"
 #include "sim/RobotGeometry.h"
 #include "sim/Scheduler.h"
+#include "vm/MachineRecord.h"
 
 namespace kv {
 
@@ -100,6 +101,7 @@ public:
     // Creation order of the enabled choices; the slot of robot k is robotSlots[k].
     std::vector<KvGLRobot*> robots;
     std::vector<KvVMachine*> machines;  // null once the robot has died
+    std::vector<KvMachineRecord> retiredRecords;  // a dead robot's machine's, kept at its death
     std::vector<int> robotSlots;
     ProcessSet objects;
     ProcessSet retired;

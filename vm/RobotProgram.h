@@ -2,8 +2,10 @@
 // The linked program image: all called functions laid out one after another.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "vm/DebugInfo.h"
 #include "vm/Opcodes.h"
 
 namespace kv {
@@ -17,6 +19,8 @@ struct Instruction {
 struct RobotProgram {
     std::vector<Instruction> code;
     int32_t entry = 0;  // index of main's first instruction
+    // From the compiler; shared by every machine loading the program. Null for hand-made code.
+    std::shared_ptr<const KvDebugInfo> debug;
 };
 
 // Result of one instruction. Anything but Ok leaves pc where it was.

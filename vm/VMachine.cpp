@@ -80,6 +80,10 @@ void KvVMachine::Load(RobotProgram program) {
     for (const Instruction& in : code_)
         pace_.push_back({CostTable(in.opcode) * kSecondsPerCostUnit, TouchesWorld(in.opcode)});
     entry_ = program.entry;
+    debug_ = std::move(program.debug);
+    executed_ = restarts_ = 0;
+    faults_.clear();
+    callCount_ = 0;
     pc_ = entry_;
     sp_ = -1;
     csp_ = -1;
@@ -92,7 +96,90 @@ void KvVMachine::AttachRobot(KvBaseRobot* robot) {
     if (robot) robot->machine = this;
 }
 
+const char* FaultText(KvFaultKind kind) {
+    switch (kind) {
+#define KV_FAULT_TEXT(name, text) \
+    case KvFaultKind::name: return text;
+        KV_FAULT_KINDS(KV_FAULT_TEXT)
+#undef KV_FAULT_TEXT
+    }
+    return "fault";
+}
+
+KvFaultKind KvVMachine::FaultKind() const {
+    const int32_t op = pc_ >= 0 && pc_ < static_cast<int32_t>(code_.size()) ? code_[pc_].opcode : NOP;
+    switch (status_) {
+        case VmStatus::DivideByZero:
+            return op == MOD ? KvFaultKind::RemainderByZero : op == RAND ? KvFaultKind::RandOfZero : KvFaultKind::DivisionByZero;
+        case VmStatus::StackFault:
+            if (op == LOADL || op == STOREL || (op == ALLOC && sp_ + 1 < kStackSize)) return KvFaultKind::BadLocal;
+            return sp_ + 1 >= kStackSize ? KvFaultKind::StackOverflow : KvFaultKind::StackUnderflow;
+        case VmStatus::BadGlobal: return KvFaultKind::BadGlobal;
+        case VmStatus::BadTarget: return KvFaultKind::BadTarget;
+        default: return KvFaultKind::CallStackOverflow;
+    }
+}
+
+KvMachineRecord KvVMachine::Record() const {
+    const int64_t throughTick = Tick();
+    KvMachineRecord record;
+    record.restarts = restarts_ - std::count_if(aheadRestarts_.begin(), aheadRestarts_.end(),
+                                                [&](int64_t tick) { return tick > throughTick; });
+    record.instructions = executed_;
+    for (const AheadBatch& batch : aheadBatches_)
+        if (batch.tick > throughTick) record.instructions -= batch.instructions;
+    for (const KvFault& fault : faults_)
+        if (fault.tick <= throughTick) record.faults.push_back(fault);
+    // Calls a machine ran ahead to are left out (sqrt and the like; those touching the robot
+    // or the random numbers wait for their tick), and with them their places in the ring.
+    const uint64_t kept = std::min<uint64_t>(callCount_, calls_.size());
+    for (uint64_t i = callCount_ - kept; i < callCount_; ++i) {
+        const KvBuiltInCall& call = calls_[i % calls_.size()];
+        if (call.tick <= throughTick) record.calls.push_back(call);
+    }
+    return record;
+}
+
+// The battle adds up its time so (a compensated sum), and the record's times are its own.
+void KvVMachine::Clock::Add(double dt) {
+    const double y = dt - carry;
+    const double after = time + y;
+    carry = (after - time) - y;
+    time = after;
+}
+
+int32_t KvVMachine::SourceLine() const {
+    if (!debug_) return 0;
+    const int32_t line = debug_->LineAt(pc_);
+    return line > 0 || csp_ < 0 ? line : debug_->LineAt(callStack_[csp_]);
+}
+
+void KvVMachine::CountTick(double dt) {
+    const uint32_t skipped = granted_ - std::min(idleTicks, granted_);
+    for (uint32_t i = 0; i < skipped; ++i) clock_.Add(lastDt_);
+    tick_ += 1 + skipped;
+    clock_.Add(dt);
+    lastDt_ = dt;
+    runTick_ = tick_;
+}
+
+double KvVMachine::TimeOfRun() const {
+    Clock clock = clock_;
+    for (int64_t t = tick_; t < runTick_; ++t) clock.Add(lastDt_);
+    return clock.time;
+}
+
+void KvVMachine::RecordCall(int32_t opcode, int32_t first, int32_t second, int32_t result) {
+    // Ahead of the battle (sqrt and the like), near enough.
+    const double time = clock_.time + static_cast<double>(runTick_ - tick_) * lastDt_;
+    calls_[callCount_++ % calls_.size()] = {opcode, {first, second}, result, SourceLine(), runTick_, time};
+}
+
 void KvVMachine::Restart() {
+    ++restarts_;
+    if (runTick_ > tick_) aheadRestarts_.push_back(runTick_);
+    if (faults_.size() < KvMachineRecord::kKeptFaults)
+        faults_.push_back({FaultKind(), pc_, SourceLine(), runTick_, TimeOfRun()});
     time_ = 0;
     pc_ = entry_;
     sp_ = -1;
@@ -155,16 +242,20 @@ void KvVMachine::Step(double dt) {
         idleTicks = kIdleForever;  // a finished program never runs again
         return;
     }
-    if (runAhead_ && !observer_) {
-        StepAhead(dt);
-        return;
-    }
+    CountTick(dt);
+    if (runAhead_ && !observer_) StepAhead(dt);
+    else StepHere(dt);
+    granted_ = idleTicks;
+}
+
+void KvVMachine::StepHere(double dt) {
     const double planned = plannedCost_;
     CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
     // Every instruction of this step is charged what the first one costs.
     const double q = planned >= 0 ? planned : CostOfNext();
     while (q < time_) {
+        ++executed_;
         status_ = Run();
         if (observer_) observer_->OnExecuted(status_);
         if (status_ == VmStatus::Finished) {
@@ -206,7 +297,11 @@ void KvVMachine::StepAhead(double dt) {
     }
     int executed = 0;
     idleTicks = 0;
-    if (RunStep(q, false, executed) == StepEnd::Finished) {
+    aheadBatches_.clear();
+    aheadRestarts_.clear();
+    const StepEnd own = RunStep(q, false, executed);
+    executed_ += executed;
+    if (own == StepEnd::Finished) {
         idleTicks = kIdleForever;
         return;
     }
@@ -233,7 +328,13 @@ void KvVMachine::StepAhead(double dt) {
         // An instruction due in its own tick stops the run there, with that tick's dt
         // already in the budget (Due).
         time_ = next;
+        runTick_ = tick_ + ticks + 1;
+        const int before = executed;
         const StepEnd end = RunStep(q, true, executed);
+        if (executed > before) {
+            executed_ += executed - before;
+            aheadBatches_.push_back({runTick_, executed - before});
+        }
         if (end == StepEnd::Finished) {
             idleTicks = kIdleForever;
             return;
@@ -295,6 +396,7 @@ VmStatus KvVMachine::Binary(int32_t op) {
 VmStatus KvVMachine::Unary(int32_t op) {
     if (sp_ < 0) return VmStatus::StackFault;
     int32_t& a = stack_[sp_];
+    const int32_t argument = a;
     const auto ua = static_cast<uint32_t>(a);
     switch (op) {
         case NOT: a = (a == 0); break;
@@ -312,6 +414,7 @@ VmStatus KvVMachine::Unary(int32_t op) {
         case TAN: a = TruncToInt(std::tan(Radians(a)) * 100000); break;
         case ATAN: a = TruncToInt(Degrees(std::atan(a / 100000.0))); break;
     }
+    if (op >= RAND) RecordCall(op, argument, 0, a);
     return VmStatus::Ok;
 }
 
@@ -324,6 +427,7 @@ VmStatus KvVMachine::CallRobot(int32_t op) {
         else if (op == CANNON) result = robot_->Cannon(direction, second);
         else result = robot_->Drive(direction, second);
     }
+    RecordCall(op, direction, second, result);
     stack_[sp_ - 1] = result;
     --sp_;
     return VmStatus::Ok;
@@ -341,6 +445,7 @@ VmStatus KvVMachine::ReadRobot(int32_t op) {
         }
     }
     stack_[++sp_] = TruncToInt(value);
+    RecordCall(op, 0, 0, stack_[sp_]);
     return VmStatus::Ok;
 }
 

@@ -3,6 +3,7 @@
 // every instruction costs 0.003 s per cost unit, so programs run at the same pace on
 // every host. A fault silently restarts the program from main; the end of main stops it.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "core/Process.h"
 #include "vm/BaseRobot.h"
+#include "vm/MachineRecord.h"
 #include "vm/RobotProgram.h"
 
 namespace kv {
@@ -54,6 +56,20 @@ public:
         virtual void OnRestart(VmStatus fault) {}
     };
     void SetObserver(Observer* observer) { observer_ = observer; }
+
+    // Restarts, faults, instructions and the latest built-in calls through the latest tick
+    // the machine has seen: what a machine running ahead did in later ticks is left out.
+    KvMachineRecord Record() const;
+    // The ticks this machine has seen, skipped ones included: the battle's tick once the
+    // scheduler has passed it in this tick.
+    int64_t Tick() const { return tick_ + (granted_ - std::min(idleTicks, granted_)); }
+    // The compiler's view of the program; null for code made by hand.
+    const std::shared_ptr<const KvDebugInfo>& Debug() const { return debug_; }
+    // The source line of the instruction at pc; inside a built-in's stub, the line of its
+    // call. 0 when unknown.
+    int32_t SourceLine() const;
+    // The call stack's entry at an index (the pc of a CALL); -1 outside it.
+    int32_t CallStackValue(int32_t index) const { return index >= 0 && index <= csp_ ? callStack_[index] : -1; }
 
     const std::vector<Instruction>& Code() const { return code_; }
     int32_t Entry() const { return entry_; }
@@ -111,7 +127,14 @@ private:
     // Steps of the ticks after this one, as far as nothing is due in them; the scheduler
     // skips them.
     void StepAhead(double dt);
+    // A step as it comes, for a machine not running ahead.
+    void StepHere(double dt);
+    // Keeps the fault in status_ and starts main again.
     void Restart();
+    KvFaultKind FaultKind() const;
+    // Counts the step of a tick, and the ticks skipped before it.
+    void CountTick(double dt);
+    void RecordCall(int32_t opcode, int32_t first, int32_t second, int32_t result);
     VmStatus CallRobot(int32_t op);
     VmStatus ReadRobot(int32_t op);
     VmStatus Unary(int32_t op);
@@ -119,6 +142,7 @@ private:
     VmStatus Alloc(int32_t k);
 
     std::vector<Instruction> code_;
+    std::shared_ptr<const KvDebugInfo> debug_;
     std::vector<Pace> pace_;  // one per instruction of code_
     int32_t entry_ = 0;
     Stack stack_;
@@ -141,6 +165,32 @@ private:
     bool runAhead_ = false;
     // Running ahead stopped in the middle of a step charging this; negative when not.
     double dueCost_ = -1;
+
+    // The record. tick_ and clock_ are the battle's tick and time at the latest step;
+    // runTick_ is the tick the instruction running now belongs to, later when ahead.
+    struct Clock {
+        double time = 0;
+        double carry = 0;
+        void Add(double dt);
+    };
+    double TimeOfRun() const;
+    int64_t tick_ = 0;
+    Clock clock_;
+    double lastDt_ = 0;
+    uint32_t granted_ = 0;  // idleTicks as the latest step left it
+    int64_t runTick_ = 0;
+    int64_t executed_ = 0;
+    int64_t restarts_ = 0;
+    std::vector<KvFault> faults_;
+    std::array<KvBuiltInCall, KvMachineRecord::kKeptCalls> calls_{};
+    uint64_t callCount_ = 0;
+    // The latest run ahead: instructions executed per later tick, and the ticks of its restarts.
+    struct AheadBatch {
+        int64_t tick;
+        int64_t instructions;
+    };
+    std::vector<AheadBatch> aheadBatches_;
+    std::vector<int64_t> aheadRestarts_;
 };
 
 }  // namespace kv

@@ -60,3 +60,49 @@ TEST(Battle, RunsOnTheWorkerThreadInRealTime) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+std::string RecordText(const KvMachineRecord& r) {
+    std::string s = std::to_string(r.restarts) + " restarts, " + std::to_string(r.instructions) + " instructions;";
+    for (const KvFault& f : r.faults)
+        s += " " + std::string(FaultText(f.kind)) + " line " + std::to_string(f.line) + " tick " + std::to_string(f.tick);
+    s += ";";
+    for (const KvBuiltInCall& c : r.calls)
+        s += " " + std::to_string(c.opcode) + "(" + std::to_string(c.arguments[0]) + "," + std::to_string(c.arguments[1]) +
+             ")=" + std::to_string(c.result) + "@" + std::to_string(c.tick);
+    return s;
+}
+
+// Machines running ahead of the battle execute later ticks' instructions early; what they
+// record still stops at the tick the battle has reached, as a machine stepped tick by tick has it.
+TEST(Battle, MachinesRunningAheadRecordOnlyWhatTheBattleHasReached) {
+    KvHeightField groundAhead, groundStepped;
+    KvBattle ahead(groundAhead, 0.001), stepped(groundStepped, 0.001);
+    const auto options = Battle({"hostile.r", "hostile.r", "hostile.r", "shooter.r"}, 4, 0);
+    ahead.Choose(options.files);
+    stepped.Choose(options.files);
+    ASSERT_TRUE(ahead.SetUp(4, true));
+    ASSERT_TRUE(stepped.SetUp(4, false));
+    int64_t restarts = 0;
+    for (double t : {0.2, 0.5, 1.0, 2.345, 5.0, 12.0}) {
+        ahead.RunUntil(t, false);
+        stepped.RunUntil(t, false);
+        const BattleOutcome a = ahead.Outcome(), s = stepped.Outcome();
+        ASSERT_EQ(a.robots.size(), s.robots.size());
+        for (size_t k = 0; k < a.robots.size(); ++k) {
+            EXPECT_EQ(RecordText(a.robots[k].machine), RecordText(s.robots[k].machine)) << "robot " << k << " at " << t;
+            restarts += s.robots[k].machine.restarts;
+        }
+        EXPECT_EQ(Fingerprint(a), Fingerprint(s));
+    }
+    EXPECT_GT(restarts, 0) << "the hostile programs fault";
+    const KvMachineRecord shooter = stepped.Outcome().robots[3].machine;
+    EXPECT_EQ(shooter.restarts, 0);
+    EXPECT_GT(shooter.instructions, 3000);
+    EXPECT_EQ(shooter.calls.size(), size_t{KvMachineRecord::kKeptCalls});
+}
+
+}  // namespace
+}  // namespace kv

@@ -59,8 +59,8 @@ TEST_F(RobotFiles, ThatAreNotRegularOrTooLargeAreRefusedWithTheirMessage) {
     };
     for (const auto& [path, message] : cases) {
         Arena arena;
-        arena.holder.choices[0] = {true, 0, KV_TEST_ROBOTS "/sitter.r"};
-        arena.holder.choices[1] = {true, 1, path.c_str()};
+        arena.holder.choices[0] = {true, 0, KV_TEST_ROBOTS "/sitter.r", std::nullopt};
+        arena.holder.choices[1] = {true, 1, path.c_str(), std::nullopt};
         EXPECT_FALSE(arena.holder.SetupBattle());
         EXPECT_EQ(arena.presenter.errors, std::vector<std::string>{message});
         EXPECT_EQ(arena.holder.SetupError().Std(), message);

@@ -38,7 +38,7 @@ TEST(Skipping, AMachineSkippedByTheSchedulerRunsAndBudgetsLikeOneSteppedEveryTic
     KvVMachine byHand, scheduled;
     Counter handCount, scheduledCount;
     for (auto [vm, counter] : {std::pair{&byHand, &handCount}, {&scheduled, &scheduledCount}}) {
-        vm->Load(RobotProgram{code, 0});
+        vm->Load(RobotProgram{code, 0, nullptr});
         vm->SetObserver(counter);
     }
     ChangingTimer timer, handTimer;
@@ -57,7 +57,7 @@ TEST(Skipping, AMachineSkippedByTheSchedulerRunsAndBudgetsLikeOneSteppedEveryTic
 
 TEST(Skipping, AMachineDrivenByHandBetweenTicksStartsFromWhereItWasLeft) {
     KvVMachine vm;
-    vm.Load(RobotProgram{{{SQRT}, {NOP}, {JMP, 0}}, 0});
+    vm.Load(RobotProgram{{{SQRT}, {NOP}, {JMP, 0}}, 0, nullptr});
     vm.Push(9);
     FixedTickTimer timer(0.001);
     ProcessScheduler scheduler(&timer);
@@ -97,7 +97,7 @@ TEST(Skipping, AMachineRunningAheadCommandsAndReadsItsRobotInTheSameTicks) {
         KvVMachine ahead, byHand;
         LoggingBody aheadBody, handBody;
         for (auto [vm, body] : {std::pair{&ahead, &aheadBody}, {&byHand, &handBody}}) {
-            vm->Load(RobotProgram{code, 0});
+            vm->Load(RobotProgram{code, 0, nullptr});
             vm->AttachRobot(body);
         }
         ahead.RunAhead();

@@ -32,7 +32,7 @@ private:
 class Machine : public ::testing::Test {
 protected:
     void Load(std::vector<Instruction> code, int32_t entry = 0) {
-        vm.Load(RobotProgram{std::move(code), entry});
+        vm.Load(RobotProgram{std::move(code), entry, nullptr});
         vm.AttachRobot(&robot);
     }
     // Pushes the operands, runs one opcode, returns its status.

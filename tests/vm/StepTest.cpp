@@ -19,7 +19,7 @@ public:
 class Stepping : public ::testing::Test {
 protected:
     void Load(std::vector<Instruction> code) {
-        vm.Load(RobotProgram{std::move(code), 0});
+        vm.Load(RobotProgram{std::move(code), 0, nullptr});
         vm.SetObserver(&counter);
     }
     int StepCount(double dt) {

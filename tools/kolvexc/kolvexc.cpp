@@ -1,6 +1,7 @@
 // kolvexc: the robot compiler for robot authors. Checks robot files, lists their
 // bytecode, and runs them against a stand-in robot to trace what they do.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +29,10 @@ static_assert(kMaxRobotFileBytes == 1048576, "the usage text states the limit");
 // The game steps at most 0.3 s at a time; an hour is already far beyond any real step.
 constexpr int kMaxDtSeconds = 3600;
 
-// Answers the robot calls the way the trace promises and prints each one.
+// " on line N", or nothing when the line is not known.
+std::string OnLine(int32_t line) { return line > 0 ? " on line " + std::to_string(line) : ""; }
+
+// Answers the robot calls the way the trace promises and prints each one with its line.
 class StandInRobot : public KvBaseRobot {
 public:
     int32_t Drive(int32_t direction, int32_t speed) override { return Report("drive", direction, speed, 0); }
@@ -36,8 +40,8 @@ public:
     int32_t Cannon(int32_t direction, int32_t range) override { return Report("cannon", direction, range, 1); }
 
 private:
-    static int32_t Report(const char* name, int32_t a, int32_t b, int32_t result) {
-        std::printf("call %s %d %d -> %d\n", name, a, b, result);
+    int32_t Report(const char* name, int32_t a, int32_t b, int32_t result) const {
+        std::printf("call %s %d %d -> %d%s\n", name, a, b, result, OnLine(machine ? machine->SourceLine() : 0).c_str());
         return result;
     }
 };
@@ -45,9 +49,15 @@ private:
 // Counts the instructions of one step and reports restarts as they happen.
 class StepTrace : public KvVMachine::Observer {
 public:
+    explicit StepTrace(const KvVMachine& machine) : machine_(machine) {}
     void OnExecuted(VmStatus) override { ++executed; }
-    void OnRestart(VmStatus fault) override { std::printf("restart %s\n", VmStatusName(fault)); }
+    void OnRestart(VmStatus fault) override {
+        std::printf("restart %s%s\n", VmStatusName(fault), OnLine(machine_.SourceLine()).c_str());
+    }
     long executed = 0;
+
+private:
+    const KvVMachine& machine_;
 };
 
 int Fail(const char* message) {
@@ -88,10 +98,16 @@ int List(const char* path) {
     RobotProgram program;
     if (!CompileOrReport(path, program)) return 1;
     std::printf("entry %d\n", program.entry);
+    const KvDebugInfo& debug = *program.debug;
+    auto function = debug.functions.begin();
     for (std::size_t i = 0; i < program.code.size(); ++i) {
+        const auto at = static_cast<int32_t>(i);
+        if (function != debug.functions.end() && function->first == at) std::printf("%s:\n", (function++)->name.c_str());
         const Instruction& in = program.code[i];
-        if (kOpcodeTable[in.opcode].hasOperand) std::printf("%zu %s %d\n", i, Mnemonic(in.opcode), in.operand);
-        else std::printf("%zu %s\n", i, Mnemonic(in.opcode));
+        std::string text = std::to_string(i) + " " + Mnemonic(in.opcode);
+        if (kOpcodeTable[in.opcode].hasOperand) text += " " + std::to_string(in.operand);
+        if (const int32_t line = debug.LineAt(at); line > 0) text += std::string(std::max<size_t>(2, 16 - text.size()), ' ') + "; line " + std::to_string(line);
+        std::printf("%s\n", text.c_str());
     }
     return 0;
 }
@@ -112,7 +128,8 @@ int Run(const char* path, long long limit) {
             return 0;
         }
         if (status != VmStatus::Ok) {
-            std::printf("end %s at pc %d after %lld instructions\n", VmStatusName(status), pc, count);
+            std::printf("end %s at pc %d%s after %lld instructions\n", VmStatusName(status), pc,
+                        OnLine(machine.SourceLine()).c_str(), count);
             return 0;
         }
     }
@@ -126,7 +143,7 @@ int StepRun(const char* path, double dt, long long steps) {
     SeedRandom(1);
     StandInRobot robot;
     KvVMachine machine;
-    StepTrace trace;
+    StepTrace trace(machine);
     machine.Load(std::move(program));
     machine.AttachRobot(&robot);
     machine.SetObserver(&trace);
