@@ -74,6 +74,7 @@ bool KvBattle::SetUp(uint32_t seed, bool runAhead) {
     }
     std::lock_guard held(scheduler_.Mutex());
     randomState_ = seed;
+    pauseAfterTick_ = false;
     return ready;
 }
 
@@ -94,7 +95,8 @@ bool KvBattle::Tick() {
         decided_.store(true, std::memory_order_release);
     }
     ticks_.store(ticks, std::memory_order_release);
-    if (ticks == pauseAt) scheduler_.SetPaused(true);
+    if (ticks == pauseAt || pauseAfterTick_) scheduler_.SetPaused(true);
+    pauseAfterTick_ = false;
     return true;
 }
 

@@ -88,6 +88,9 @@ public:
     void TickTo(int64_t ticks);
     // The battle pauses the scheduler itself once this many ticks have run; -1 never.
     void PauseAtTick(int64_t ticks) { pauseAt_.store(ticks, std::memory_order_relaxed); }
+    // From inside a tick (an observer of a machine): the battle pauses once this tick is
+    // complete, so it stays the battle it would have been.
+    void PauseAfterThisTick() { pauseAfterTick_ = true; }
 
     // Ticks run since the set-up, all of them complete.
     int64_t Ticks() const { return ticks_.load(std::memory_order_acquire); }
@@ -134,6 +137,7 @@ private:
     uint32_t randomState_ = 0;  // the ticking generator's, between ticks; under the scheduler mutex
     std::atomic<int64_t> ticks_{0};
     std::atomic<int64_t> pauseAt_{-1};
+    bool pauseAfterTick_ = false;  // under the scheduler mutex
     std::atomic<bool> decided_{false};
     BattleOutcome decision_;  // written by the tick that decided the battle
     std::mutex eventsMutex_;

@@ -119,6 +119,8 @@ bool KvGameHolder::SetupBattle() {
     for (size_t k = 0; k < robots.size(); ++k) {
         Add(robots[k]);
         Add(machines[k]);
+        // Added at the end of the first tick, a machine first steps in the second.
+        machines[k]->StartsAfterTicks(1);
         if (presenter_) presenter_->RobotAdded(*robots[k]);
     }
     return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 #include "assets/ResourceStore.h"
 #include "render/Track.h"
@@ -104,6 +105,7 @@ bool KvBattleStage::StartBattle(const std::array<RobotChoice, KvGameHolder::kMax
     furthestTick_ = 0;
     deathTimes_.fill(-1);
     hasBattle_ = SetUpShown(seed);
+    inspector_.Arm(true);
     // A new battle plays, whether or not the one before was paused.
     if (worker_.Running()) battle_.Scheduler().SetPaused(false);
     return hasBattle_;
@@ -118,6 +120,7 @@ bool KvBattleStage::SetUpShown(uint32_t seed) {
     battle_.Holder().choices = choices_;
     effectsPart_.SeedEffects(seed);
     const bool ready = battle_.SetUp(seed);
+    inspector_.Attach();
     if (ready) {
         SceneHeld shown(scene_);
         for (KvGLRobot* robot : battle_.Holder().robots) scenePart_.RobotAdded(*robot);
@@ -137,12 +140,38 @@ void KvBattleStage::Step(bool oneTick) {
     battle_.TickTo(target);
 }
 
-void KvBattleStage::SeekTo(double time) {
+void KvBattleStage::SeekTo(double time) { SeekToTick(battle_.TicksFor(std::max(time, 0.0))); }
+
+void KvBattleStage::SeekToTick(int64_t tick) {
     if (!hasBattle_) return;
     WorkerHeld held(battle_.Scheduler(), worker_.Running());
     SetUpShown(battle_.Seed());
-    battle_.TickTo(battle_.TicksFor(std::max(time, 0.0)));
+    // The inspector follows the robot through the replay, but pauses nothing in it.
+    battle_.TickTo(std::max<int64_t>(tick, 0));
+    inspector_.Arm(true);
     ShowUpTo(battle_.Ticks(), true);
+}
+
+void KvBattleStage::Go(KvInspector::Go how) {
+    if (!hasBattle_) return;
+    SetPaused(true);
+    inspector_.Start(how);
+    if (how != KvInspector::Go::Continue) {
+        battle_.TickTo(battle_.Ticks() + kQuickStepTicks);
+        if (inspector_.Stopped()) return;
+    }
+    SetPaused(false);
+}
+
+bool KvBattleStage::Back() {
+    if (!hasBattle_ || inspector_.Slot() < 0) return false;
+    SetPaused(true);
+    // Attached during the battle, the inspector learns the lines before by a replay.
+    if (inspector_.BackTick() < 0 && !inspector_.KnowsHistory()) SeekToTick(battle_.Ticks());
+    const int64_t tick = inspector_.BackTick();
+    if (tick < 0) return false;
+    SeekToTick(tick);
+    return true;
 }
 
 bool KvBattleStage::StartBattle(const std::vector<KvFile>& files, uint32_t seed) {
@@ -163,7 +192,15 @@ void KvBattleStage::ClearShow() {
 }
 
 void KvBattleStage::StartWorker() {
-    worker_.StartPaced(battle_.Seed(), [this] { return battle_.Tick(); }, pacer_);
+    worker_.StartPaced(
+        battle_.Seed(),
+        [this] {
+            std::lock_guard held(battle_.Scheduler().Mutex());
+            if (!battle_.Tick()) return false;
+            inspector_.AfterTick();
+            return true;
+        },
+        pacer_);
 }
 
 void KvBattleStage::StopWorker() { worker_.Stop(); }

@@ -31,6 +31,7 @@
 #include "render/ScenePresenter.h"
 #include "render/View.h"
 #include "sim/Battle.h"
+#include "sim/Inspector.h"
 #include "sim/ProcessGroup.h"
 #include "sim/SimulationThread.h"
 
@@ -48,6 +49,7 @@ public:
     static constexpr double kStartYaw = 0.0, kStartPitch = 0.7;
     static constexpr double kSlowest = 1.0 / 8, kFastest = 16;
     static constexpr double kStepTime = 1.0 / 60;
+    static constexpr int64_t kQuickStepTicks = 2000;
 
     // The context, the store and the textures outlive the stage; textures may be null.
     KvBattleStage(GLContext& context, const ResourceStore& store, const KvTextureSet* textures, double dt = kDt);
@@ -95,6 +97,8 @@ public:
     // seed, run without drawing, then shown as it stands (robots, shells in flight, marks and
     // wrecks; smoke and fire start afresh). Paused after it if it was paused before.
     void SeekTo(double time);
+    // The same at the end of a tick.
+    void SeekToTick(int64_t tick);
     // The furthest battle time shown since the battle started, seeks included.
     double FurthestTime() const { return static_cast<double>(furthestTick_) * battle_.Dt(); }
     // The battle time each slot's robot was destroyed at, as far as the battle was shown;
@@ -114,6 +118,18 @@ public:
     // or n more ticks. The battle goes on after it is decided, as in the game.
     void RunUntil(double time) { battle_.RunUntil(time, false); }
     void Advance(int64_t ticks);
+
+    // The robot inspector's robot (-1 none): it is watched through every battle set up from
+    // now on, seeks included.
+    void Inspect(int slot) { inspector_.Inspect(slot); }
+    KvInspector& Inspector() { return inspector_; }
+    // Paused: the battle goes on until the inspected robot has stepped as asked, or at once
+    // for Continue. A step is run here as far as a few seconds of battle; the worker runs the
+    // rest, and pauses where it ends.
+    void Go(KvInspector::Go how);
+    // Paused: back to the end of the latest tick at which the inspected robot was on
+    // another line, by a seek; false when there is none.
+    bool Back();
 
     // One frame: the context made current, the events of the complete ticks shown, every
     // view drawn, the buffers swapped, the sounds updated.
@@ -178,6 +194,7 @@ private:
     std::array<double, KvGameHolder::kMaxRobots> deathTimes_{};
     std::string verdict_;
     KvBattle battle_;
+    KvInspector inspector_{battle_};
     KvTickPacer pacer_;
     SimulationThread worker_{battle_.Scheduler()};
 };

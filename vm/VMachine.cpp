@@ -155,9 +155,14 @@ int32_t KvVMachine::SourceLine() const {
 }
 
 void KvVMachine::CountTick(double dt) {
+    if (tick_ == 0) {
+        for (int64_t i = 0; i < ticksBefore_; ++i) clock_.Add(dt);
+        tick_ = ticksBefore_;
+    }
     const uint32_t skipped = granted_ - std::min(idleTicks, granted_);
     for (uint32_t i = 0; i < skipped; ++i) clock_.Add(lastDt_);
     tick_ += 1 + skipped;
+    granted_ = 0;  // counted: during the step, Tick() is this tick
     clock_.Add(dt);
     lastDt_ = dt;
     runTick_ = tick_;

@@ -63,6 +63,9 @@ public:
     // The ticks this machine has seen, skipped ones included: the battle's tick once the
     // scheduler has passed it in this tick.
     int64_t Tick() const { return tick_ + (granted_ - std::min(idleTicks, granted_)); }
+    // The battle's ticks that run before this machine's first step, so that its record
+    // counts the battle's ticks and time; each is taken to have the first step's dt.
+    void StartsAfterTicks(int64_t ticks) { ticksBefore_ = ticks; }
     // The compiler's view of the program; null for code made by hand.
     const std::shared_ptr<const KvDebugInfo>& Debug() const { return debug_; }
     // The source line of the instruction at pc; inside a built-in's stub, the line of its
@@ -175,6 +178,7 @@ private:
     };
     double TimeOfRun() const;
     int64_t tick_ = 0;
+    int64_t ticksBefore_ = 0;
     Clock clock_;
     double lastDt_ = 0;
     uint32_t granted_ = 0;  // idleTicks as the latest step left it

@@ -50,10 +50,10 @@ TEST(KolvexBattle, ReportsRestartsFaultsAndInstructionsOfEachRobot) {
     const std::string battle = " --seed 4 --time 20" + Robots({"hostile.r", "shooter.r"});
     const Outcome text = Battle(battle), json = Battle("--json" + battle);
     ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find("hostile.r  damage 2  alive  shots 0\n  restarted 1 time, first by remainder by zero on line 20 at 0.243 s\n"),
+    EXPECT_NE(text.out.find("hostile.r  damage 2  alive  shots 0\n  restarted 1 time, first by remainder by zero on line 20 at 0.244 s\n"),
               std::string::npos) << text.out;
     EXPECT_EQ(text.out.find("restarted", text.out.find("shooter.r")), std::string::npos) << "shooter.r never faults";
-    for (const char* key : {"\"restarts\": 1, \"instructions\": 6649, \"faults\": [{\"kind\": \"remainder by zero\", \"line\": 20, \"time\": 0.243}]}",
+    for (const char* key : {"\"restarts\": 1, \"instructions\": 6649, \"faults\": [{\"kind\": \"remainder by zero\", \"line\": 20, \"time\": 0.244}]}",
                             "\"restarts\": 0, \"instructions\": 6666, \"faults\": []}"})
         EXPECT_NE(json.out.find(key), std::string::npos) << key << " in " << json.out;
 }
