@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <random>
 
@@ -72,13 +74,29 @@ bool App::Init() {
     window_->onClose = [this] { quit_ = true; };
     window_->PlaceCentred();
     surface_->onPress = [this](int x, int y) { OnPress(x, y); };
-    surface_->onRelease = [this](int, int) { OnRelease(); };
+    surface_->onRelease = [this](int x, int y) { OnRelease(x, y); };
     surface_->onMove = [this](int x, int y) { OnMove(x, y); };
     surface_->onKey = [this](int key, bool shift) { window_->Key(key, shift); };
     window_->Timeline().onSeek = [this](double time) { Seek(time); };
 
     dialog_ = new ChooseRobotsDialog(window_.get());
     dialog_->onEnd = [this] { OnChooseEnd(); };
+    inspector_ = new InspectorWindow(window_.get());
+    inspector_->onChoose = [this](int slot) { OpenInspector(slot); };
+    inspector_->onCommand = [this](InspectorWindow::Command command) { OnInspectorCommand(command); };
+    inspector_->onToggleBreakpoint = [this](int32_t line) {
+        KvInspector& inspector = stage_->Inspector();
+        inspector.SetBreakpoint(line, !inspector.HasBreakpoint(line));
+        RefreshInspector(true);
+    };
+    // Closed, the inspector stops watching: no breakpoint pauses a battle nobody inspects.
+    inspector_->onClose = [this] {
+        if (stage_) stage_->Inspect(-1);
+    };
+    inspector_->onPauseOnFault = [this](bool on) {
+        stage_->Inspector().SetPauseOnFault(on);
+        RefreshInspector(true);
+    };
 
     if (!surface_->Create(settings_.vsync)) return Fail(surface_->Error());
     capabilities_.swapIntervalChangeable = SwapIntervalChangeable();
@@ -154,7 +172,9 @@ bool App::OpenBattle(const KvFile& path) {
         dialog_->choices[slot].source.reset();
     }
     dialog_->Initialise();
-    if (!stage_->StartBattle(choices, record.seed)) {
+    const bool started = stage_->StartBattle(choices, record.seed);
+    InspectorBattleChanged();
+    if (!started) {
         showSetupError(stage_->Error().CStr());
         return false;
     }
@@ -289,6 +309,7 @@ void App::Frame() {
     lastBattleTime_ = stage_->Holder().BattleTime();
     ++frames_;
     ShowBattleState();
+    RefreshInspector(false);
     if (TimeIsUp(now)) {
         // The frame drawn now is the last; with a screenshot asked for, it is saved as drawn.
         if (!options_.screenshot.empty()) surface_->CaptureNextFrame(options_.screenshot);
@@ -316,10 +337,61 @@ bool App::OnBattleCommand(MenuCommand command) {
     case MenuCommand::Slower: stage_->Slower(); break;
     case MenuCommand::Faster: stage_->Faster(); break;
     case MenuCommand::NormalSpeed: stage_->SetSpeed(1); break;
+    case MenuCommand::Inspector: OpenInspector(inspectedSlot_); break;
     default: return false;
     }
     ShowBattleState();
+    RefreshInspector(true);
     return true;
+}
+
+void App::OpenInspector(int slot) {
+    const KvGameHolder& holder = stage_->Holder();
+    if (std::find(holder.robotSlots.begin(), holder.robotSlots.end(), slot) == holder.robotSlots.end())
+        slot = holder.robotSlots.empty() ? -1 : holder.robotSlots.front();
+    inspectedSlot_ = slot;
+    inspector_->show();
+    inspector_->raise();
+    InspectorBattleChanged();
+}
+
+void App::InspectorBattleChanged() {
+    if (!inspector_ || !inspector_->isVisible()) return;
+    const KvGameHolder& holder = stage_->Holder();
+    if (std::find(holder.robotSlots.begin(), holder.robotSlots.end(), inspectedSlot_) == holder.robotSlots.end())
+        inspectedSlot_ = holder.robotSlots.empty() ? -1 : holder.robotSlots.front();
+    std::vector<std::pair<int, std::string>> robots;
+    for (size_t k = 0; k < holder.robots.size(); ++k) robots.emplace_back(holder.robotSlots[k], holder.robots[k]->name.Std());
+    const auto& choices = stage_->Choices();
+    const bool known = inspectedSlot_ >= 0 && choices[static_cast<size_t>(inspectedSlot_)].source;
+    inspector_->SetRobots(robots, inspectedSlot_, known ? *choices[static_cast<size_t>(inspectedSlot_)].source : "");
+    stage_->Inspect(inspectedSlot_);
+    RefreshInspector(true);
+}
+
+void App::RefreshInspector(bool now) {
+    if (!inspector_ || !inspector_->isVisible()) return;
+    // A pause shows at once, where the battle stands.
+    const double clock = PrecisionClock::Now();
+    const bool paused = stage_->Paused();
+    if (!now && paused == inspectorShowsPaused_ && clock < nextInspectorRefresh_) return;
+    nextInspectorRefresh_ = clock + KvInspector::kPublishSeconds;
+    inspectorShowsPaused_ = paused;
+    KvInspector& inspector = stage_->Inspector();
+    inspector_->Show(inspector.View(), stage_->Battle().Dt(), inspector.Breakpoints(), inspector.PauseOnFault());
+}
+
+void App::OnInspectorCommand(InspectorWindow::Command command) {
+    using Command = InspectorWindow::Command;
+    switch (command) {
+    case Command::Pause: stage_->SetPaused(true); break;
+    case Command::Continue: stage_->Go(KvInspector::Go::Continue); break;
+    case Command::StepLine: stage_->Go(KvInspector::Go::StepLine); break;
+    case Command::StepOut: stage_->Go(KvInspector::Go::StepOut); break;
+    case Command::Back: stage_->Back(); break;
+    }
+    ShowBattleState();
+    RefreshInspector(true);
 }
 
 void App::Shutdown() {
@@ -327,6 +399,11 @@ void App::Shutdown() {
     shutDown_ = true;
     splash_.onAboutEnd = nullptr;
     splash_.hide();
+    if (inspector_) {
+        inspector_->onClose = nullptr;
+        inspector_->hide();
+        inspector_ = nullptr;
+    }
     // The worker stops first, then the scene and the battle are cleared.
     stage_.reset();
     store_.Release();
@@ -382,7 +459,9 @@ void App::UpdateCamera() {
 }
 
 void App::StartBattle(std::optional<uint32_t> seed) {
-    if (!stage_->StartBattle(dialog_->choices, seed ? *seed : FreshSeed())) {
+    const bool started = stage_->StartBattle(dialog_->choices, seed ? *seed : FreshSeed());
+    InspectorBattleChanged();
+    if (!started) {
         const KvString& message = stage_->Error();
         std::fprintf(stderr, "kolvex: %s\n", message.CStr());
         showSetupError(message.CStr());
@@ -391,11 +470,22 @@ void App::StartBattle(std::optional<uint32_t> seed) {
 
 void App::OnPress(int x, int y) {
     dragging_ = true;
-    lastX_ = x;
-    lastY_ = y;
+    lastX_ = pressX_ = x;
+    lastY_ = pressY_ = y;
 }
 
-void App::OnRelease() { dragging_ = false; }
+void App::OnRelease(int x, int y) {
+    dragging_ = false;
+    if (!stage_ || std::abs(x - pressX_) > 2 || std::abs(y - pressY_) > 2) return;
+    const int32_t fromBottom = surface_->Size().height - y;
+    const KvGameHolder& holder = stage_->Holder();
+    const std::vector<View*>& views = stage_->Scene().Views();
+    for (size_t i = 1; i < views.size(); ++i) {
+        if (!views[i]->Contains(x, fromBottom)) continue;
+        for (size_t k = 0; k < holder.robots.size(); ++k)
+            if (holder.robots[k] == views[i]->Robot()) OpenInspector(holder.robotSlots[k]);
+    }
+}
 
 void App::OnMove(int x, int y) {
     if (!stage_) return;

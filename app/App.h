@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InspectorWindow.h"
 #include "app/Menu.h"
 #include "app/Settings.h"
 #include "app/SetupMenu.h"
@@ -97,6 +98,7 @@ public:
     MainWindow& Window() { return *window_; }
     GameSurface& Surface() { return *surface_; }
     ChooseRobotsDialog& Dialog() { return *dialog_; }
+    InspectorWindow& Inspector() { return *inspector_; }
     SplashWindow& Splash() { return splash_; }
     const Settings& CurrentSettings() const { return settings_; }
     KvBattleStage& Stage() { return *stage_; }
@@ -115,7 +117,8 @@ public:
 private:
     bool Fail(std::string why);
     void OnPress(int x, int y);
-    void OnRelease();
+    // A click that did not drag, on a robot's view, opens the inspector on that robot.
+    void OnRelease(int x, int y);
     void OnMove(int x, int y);
     // A Setup command and its effects; false for any other id.
     bool OnSetup(int32_t id);
@@ -138,6 +141,14 @@ private:
     // File > Open battle... and Save battle...: the file dialog, then the file.
     void ChooseBattleToOpen();
     void ChooseBattleToSave();
+    // The robot inspector on a slot's robot (the first robot's for -1), shown.
+    void OpenInspector(int slot);
+    // The battle's robots and the inspected one's program to the inspector, after a new battle.
+    void InspectorBattleChanged();
+    // The inspector's view of its robot into its window, at most every tenth of a second
+    // unless now.
+    void RefreshInspector(bool now);
+    void OnInspectorCommand(InspectorWindow::Command command);
     // What the settings ask of the battle stage.
     RenderSettings StageSettings() const;
     // The time --quit-after or --quit-after-time gave has come.
@@ -158,9 +169,14 @@ private:
     std::unique_ptr<MainWindow> window_;
     GameSurface* surface_ = nullptr;          // owned by the window
     ChooseRobotsDialog* dialog_ = nullptr;    // owned by the window
+    InspectorWindow* inspector_ = nullptr;    // owned by the window
+    int inspectedSlot_ = -1;
+    double nextInspectorRefresh_ = 0;
+    bool inspectorShowsPaused_ = false;
     bool quit_ = false;
     bool dragging_ = false;
     int lastX_ = 0, lastY_ = 0;
+    int pressX_ = 0, pressY_ = 0;
     double yaw_ = kStartYaw, pitch_ = kStartPitch;
     double firstFrame_ = -1;  // clock readings of the first and the latest frame
     double firstBattleTime_ = 0, lastBattleTime_ = 0;  // battle times then

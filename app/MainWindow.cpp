@@ -56,6 +56,7 @@ int32_t MainWindow::KeyCommand(int key, bool shift) {
     case Qt::Key_Plus:
     case Qt::Key_Equal: command = MenuCommand::Faster; break;
     case Qt::Key_0: command = MenuCommand::NormalSpeed; break;
+    case Qt::Key_I: command = MenuCommand::Inspector; break;
     default: return 0;
     }
     return static_cast<int32_t>(command);

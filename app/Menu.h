@@ -32,7 +32,8 @@ enum class MenuPopup { File, Setup, Battle, Help };
     X(Battle, StepTick, 40017, "Step one tick\tShift+Right", true)         \
     X(Battle, Slower, 40018, "Slower\t-", false)                           \
     X(Battle, Faster, 40019, "Faster\t+", false)                           \
-    X(Battle, NormalSpeed, 40020, "Normal speed\t0", false)                \
+    X(Battle, NormalSpeed, 40020, "Normal speed\t0", true)                 \
+    X(Battle, Inspector, 40023, "Robot inspector...\tI", false)           \
     X(Help, About, 40004, "About", false)
 
 enum class MenuCommand : int32_t {

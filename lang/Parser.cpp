@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "lang/BuiltIns.h"
 #include "lang/CompileError.h"
 
 namespace kv {
@@ -13,17 +14,6 @@ struct ParseStop {};
 
 // Deeper nesting than this is refused rather than risking the native stack.
 constexpr int kMaxNesting = 200;
-
-struct BuiltIn {
-    const char* name;
-    int32_t opcode;
-    int32_t arguments;
-};
-constexpr BuiltIn kBuiltIns[] = {
-    {"scan", SCAN, 2}, {"cannon", CANNON, 2}, {"drive", DRIVE, 2}, {"damage", DAMAGE, 0}, {"speed", SPEED, 0},
-    {"loc_x", LOCX, 0}, {"loc_y", LOCY, 0},   {"rand", RAND, 1},   {"sqrt", SQRT, 1},     {"sin", SIN, 1},
-    {"cos", COS, 1},    {"tan", TAN, 1},      {"atan", ATAN, 1},
-};
 
 struct BinaryOperator {
     int level;

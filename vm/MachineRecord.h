@@ -55,6 +55,9 @@ struct KvMachineRecord {
     int64_t restarts = 0;
     int64_t instructions = 0;
     std::vector<KvFault> faults;        // the first kKeptFaults, oldest first
+    // The latest fault, when restarts > 0; for a machine running ahead, the latest of those
+    // in step with the battle or kept.
+    KvFault last;
     std::vector<KvBuiltInCall> calls;   // the latest kKeptCalls, oldest first
 };
 

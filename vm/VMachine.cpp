@@ -82,6 +82,7 @@ void KvVMachine::Load(RobotProgram program) {
     entry_ = program.entry;
     debug_ = std::move(program.debug);
     executed_ = restarts_ = 0;
+    hasLatestFault_ = false;
     faults_.clear();
     callCount_ = 0;
     pc_ = entry_;
@@ -130,6 +131,8 @@ KvMachineRecord KvVMachine::Record() const {
         if (batch.tick > throughTick) record.instructions -= batch.instructions;
     for (const KvFault& fault : faults_)
         if (fault.tick <= throughTick) record.faults.push_back(fault);
+    if (hasLatestFault_) record.last = latestFault_;
+    else if (!record.faults.empty()) record.last = record.faults.back();
     // Calls a machine ran ahead to are left out (sqrt and the like; those touching the robot
     // or the random numbers wait for their tick), and with them their places in the ring.
     const uint64_t kept = std::min<uint64_t>(callCount_, calls_.size());
@@ -181,10 +184,19 @@ void KvVMachine::RecordCall(int32_t opcode, int32_t first, int32_t second, int32
 }
 
 void KvVMachine::Restart() {
+    // Ahead of the battle a fault's time costs a sum over the ticks between; the latest
+    // faults are kept for machines in step with the battle, which the inspector watches.
+    const bool ahead = runTick_ > tick_;
+    if (!ahead || faults_.size() < KvMachineRecord::kKeptFaults) {
+        const KvFault fault{FaultKind(), pc_, SourceLine(), runTick_, TimeOfRun()};
+        if (faults_.size() < KvMachineRecord::kKeptFaults) faults_.push_back(fault);
+        if (!ahead) {
+            latestFault_ = fault;
+            hasLatestFault_ = true;
+        }
+    }
     ++restarts_;
-    if (runTick_ > tick_) aheadRestarts_.push_back(runTick_);
-    if (faults_.size() < KvMachineRecord::kKeptFaults)
-        faults_.push_back({FaultKind(), pc_, SourceLine(), runTick_, TimeOfRun()});
+    if (ahead) aheadRestarts_.push_back(runTick_);
     time_ = 0;
     pc_ = entry_;
     sp_ = -1;

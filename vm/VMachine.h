@@ -186,6 +186,8 @@ private:
     int64_t executed_ = 0;
     int64_t restarts_ = 0;
     std::vector<KvFault> faults_;
+    KvFault latestFault_;  // of the faults in step with the battle
+    bool hasLatestFault_ = false;
     std::array<KvBuiltInCall, KvMachineRecord::kKeptCalls> calls_{};
     uint64_t callCount_ = 0;
     // The latest run ahead: instructions executed per later tick, and the ticks of its restarts.

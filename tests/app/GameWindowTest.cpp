@@ -6,7 +6,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -19,6 +25,7 @@
 #include "app/App.h"
 #include "app/ChooseRobotsDialog.h"
 #include "app/GameSurface.h"
+#include "app/InspectorWindow.h"
 #include "app/MainWindow.h"
 #include "app/TimelineBar.h"
 #include "sim/BattleReport.h"
@@ -586,6 +593,104 @@ TEST_F(GameTest, ProgramOpensRobotFilesByTheBytesOfTheirNames) {
     const std::string output = RunGame(arguments, status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output.find("Can't open file"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// Counts by two in a function, for ever.
+constexpr const char* kCounter =
+    "int count;\n"
+    "step(n)\n"
+    "{\n"
+    "    count = count + n;\n"
+    "    drive(0, 0);\n"
+    "    return count;\n"
+    "}\n"
+    "main()\n"
+    "{\n"
+    "    while (1)\n"
+    "        step(2);\n"
+    "}\n";
+
+class InspectorGameTest : public GameTest {
+protected:
+    // Plays until the battle pauses (or a few seconds pass).
+    static void PlayUntilPaused(App& app) {
+        for (int i = 0; i < 60 && !app.Stage().Paused(); ++i) app.PlayFor(0.05, "");
+    }
+    static std::vector<std::string> Stack(App& app) {
+        std::vector<std::string> items;
+        for (int i = 0; i < app.Inspector().Stack()->count(); ++i)
+            items.push_back(app.Inspector().Stack()->item(i)->text().toStdString());
+        return items;
+    }
+    static QString CountShown(App& app) { return app.Inspector().Variables()->topLevelItem(0)->child(0)->text(1); }
+    static void Click(App& app, InspectorWindow::Command command) {
+        QTest::mouseClick(app.Inspector().Button(command), Qt::LeftButton);
+    }
+};
+
+TEST_F(InspectorGameTest, AClickOnARobotsViewInspectsItAndItsBreakpointStopsTheBattleThere) {
+    WriteFile("counter.r", kCounter);
+    auto app = Start({kSamples[1], KvFile("counter.r")}, "[Setup]\nShowSplash=Off\n", 3);
+    app->PlayFor(0.3, "");
+    // The second robot's view, second down the column along the right.
+    QTest::mouseClick(&app->Surface(), Qt::LeftButton, {}, QPoint(875, 225));
+    InspectorWindow& inspector = app->Inspector();
+    ASSERT_TRUE(inspector.isVisible());
+    EXPECT_EQ(inspector.Robots()->currentText(), "2: counter.r");
+    EXPECT_EQ(app->Stage().Inspector().Slot(), 1);
+
+    QPlainTextEdit* source = inspector.Source();
+    const QRect fifth = source->cursorRect(QTextCursor(source->document()->findBlockByNumber(4)));
+    QTest::mouseClick(source->viewport(), Qt::LeftButton, {}, fifth.center());
+    EXPECT_EQ(app->Stage().Inspector().Breakpoints(), (std::vector<int32_t>{5}));
+    PlayUntilPaused(*app);
+    ASSERT_TRUE(app->Stage().Paused());
+    EXPECT_TRUE(Checked(*app, MenuCommand::Pause));
+
+    // The window shows what the machine holds.
+    const KvInspection view = app->Stage().Inspector().View();
+    EXPECT_EQ(view.stop, KvInspectorStop::Breakpoint);
+    EXPECT_EQ(view.machine.line, 5);
+    EXPECT_EQ(Stack(*app), (std::vector<std::string>{"step  line 5", "main  line 11"}));
+    EXPECT_EQ(CountShown(*app), QString::number(view.machine.globals.at(0).value));
+    EXPECT_TRUE(inspector.Status()->text().startsWith("line 5 "));
+    EXPECT_TRUE(inspector.Status()->text().endsWith("paused at a breakpoint"));
+    EXPECT_EQ(inspector.Source()->textCursor().blockNumber() + 1, 5);
+    inspector.grab().save("inspector.png");
+
+    const int64_t atBreakpoint = app->Stage().Battle().Ticks();
+    Click(*app, InspectorWindow::Command::StepLine);
+    EXPECT_TRUE(inspector.Status()->text().startsWith("line 6 "));
+    const int64_t onSix = app->Stage().Battle().Ticks();
+    Click(*app, InspectorWindow::Command::StepOut);
+    EXPECT_EQ(Stack(*app), (std::vector<std::string>{"main  line 11"}));
+    Click(*app, InspectorWindow::Command::Back);
+    EXPECT_TRUE(inspector.Status()->text().startsWith("line 6 "));
+    Click(*app, InspectorWindow::Command::Back);
+    EXPECT_TRUE(inspector.Status()->text().startsWith("line 5 "));
+    EXPECT_EQ(app->Stage().Battle().Ticks(), onSix - 1);  // the last moment on line 5
+    EXPECT_GE(app->Stage().Battle().Ticks(), atBreakpoint);
+
+    // Continue runs on to the breakpoint's next hit, two counts on.
+    const QString before = CountShown(*app);
+    Click(*app, InspectorWindow::Command::Continue);
+    EXPECT_FALSE(app->Stage().Paused());
+    PlayUntilPaused(*app);
+    app->PlayFor(0.15, "");
+    EXPECT_EQ(CountShown(*app).toInt(), before.toInt() + 2);
+    EXPECT_GT(app->Stage().Battle().Ticks(), atBreakpoint);
+
+    // Closed, the inspector watches no more: the battle plays past the breakpoint.
+    inspector.close();
+    app->Stage().SetPaused(false);
+    app->PlayFor(0.5, "");
+    EXPECT_FALSE(app->Stage().Paused());
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ TEST(MenuTable, ListsEachPopupInOrderWithItsIdsTextsAndSeparators) {
                             "40011 All robot views active |", "40013 Show splash at startup"}));
     EXPECT_EQ(shown[2], (std::vector<std::string>{"40015 Pause\tSpace", "40016 Step\tRight",
                                                   "40017 Step one tick\tShift+Right |", "40018 Slower\t-",
-                                                  "40019 Faster\t+", "40020 Normal speed\t0"}));
+                                                  "40019 Faster\t+", "40020 Normal speed\t0 |",
+                                                  "40023 Robot inspector...\tI"}));
     EXPECT_EQ(shown[3], (std::vector<std::string>{"40004 About"}));
     ASSERT_NE(FindMenuItem(40013), nullptr);
     EXPECT_EQ(FindMenuItem(40013)->text, "Show splash at startup");

@@ -5,16 +5,24 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTreeWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "app/ChooseRobotsDialog.h"
+#include "app/InspectorWindow.h"
 #include "app/GameSurface.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
@@ -264,12 +272,12 @@ TEST(MainWindowTest, MenusFollowTheCommandTable) {
     ids.clear();
     for (auto [key, shift] : {std::pair{Qt::Key_Space, false}, {Qt::Key_Right, false}, {Qt::Key_Right, true},
                               {Qt::Key_Minus, false}, {Qt::Key_Plus, false}, {Qt::Key_Equal, false},
-                              {Qt::Key_0, false}, {Qt::Key_A, false}})
+                              {Qt::Key_0, false}, {Qt::Key_I, false}, {Qt::Key_A, false}})
         window.Key(key, shift);
-    EXPECT_EQ(ids, (std::vector<int32_t>{40015, 40016, 40017, 40018, 40019, 40019, 40020}));
+    EXPECT_EQ(ids, (std::vector<int32_t>{40015, 40016, 40017, 40018, 40019, 40019, 40020, 40023}));
     window.SetEnabled(MenuCommand::Pause, false);
     window.Key(Qt::Key_Space, false);
-    EXPECT_EQ(ids.size(), 7u);
+    EXPECT_EQ(ids.size(), 8u);
     EXPECT_TRUE(window.Action(MenuCommand::Pause)->isCheckable());
 
     bool closed = false;
@@ -277,6 +285,119 @@ TEST(MainWindowTest, MenusFollowTheCommandTable) {
     window.show();
     window.close();
     EXPECT_TRUE(closed);
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// A robot stopped at a breakpoint in step(), called from main, after a fault and some calls.
+KvInspection Stopped() {
+    KvInspection view;
+    view.slot = 1;
+    view.alive = true;
+    view.paused = true;
+    view.tick = 31402;
+    view.stop = KvInspectorStop::Breakpoint;
+    KvMachineView& m = view.machine;
+    m.line = 5;
+    m.frames = {{"step", 5, 47}, {"main", 11, 12}};
+    m.globals = {{"count", KvDebugVariable::Kind::Global, 42}};
+    m.locals = {{"n", KvDebugVariable::Kind::Parameter, 2}, {"x", KvDebugVariable::Kind::Local, -7}};
+    m.record.restarts = 3;
+    m.record.instructions = 123456;
+    m.record.last = {KvFaultKind::DivisionByZero, 25, 12, 31402, 31.402};
+    m.record.calls = {{DRIVE, {0, 50}, 1, 5, 100, 0.1}, {SCAN, {90, 10}, 0, 7, 200, 0.2}};
+    return view;
+}
+
+std::vector<std::string> Items(QListWidget* list) {
+    std::vector<std::string> items;
+    for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text().toStdString());
+    return items;
+}
+
+TEST(InspectorWindowTest, ShowsTheRobotsLineStackVariablesFaultAndCalls) {
+    InspectorWindow window;
+    window.SetRobots({{0, "hunter.r"}, {1, "counter.r"}}, 1, "int count;\nstep(n)\n{\n    x = 1;\n    drive(0, 50);\n}\n");
+    window.Show(Stopped(), 0.001, {2}, false);
+    EXPECT_EQ(window.windowTitle(), "Robot inspector");
+    EXPECT_EQ(window.Robots()->currentText(), "2: counter.r");
+    EXPECT_EQ(window.Source()->document()->blockCount(), 6);
+    EXPECT_EQ(window.Source()->document()->findBlockByNumber(4).text(), "   5      drive(0, 50);");
+    // The current line and the breakpoint are marked, and the current line is the cursor's.
+    std::set<int> marked;
+    for (const QTextEdit::ExtraSelection& s : window.Source()->extraSelections()) marked.insert(s.cursor.blockNumber() + 1);
+    EXPECT_EQ(marked, (std::set<int>{2, 5}));
+    EXPECT_EQ(window.Source()->textCursor().blockNumber() + 1, 5);
+
+    EXPECT_EQ(Items(window.Stack()), (std::vector<std::string>{"step  line 5", "main  line 11"}));
+    QTreeWidgetItem* globals = window.Variables()->topLevelItem(0);
+    QTreeWidgetItem* function = window.Variables()->topLevelItem(1);
+    ASSERT_EQ(globals->childCount(), 1);
+    EXPECT_EQ(globals->child(0)->text(0), "count");
+    EXPECT_EQ(globals->child(0)->text(1), "42");
+    EXPECT_EQ(function->text(0), "step");
+    ASSERT_EQ(function->childCount(), 2);
+    EXPECT_EQ(function->child(0)->text(0), "n (parameter)");
+    EXPECT_EQ(function->child(1)->text(1), "-7");
+    EXPECT_EQ(window.Faults()->text(), "restarts 3   latest fault: division by zero on line 12 at 31.402 s");
+    EXPECT_TRUE(window.Status()->text().contains("31.402 s")) << window.Status()->text().toStdString();
+    EXPECT_TRUE(window.Status()->text().contains("instructions 123456"));
+    EXPECT_TRUE(window.Status()->text().endsWith("paused at a breakpoint"));
+    EXPECT_EQ(Items(window.Calls()), (std::vector<std::string>{"0.200 s  line 7  scan(90, 10) = 0",
+                                                               "0.100 s  line 5  drive(0, 50) = 1"}));
+    EXPECT_FALSE(window.Button(InspectorWindow::Command::Pause)->isEnabled());
+    EXPECT_TRUE(window.Button(InspectorWindow::Command::StepLine)->isEnabled());
+}
+
+TEST(InspectorWindowTest, AtAFaultShowsTheMachineBeforeItsRestart) {
+    InspectorWindow window;
+    window.SetRobots({{1, "counter.r"}}, 1, std::string(20, '\n'));
+    KvInspection view = Stopped();
+    view.stop = KvInspectorStop::Fault;
+    view.faulted.line = 12;
+    view.faulted.frames = {{"main", 12, 25}};
+    view.machine.line = 8;  // restarted
+    window.Show(view, 0.001, {}, true);
+    EXPECT_EQ(window.Source()->textCursor().blockNumber() + 1, 12);
+    EXPECT_EQ(Items(window.Stack()), (std::vector<std::string>{"main  line 12"}));
+    EXPECT_TRUE(window.Status()->text().endsWith("paused at a fault, before the restart"));
+    EXPECT_TRUE(window.PauseOnFaultBox()->isChecked());
+}
+
+TEST(InspectorWindowTest, ClicksGiveBreakpointsCommandsAndTheRobotChosen) {
+    InspectorWindow window;
+    window.resize(900, 600);
+    window.show();
+    window.SetRobots({{0, "hunter.r"}, {2, "counter.r"}}, 0, "a\nb\nc\nd\ne\n");
+    KvInspection running = Stopped();
+    running.paused = false;
+    window.Show(running, 0.001, {}, false);
+    EXPECT_TRUE(window.Button(InspectorWindow::Command::Pause)->isEnabled());
+    EXPECT_FALSE(window.Button(InspectorWindow::Command::Back)->isEnabled());
+
+    std::vector<int32_t> lines;
+    std::vector<InspectorWindow::Command> commands;
+    int chosen = -1;
+    bool faultPause = false;
+    window.onToggleBreakpoint = [&](int32_t line) { lines.push_back(line); };
+    window.onCommand = [&](InspectorWindow::Command c) { commands.push_back(c); };
+    window.onChoose = [&](int slot) { chosen = slot; };
+    window.onPauseOnFault = [&](bool on) { faultPause = on; };
+    QPlainTextEdit* source = window.Source();
+    const QRect third = source->cursorRect(QTextCursor(source->document()->findBlockByNumber(2)));
+    QTest::mouseClick(source->viewport(), Qt::LeftButton, {}, third.center());
+    EXPECT_EQ(lines, (std::vector<int32_t>{3}));
+    QTest::mouseClick(window.Button(InspectorWindow::Command::Pause), Qt::LeftButton);
+    EXPECT_EQ(commands, (std::vector<InspectorWindow::Command>{InspectorWindow::Command::Pause}));
+    window.PauseOnFaultBox()->click();
+    EXPECT_TRUE(faultPause);
+    window.Robots()->setCurrentIndex(1);
+    Q_EMIT window.Robots()->activated(1);
+    EXPECT_EQ(chosen, 2);
 }
 
 }  // namespace
