@@ -346,9 +346,6 @@ bool App::OnBattleCommand(MenuCommand command) {
 }
 
 void App::OpenInspector(int slot) {
-    const KvGameHolder& holder = stage_->Holder();
-    if (std::find(holder.robotSlots.begin(), holder.robotSlots.end(), slot) == holder.robotSlots.end())
-        slot = holder.robotSlots.empty() ? -1 : holder.robotSlots.front();
     inspectedSlot_ = slot;
     inspector_->show();
     inspector_->raise();

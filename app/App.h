@@ -141,7 +141,7 @@ private:
     // File > Open battle... and Save battle...: the file dialog, then the file.
     void ChooseBattleToOpen();
     void ChooseBattleToSave();
-    // The robot inspector on a slot's robot (the first robot's for -1), shown.
+    // The robot inspector on a slot's robot (the first robot's for a slot without one), shown.
     void OpenInspector(int slot);
     // The battle's robots and the inspected one's program to the inspector, after a new battle.
     void InspectorBattleChanged();

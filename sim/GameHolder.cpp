@@ -57,7 +57,7 @@ bool KvGameHolder::SetupBattle() {
     lastDt_ = 0;
     holding_ = true;
     battleTime_.store(0, std::memory_order_relaxed);
-    battleTimeCarry_ = 0;
+    timeSum_ = KvKahanSum();
     ground_.GenerateHills();
 
     int enabled = 0;
@@ -121,6 +121,7 @@ bool KvGameHolder::SetupBattle() {
         Add(machines[k]);
         // Added at the end of the first tick, a machine first steps in the second.
         machines[k]->StartsAfterTicks(1);
+        machines[k]->SetBattleClock(&timeSum_);
         if (presenter_) presenter_->RobotAdded(*robots[k]);
     }
     return true;
@@ -233,12 +234,8 @@ void KvGameHolder::Explode(Vec2 point) {
 }
 
 void KvGameHolder::Step(double dt) {
-    // Kahan sum, so that a fixed dt adds up to round battle times.
-    const double y = dt - battleTimeCarry_;
-    const double before = battleTime_.load(std::memory_order_relaxed);
-    const double after = before + y;
-    battleTimeCarry_ = (after - before) - y;
-    battleTime_.store(after, std::memory_order_relaxed);
+    timeSum_.Add(dt);
+    battleTime_.store(timeSum_.value, std::memory_order_relaxed);
 
     collided.fill(false);
     // Robots move only in their steps, each by at most the top speed times the dt of its

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/KahanSum.h"
 #include "core/KvString.h"
 #include "sim/BattlePresenter.h"
 #include "sim/HeightField.h"
@@ -134,7 +135,7 @@ private:
     KvString setupError_;
     std::atomic<double> battleTime_{0};
     std::atomic<int> deaths_{0};  // robots retired since the battle was set up
-    double battleTimeCarry_ = 0;  // compensation of the running sum of dt
+    KvKahanSum timeSum_;  // battleTime_ with its compensation; the machines read it in their steps
     // No two living robots are nearer (Manhattan) than this; negative until the first look.
     double nearestBound_ = -1;
     double reachDt_ = -1, reach_ = 0;  // PairReach's latest question and answer

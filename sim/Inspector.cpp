@@ -39,6 +39,8 @@ void KvInspector::Attach() {
     last_ = KvInspection();
     runs_.clear();
     nextPublish_ = {};
+    ticksUnread_ = 0;
+    ticksPerRead_ = 1;
     {
         std::lock_guard shared(sharedMutex_);
         shared_ = KvInspection();
@@ -48,6 +50,9 @@ void KvInspector::Attach() {
     if (!machine) return;
     machine->SetObserver(this);
     watched_ = machine;
+    const KvDebugInfo* debug = machine->Debug().get();
+    lines_ = debug ? debug->lines.data() : nullptr;
+    lineCount_ = debug ? static_cast<int32_t>(debug->lines.size()) : 0;
     tick_ = battle_.Ticks();
     line_ = machine->SourceLine();
     lastPc_ = machine->Pc();
@@ -152,6 +157,12 @@ void KvInspector::OnExecuted(VmStatus status) {
     // A fault is seen by OnRestart, before the restart.
     if (status != VmStatus::Ok) return;
     const int32_t pc = machine.Pc();
+    // On along the code of one line (or of one built-in's stub): nowhere arrived.
+    if (lastPc_ >= 0 && pc == lastPc_ + 1 && pc < lineCount_ && lines_[pc] == lines_[lastPc_]) {
+        lastPc_ = pc;
+        if (go_ == Go::StepOut && armed_ && machine.Csp() < outCsp_) Stop(KvInspectorStop::StepOut);
+        return;
+    }
     Arrived(pc, machine.SourceLine(), pc != lastPc_ + 1);
     lastPc_ = pc;
     if (armed_ && go_ == Go::StepOut && machine.Csp() < outCsp_) Stop(KvInspectorStop::StepOut);
@@ -171,14 +182,18 @@ void KvInspector::OnRestart(VmStatus) {
     lastPc_ = entry;
 }
 
-void KvInspector::AfterTick() {
-    if (slot_ < 0) return;
+void KvInspector::Publish() {
+    ticksUnread_ = 0;
     if (watched_ && Machine() != watched_) {
         // The robot died: its machine is gone with this tick, and no step can end.
         watched_ = nullptr;
         go_ = Go::Continue;
     }
     const auto now = std::chrono::steady_clock::now();
+    const auto sinceRead = now - lastRead_;
+    lastRead_ = now;
+    if (sinceRead < std::chrono::microseconds(500) && ticksPerRead_ < 4096) ticksPerRead_ *= 2;
+    else if (sinceRead > std::chrono::milliseconds(2) && ticksPerRead_ > 1) ticksPerRead_ /= 2;
     if (now < nextPublish_) return;
     nextPublish_ = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                              std::chrono::duration<double>(kPublishSeconds));

@@ -76,7 +76,10 @@ public:
     int64_t BackTick();
 
     // On the ticking thread after each tick of the worker, holding the scheduler mutex.
-    void AfterTick();
+    void AfterTick() {
+        // The clock is read about every millisecond only: it costs as much as a tick.
+        if (slot_ >= 0 && ++ticksUnread_ >= ticksPerRead_) Publish();
+    }
     // The robot as it is now when paused, or as the worker published it lately.
     KvInspection View();
 
@@ -94,6 +97,8 @@ private:
     // The robot about to run the instruction at pc of line, after tick's instructions.
     void Arrived(int32_t pc, int32_t line, bool jumped);
     void EndTick();
+    // Notes a death, and publishes the view when its time has come.
+    void Publish();
     void Stop(KvInspectorStop why);
     // The view of the machine now; under the scheduler mutex.
     KvInspection Take();
@@ -112,12 +117,17 @@ private:
     KvMachineView faulted_;
     KvInspection last_;  // the latest view taken, kept when the robot dies
 
+    const int32_t* lines_ = nullptr;  // the watched program's line of each instruction
+    int32_t lineCount_ = 0;
     int32_t line_ = 0;
     int32_t lastPc_ = -1;
     int64_t tick_ = 0;  // the tick of the latest instruction seen
     std::vector<Run> runs_;
     bool fromStart_ = false;
 
+    int ticksUnread_ = 0;
+    int ticksPerRead_ = 1;  // doubled or halved to read the clock about once a millisecond
+    std::chrono::steady_clock::time_point lastRead_{};
     std::chrono::steady_clock::time_point nextPublish_{};
     std::mutex sharedMutex_;
     KvInspection shared_;  // under sharedMutex_

@@ -192,15 +192,14 @@ void KvBattleStage::ClearShow() {
 }
 
 void KvBattleStage::StartWorker() {
-    worker_.StartPaced(
-        battle_.Seed(),
-        [this] {
-            std::lock_guard held(battle_.Scheduler().Mutex());
-            if (!battle_.Tick()) return false;
-            inspector_.AfterTick();
-            return true;
-        },
-        pacer_);
+    worker_.StartPaced(battle_.Seed(), [this] { return WorkerTick(); }, pacer_);
+}
+
+bool KvBattleStage::WorkerTick() {
+    std::lock_guard held(battle_.Scheduler().Mutex());
+    if (!battle_.Tick()) return false;
+    inspector_.AfterTick();
+    return true;
 }
 
 void KvBattleStage::StopWorker() { worker_.Stop(); }

@@ -77,6 +77,9 @@ public:
 
     // The game's worker: ticks paced to the clock until StopWorker.
     void StartWorker();
+    // One tick as the worker runs it: the battle's, then the inspector's look at its robot;
+    // false, ticking nothing, while paused.
+    bool WorkerTick();
     void StopWorker();
     bool WorkerRunning() const { return worker_.Running(); }
     // Battle seconds per second of the clock for the worker; faster than the machine can

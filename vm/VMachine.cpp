@@ -143,14 +143,6 @@ KvMachineRecord KvVMachine::Record() const {
     return record;
 }
 
-// The battle adds up its time so (a compensated sum), and the record's times are its own.
-void KvVMachine::Clock::Add(double dt) {
-    const double y = dt - carry;
-    const double after = time + y;
-    carry = (after - time) - y;
-    time = after;
-}
-
 int32_t KvVMachine::SourceLine() const {
     if (!debug_) return 0;
     const int32_t line = debug_->LineAt(pc_);
@@ -158,28 +150,30 @@ int32_t KvVMachine::SourceLine() const {
 }
 
 void KvVMachine::CountTick(double dt) {
-    if (tick_ == 0) {
-        for (int64_t i = 0; i < ticksBefore_; ++i) clock_.Add(dt);
-        tick_ = ticksBefore_;
-    }
     const uint32_t skipped = granted_ - std::min(idleTicks, granted_);
-    for (uint32_t i = 0; i < skipped; ++i) clock_.Add(lastDt_);
+    if (!battleClock_) {
+        if (tick_ == 0)
+            for (int64_t i = 0; i < ticksBefore_; ++i) clock_.Add(dt);
+        for (uint32_t i = 0; i < skipped; ++i) clock_.Add(lastDt_);
+        clock_.Add(dt);
+    }
+    if (tick_ == 0) tick_ = ticksBefore_;
     tick_ += 1 + skipped;
     granted_ = 0;  // counted: during the step, Tick() is this tick
-    clock_.Add(dt);
     lastDt_ = dt;
     runTick_ = tick_;
 }
 
 double KvVMachine::TimeOfRun() const {
-    Clock clock = clock_;
+    KvKahanSum clock = battleClock_ ? *battleClock_ : clock_;
     for (int64_t t = tick_; t < runTick_; ++t) clock.Add(lastDt_);
-    return clock.time;
+    return clock.value;
 }
 
 void KvVMachine::RecordCall(int32_t opcode, int32_t first, int32_t second, int32_t result) {
     // Ahead of the battle (sqrt and the like), near enough.
-    const double time = clock_.time + static_cast<double>(runTick_ - tick_) * lastDt_;
+    const double now = battleClock_ ? battleClock_->value : clock_.value;
+    const double time = now + static_cast<double>(runTick_ - tick_) * lastDt_;
     calls_[callCount_++ % calls_.size()] = {opcode, {first, second}, result, SourceLine(), runTick_, time};
 }
 

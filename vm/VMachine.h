@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/KahanSum.h"
 #include "core/Process.h"
 #include "vm/BaseRobot.h"
 #include "vm/MachineRecord.h"
@@ -66,6 +67,10 @@ public:
     // The battle's ticks that run before this machine's first step, so that its record
     // counts the battle's ticks and time; each is taken to have the first step's dt.
     void StartsAfterTicks(int64_t ticks) { ticksBefore_ = ticks; }
+    // The battle's time as the battle sums it, at this machine's steps: the record's times
+    // are read from it rather than summed again tick by tick. Without one the machine sums
+    // the dt of its own steps.
+    void SetBattleClock(const KvKahanSum* clock) { battleClock_ = clock; }
     // The compiler's view of the program; null for code made by hand.
     const std::shared_ptr<const KvDebugInfo>& Debug() const { return debug_; }
     // The source line of the instruction at pc; inside a built-in's stub, the line of its
@@ -169,17 +174,13 @@ private:
     // Running ahead stopped in the middle of a step charging this; negative when not.
     double dueCost_ = -1;
 
-    // The record. tick_ and clock_ are the battle's tick and time at the latest step;
+    // The record. tick_ is the battle's tick at the latest step, whose time the battle clock (or clock_) holds;
     // runTick_ is the tick the instruction running now belongs to, later when ahead.
-    struct Clock {
-        double time = 0;
-        double carry = 0;
-        void Add(double dt);
-    };
     double TimeOfRun() const;
     int64_t tick_ = 0;
     int64_t ticksBefore_ = 0;
-    Clock clock_;
+    KvKahanSum clock_;  // without a battle clock, the machine's own sum of its steps' dt
+    const KvKahanSum* battleClock_ = nullptr;
     double lastDt_ = 0;
     uint32_t granted_ = 0;  // idleTicks as the latest step left it
     int64_t runTick_ = 0;

@@ -1,11 +1,15 @@
 // Frame cost at the game's start-up size, 950 x 600, offscreen: the ground alone in the main
 // view, and with four live robot views and their panels. Each iteration is one whole
 // frame, finished before the clock stops. And a seek of the battle stage from the start to
-// 600 s of the four sample robots' battle, with its shells, marks and deaths.
+// 600 s of the four sample robots' battle, with its shells, marks and deaths; and the
+// worker's ticks with the robot inspector closed and open.
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "assets/ResourceStore.h"
@@ -101,5 +105,40 @@ void SeekTo600Seconds(benchmark::State& state) {
     state.counters["deaths"] = dead;
 }
 BENCHMARK(SeekTo600Seconds)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The worker's ticks of the four sample robots' first minute of battle, unpaced, with the
+// robot inspector closed (0) or open on a robot (1) and read ten times a second by another
+// thread, as the inspector window reads it.
+void WorkerTicks(benchmark::State& state) {
+    Setting& s = TheSetting();
+    if (!s.ready) {
+        state.SkipWithError("no offscreen OpenGL context or no archive");
+        return;
+    }
+    kv::KvBattleStage stage(s.context, s.store, &s.textures);
+    std::vector<kv::KvFile> files;
+    for (const char* name : {"sentinel.r", "hunter.r", "spiral.r", "pendulum.r"})
+        files.emplace_back((std::string(KV_SAMPLE_ROBOTS) + "/" + name).c_str());
+    const bool open = state.range(0) == 1;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (open && !done.load()) {
+            benchmark::DoNotOptimize(stage.Inspector().View().machine.line);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    int64_t ticks = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!stage.StartBattle(files, 7)) state.SkipWithError(stage.Error().CStr());
+        stage.Inspect(open ? 1 : -1);
+        state.ResumeTiming();
+        for (int i = 0; i < 60000; ++i) ticks += stage.WorkerTick() ? 1 : 0;
+    }
+    done = true;
+    reader.join();
+    state.counters["ticks/s"] = benchmark::Counter(static_cast<double>(ticks), benchmark::Counter::kIsRate);
+}
+BENCHMARK(WorkerTicks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 }  // namespace
