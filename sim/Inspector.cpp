@@ -1,7 +1,5 @@
 #include "sim/Inspector.h"
 
-#include <algorithm>
-
 #include "sim/Battle.h"
 
 namespace kv {

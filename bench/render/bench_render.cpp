@@ -82,6 +82,13 @@ BENCHMARK(GroundOnlyMainView)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 void MainViewAndFourRobotViews(benchmark::State& state) { DrawFrames(state, 4); }
 BENCHMARK(MainViewAndFourRobotViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+std::vector<kv::KvFile> SampleRobots() {
+    std::vector<kv::KvFile> files;
+    for (const char* name : {"sentinel.r", "hunter.r", "spiral.r", "pendulum.r"})
+        files.emplace_back((std::string(KV_SAMPLE_ROBOTS) + "/" + name).c_str());
+    return files;
+}
+
 void SeekTo600Seconds(benchmark::State& state) {
     Setting& s = TheSetting();
     if (!s.ready) {
@@ -89,9 +96,7 @@ void SeekTo600Seconds(benchmark::State& state) {
         return;
     }
     kv::KvBattleStage stage(s.context, s.store, &s.textures);
-    std::vector<kv::KvFile> files;
-    for (const char* name : {"sentinel.r", "hunter.r", "spiral.r", "pendulum.r"})
-        files.emplace_back((std::string(KV_SAMPLE_ROBOTS) + "/" + name).c_str());
+    const std::vector<kv::KvFile> files = SampleRobots();
     if (!stage.StartBattle(files, 7)) {
         state.SkipWithError(stage.Error().CStr());
         return;
@@ -116,9 +121,7 @@ void WorkerTicks(benchmark::State& state) {
         return;
     }
     kv::KvBattleStage stage(s.context, s.store, &s.textures);
-    std::vector<kv::KvFile> files;
-    for (const char* name : {"sentinel.r", "hunter.r", "spiral.r", "pendulum.r"})
-        files.emplace_back((std::string(KV_SAMPLE_ROBOTS) + "/" + name).c_str());
+    const std::vector<kv::KvFile> files = SampleRobots();
     const bool open = state.range(0) == 1;
     std::atomic<bool> done{false};
     std::thread reader([&] {
