@@ -1,5 +1,7 @@
 #include "sim/Inspector.h"
 
+#include <algorithm>
+
 #include "sim/Battle.h"
 
 namespace kv {
@@ -21,6 +23,7 @@ void KvInspector::Detach() {
     // A machine that died with its robot is gone; only the live one still knows us.
     if (watched_ && Machine() == watched_) watched_->SetObserver(nullptr);
     watched_ = nullptr;
+    followsEach_ = false;
 }
 
 void KvInspector::Attach() {
@@ -46,17 +49,35 @@ void KvInspector::Attach() {
     }
     KvVMachine* machine = Machine();
     if (!machine) return;
-    machine->SetObserver(this);
     watched_ = machine;
     const KvDebugInfo* debug = machine->Debug().get();
     lines_ = debug ? debug->lines.data() : nullptr;
     lineCount_ = debug ? static_cast<int32_t>(debug->lines.size()) : 0;
-    tick_ = battle_.Ticks();
-    line_ = machine->SourceLine();
-    lastPc_ = machine->Pc();
-    runs_.push_back({tick_, line_});
+    FollowEach();
     fromStart_ = tick_ == 0;
     last_ = Take();
+}
+
+void KvInspector::FollowEach() {
+    if (followsEach_ || !watched_ || Machine() != watched_) return;
+    followsEach_ = true;
+    watched_->SetObserver(this, true);
+    tick_ = battle_.Ticks();
+    line_ = watched_->SourceLine();
+    lastPc_ = watched_->Pc();
+    // The lines are known from here on.
+    runs_.assign(1, {tick_, line_});
+}
+
+void KvInspector::FollowRestartsOnly() {
+    const bool needsEach = !armed_ || go_ != Go::Continue ||
+                           std::find(breakpoints_.begin(), breakpoints_.end(), true) != breakpoints_.end();
+    if (!followsEach_ || needsEach || !watched_) return;
+    followsEach_ = false;
+    watched_->SetObserver(this, false);
+    // Back learns the lines from here on by a replay.
+    runs_.clear();
+    fromStart_ = false;
 }
 
 void KvInspector::Arm(bool armed) {
@@ -72,6 +93,7 @@ void KvInspector::SetBreakpoint(int32_t line, bool on) {
         breakpoints_.resize(line + 1);
     }
     breakpoints_[line] = on;
+    if (on) FollowEach();
 }
 
 bool KvInspector::HasBreakpoint(int32_t line) const {
@@ -97,6 +119,7 @@ void KvInspector::Start(Go how) {
     outCsp_ = machine ? machine->Csp() : -1;
     stop_ = KvInspectorStop::None;
     stopTick_ = -1;
+    if (how != Go::Continue) FollowEach();
 }
 
 bool KvInspector::Stopped() {
@@ -187,6 +210,8 @@ void KvInspector::Publish() {
         watched_ = nullptr;
         go_ = Go::Continue;
     }
+    // Running on with nothing to stop at, the robot's instructions are left unwatched.
+    FollowRestartsOnly();
     const auto now = std::chrono::steady_clock::now();
     const auto sinceRead = now - lastRead_;
     lastRead_ = now;

@@ -1,8 +1,8 @@
 #pragma once
 // The robot inspector's side in the battle: it watches one robot's machine as the battle
 // ticks, pauses the battle at a breakpoint, at the end of a step or at a fault, remembers
-// the lines the robot was on tick by tick (so Back knows where to seek), and hands out what
-// the machine looks like. Watching never changes the battle: the observer only reads, and a
+// the lines the robot was on tick by tick while it watches every instruction (so Back knows
+// where to seek; a replay fills in the rest), and hands out what the machine looks like. Watching never changes the battle: the observer only reads, and a
 // pause it asks for comes after the tick it happens in.
 //
 // Threads: the observer runs on whichever thread ticks, under the scheduler mutex; every
@@ -97,6 +97,10 @@ private:
     // The robot about to run the instruction at pc of line, after tick's instructions.
     void Arrived(int32_t pc, int32_t line, bool jumped);
     void EndTick();
+    // Every instruction is watched while a breakpoint, a step or a replay needs it; the
+    // worker running on without any leaves only the restarts watched.
+    void FollowEach();
+    void FollowRestartsOnly();
     // Notes a death, and publishes the view when its time has come.
     void Publish();
     void Stop(KvInspectorStop why);
@@ -122,7 +126,8 @@ private:
     int32_t line_ = 0;
     int32_t lastPc_ = -1;
     int64_t tick_ = 0;  // the tick of the latest instruction seen
-    std::vector<Run> runs_;
+    bool followsEach_ = false;
+    std::vector<Run> runs_;  // the lines since every instruction was last watched
     bool fromStart_ = false;
 
     int ticksUnread_ = 0;

@@ -268,7 +268,7 @@ void KvVMachine::StepHere(double dt) {
     while (q < time_) {
         ++executed_;
         status_ = Run();
-        if (observer_) observer_->OnExecuted(status_);
+        if (observeEach_) observer_->OnExecuted(status_);
         if (status_ == VmStatus::Finished) {
             idleTicks = kIdleForever;
             return;

@@ -56,7 +56,11 @@ public:
         virtual void OnExecuted(VmStatus status) {}
         virtual void OnRestart(VmStatus fault) {}
     };
-    void SetObserver(Observer* observer) { observer_ = observer; }
+    // An observer that needs only the restarts leaves every instruction to run at full speed.
+    void SetObserver(Observer* observer, bool everyInstruction = true) {
+        observer_ = observer;
+        observeEach_ = observer && everyInstruction;
+    }
 
     // Restarts, faults, instructions and the latest built-in calls through the latest tick
     // the machine has seen: what a machine running ahead did in later ticks is left out.
@@ -163,6 +167,7 @@ private:
     KvBaseRobot* robot_ = nullptr;
     VmStatus status_ = VmStatus::Ok;
     Observer* observer_ = nullptr;
+    bool observeEach_ = false;
     // The plan of the latest step: idleRun_ steps of idleDt_ that only add to the budget,
     // which is idleTime_ after all of them.
     uint32_t idleRun_ = 0;

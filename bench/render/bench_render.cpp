@@ -112,8 +112,8 @@ void SeekTo600Seconds(benchmark::State& state) {
 BENCHMARK(SeekTo600Seconds)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // The worker's ticks of the four sample robots' first minute of battle, unpaced, with the
-// robot inspector closed (0) or open on a robot (1) and read ten times a second by another
-// thread, as the inspector window reads it.
+// robot inspector closed (0), open on a robot (1) and read ten times a second by another
+// thread as the inspector window reads it, or open with a breakpoint set as well (2).
 void WorkerTicks(benchmark::State& state) {
     Setting& s = TheSetting();
     if (!s.ready) {
@@ -122,7 +122,7 @@ void WorkerTicks(benchmark::State& state) {
     }
     kv::KvBattleStage stage(s.context, s.store, &s.textures);
     const std::vector<kv::KvFile> files = SampleRobots();
-    const bool open = state.range(0) == 1;
+    const bool open = state.range(0) >= 1;
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (open && !done.load()) {
@@ -135,6 +135,8 @@ void WorkerTicks(benchmark::State& state) {
         state.PauseTiming();
         if (!stage.StartBattle(files, 7)) state.SkipWithError(stage.Error().CStr());
         stage.Inspect(open ? 1 : -1);
+        // A breakpoint on a comment never stops, but every instruction is watched for it.
+        if (state.range(0) == 2) stage.Inspector().SetBreakpoint(1, true);
         state.ResumeTiming();
         for (int i = 0; i < 60000; ++i) ticks += stage.WorkerTick() ? 1 : 0;
     }
@@ -142,6 +144,6 @@ void WorkerTicks(benchmark::State& state) {
     reader.join();
     state.counters["ticks/s"] = benchmark::Counter(static_cast<double>(ticks), benchmark::Counter::kIsRate);
 }
-BENCHMARK(WorkerTicks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(WorkerTicks)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 }  // namespace

@@ -181,10 +181,15 @@ TEST_F(Inspecting, WatchingStoppingAndSteppingLeaveTheBattleAsItIs) {
     EXPECT_EQ(BattleJson(options, watched->Battle().Outcome()), BattleJson(options, plain->Battle().Outcome()));
 }
 
-TEST_F(Inspecting, TheWorkerPublishesTheRobotWhileItRunsAndTheMachineIsReadWhenPaused) {
+TEST_F(Inspecting, TheWorkerPublishesTheRobotAndBackAndBreakpointsStillFindItsLinesAfterwards) {
     auto stage = Started();
+    // Stopped once at a breakpoint before the worker runs on without any.
+    stage->Inspector().SetBreakpoint(5, true);
+    RunToStop(*stage);
+    stage->Inspector().SetBreakpoint(5, false);
     stage->SetSpeed(4);
     stage->StartWorker();
+    stage->Go(KvInspector::Go::Continue);
     KvInspection seen;
     for (int i = 0; i < 200 && seen.tick < 500; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -198,6 +203,28 @@ TEST_F(Inspecting, TheWorkerPublishesTheRobotWhileItRunsAndTheMachineIsReadWhenP
     const KvInspection paused = stage->Inspector().View();
     EXPECT_TRUE(paused.paused);
     EXPECT_EQ(paused.tick, stage->Battle().Ticks());
+
+    // The robot ran on unwatched, line by line, yet Back finds the tick before it came to
+    // its line, and the robot stays on it from its arrival there until now.
+    auto line = [&] { return stage->Inspector().View().machine.line; };
+    const int64_t now = paused.tick;
+    ASSERT_TRUE(stage->Back());
+    EXPECT_NE(line(), paused.machine.line);
+    stage->Go(KvInspector::Go::StepLine);
+    EXPECT_EQ(line(), paused.machine.line);
+    while (stage->Battle().Ticks() < now) {
+        stage->Battle().TickTo(stage->Battle().Ticks() + 1);
+        ASSERT_EQ(line(), paused.machine.line) << "tick " << stage->Battle().Ticks();
+    }
+
+    // A breakpoint set while the worker runs on stops it.
+    stage->Go(KvInspector::Go::Continue);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stage->Inspector().SetBreakpoint(5, true);
+    for (int i = 0; i < 200 && !stage->Inspector().Stopped(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(stage->Inspector().Stopped());
+    EXPECT_EQ(line(), 5);
     stage->StopWorker();
 }
 
