@@ -89,13 +89,20 @@ std::vector<kv::KvFile> SampleRobots() {
     return files;
 }
 
-void SeekTo600Seconds(benchmark::State& state) {
+// A stage in the benchmarks' setting; null, with the benchmark skipped, without one.
+std::unique_ptr<kv::KvBattleStage> StageOrSkip(benchmark::State& state) {
     Setting& s = TheSetting();
     if (!s.ready) {
         state.SkipWithError("no offscreen OpenGL context or no archive");
-        return;
+        return nullptr;
     }
-    kv::KvBattleStage stage(s.context, s.store, &s.textures);
+    return std::make_unique<kv::KvBattleStage>(s.context, s.store, &s.textures);
+}
+
+void SeekTo600Seconds(benchmark::State& state) {
+    const auto held = StageOrSkip(state);
+    if (!held) return;
+    kv::KvBattleStage& stage = *held;
     const std::vector<kv::KvFile> files = SampleRobots();
     if (!stage.StartBattle(files, 7)) {
         state.SkipWithError(stage.Error().CStr());
@@ -115,12 +122,9 @@ BENCHMARK(SeekTo600Seconds)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 // robot inspector closed (0), open on a robot (1) and read ten times a second by another
 // thread as the inspector window reads it, or open with a breakpoint set as well (2).
 void WorkerTicks(benchmark::State& state) {
-    Setting& s = TheSetting();
-    if (!s.ready) {
-        state.SkipWithError("no offscreen OpenGL context or no archive");
-        return;
-    }
-    kv::KvBattleStage stage(s.context, s.store, &s.textures);
+    const auto held = StageOrSkip(state);
+    if (!held) return;
+    kv::KvBattleStage& stage = *held;
     const std::vector<kv::KvFile> files = SampleRobots();
     const bool open = state.range(0) >= 1;
     std::atomic<bool> done{false};
