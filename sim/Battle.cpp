@@ -80,14 +80,14 @@ bool KvBattle::SetUp(uint32_t seed, bool runAhead) {
 
 bool KvBattle::Tick() {
     std::lock_guard held(scheduler_.Mutex());
-    if (scheduler_.Paused()) return false;
     const int64_t pauseAt = pauseAt_.load(std::memory_order_relaxed);
     if (pauseAt >= 0 && ticks_.load(std::memory_order_relaxed) >= pauseAt) {
         scheduler_.SetPaused(true);
         return false;
     }
+    // The scheduler does nothing while paused; the generator is seeded with what it has.
     SeedRandom(randomState_);
-    scheduler_.Tick();
+    if (!scheduler_.Tick()) return false;
     randomState_ = RandomState();
     const int64_t ticks = ticks_.load(std::memory_order_relaxed) + 1;
     if (!decided_.load(std::memory_order_relaxed) && IsDecided(holder_)) {
@@ -95,8 +95,10 @@ bool KvBattle::Tick() {
         decided_.store(true, std::memory_order_release);
     }
     ticks_.store(ticks, std::memory_order_release);
-    if (ticks == pauseAt || pauseAfterTick_) scheduler_.SetPaused(true);
-    pauseAfterTick_ = false;
+    if (ticks == pauseAt || pauseAfterTick_) {
+        scheduler_.SetPaused(true);
+        pauseAfterTick_ = false;
+    }
     return true;
 }
 

@@ -82,6 +82,8 @@ void KvVMachine::Load(RobotProgram program) {
     entry_ = program.entry;
     debug_ = std::move(program.debug);
     executed_ = restarts_ = 0;
+    aheadMarkCount_ = 0;
+    aheadRestarts_.clear();
     hasLatestFault_ = false;
     faults_.clear();
     callCount_ = 0;
@@ -127,8 +129,12 @@ KvMachineRecord KvVMachine::Record() const {
     record.restarts = restarts_ - std::count_if(aheadRestarts_.begin(), aheadRestarts_.end(),
                                                 [&](int64_t tick) { return tick > throughTick; });
     record.instructions = executed_;
-    for (const AheadBatch& batch : aheadBatches_)
-        if (batch.tick > throughTick) record.instructions -= batch.instructions;
+    for (uint32_t i = 0; i < aheadMarkCount_; ++i) {
+        if (tick_ + aheadMarks_[i].tick > throughTick) {
+            record.instructions -= aheadExecuted_ - aheadMarks_[i].before;
+            break;
+        }
+    }
     for (const KvFault& fault : faults_)
         if (fault.tick <= throughTick) record.faults.push_back(fault);
     if (hasLatestFault_) record.last = latestFault_;
@@ -137,17 +143,26 @@ KvMachineRecord KvVMachine::Record() const {
     // or the random numbers wait for their tick), and with them their places in the ring.
     const uint64_t kept = std::min<uint64_t>(callCount_, calls_.size());
     for (uint64_t i = callCount_ - kept; i < callCount_; ++i) {
-        const KvBuiltInCall& call = calls_[i % calls_.size()];
-        if (call.tick <= throughTick) record.calls.push_back(call);
+        const RecentCall& call = calls_[i % calls_.size()];
+        if (call.tick <= throughTick)
+            record.calls.push_back({call.opcode,
+                                    {call.arguments[0], call.arguments[1]},
+                                    call.result,
+                                    LineOf(call.pc, call.callerPc),
+                                    call.tick,
+                                    call.time});
     }
     return record;
 }
 
-int32_t KvVMachine::SourceLine() const {
+int32_t KvVMachine::LineOf(int32_t pc, int32_t callerPc) const {
     if (!debug_) return 0;
-    const int32_t line = debug_->LineAt(pc_);
-    return line > 0 || csp_ < 0 ? line : debug_->LineAt(callStack_[csp_]);
+    // An instruction without a line of its own (a function's entry) is on its caller's.
+    const int32_t line = debug_->LineAt(pc);
+    return line > 0 || callerPc < 0 ? line : debug_->LineAt(callerPc);
 }
+
+int32_t KvVMachine::SourceLine() const { return LineOf(pc_, csp_ >= 0 ? callStack_[csp_] : -1); }
 
 void KvVMachine::CountTick(double dt) {
     const uint32_t skipped = granted_ - std::min(idleTicks, granted_);
@@ -165,16 +180,17 @@ void KvVMachine::CountTick(double dt) {
 }
 
 double KvVMachine::TimeOfRun() const {
-    KvKahanSum clock = battleClock_ ? *battleClock_ : clock_;
+    KvKahanSum clock = BattleClock();
     for (int64_t t = tick_; t < runTick_; ++t) clock.Add(lastDt_);
     return clock.value;
 }
 
 void KvVMachine::RecordCall(int32_t opcode, int32_t first, int32_t second, int32_t result) {
     // Ahead of the battle (sqrt and the like), near enough.
-    const double now = battleClock_ ? battleClock_->value : clock_.value;
+    const double now = BattleClock().value;
     const double time = now + static_cast<double>(runTick_ - tick_) * lastDt_;
-    calls_[callCount_++ % calls_.size()] = {opcode, {first, second}, result, SourceLine(), runTick_, time};
+    const int32_t callerPc = csp_ >= 0 ? callStack_[csp_] : -1;
+    calls_[callCount_++ % calls_.size()] = {opcode, {first, second}, result, pc_, callerPc, runTick_, time};
 }
 
 void KvVMachine::Restart() {
@@ -248,6 +264,11 @@ void KvVMachine::PlanIdle(double dt) {
     idleTime_ = t;
 }
 
+void KvVMachine::RunAhead() {
+    runAhead_ = true;
+    if (!aheadMarks_) aheadMarks_ = std::make_unique<AheadMark[]>(kMaxAheadTicks);
+}
+
 void KvVMachine::Step(double dt) {
     if (status_ == VmStatus::Finished) {
         idleTicks = kIdleForever;  // a finished program never runs again
@@ -260,6 +281,7 @@ void KvVMachine::Step(double dt) {
 }
 
 void KvVMachine::StepHere(double dt) {
+    aheadMarkCount_ = 0;  // the ticks a run ahead covered, if any, are all behind this one
     const double planned = plannedCost_;
     CatchUp();
     if (dt > 0) time_ = std::min(time_ + dt, kMaxStepSeconds);
@@ -307,24 +329,22 @@ void KvVMachine::StepAhead(double dt) {
         q = CostOfNext();
     }
     int executed = 0;
-    idleTicks = 0;
-    aheadBatches_.clear();
+    aheadMarkCount_ = 0;
     aheadRestarts_.clear();
     const StepEnd own = RunStep(q, false, executed);
+    idleTicks = own == StepEnd::Finished ? kIdleForever : dt > 0 ? RunAheadTicks(dt, executed) : 0;
     executed_ += executed;
-    if (own == StepEnd::Finished) {
-        idleTicks = kIdleForever;
-        return;
-    }
-    if (!(dt > 0)) return;
-    // The steps of the ticks after it, each as it would run in its own tick, up to the
-    // first instruction that must wait for its tick. Far below the cap, where min()
-    // changes nothing, the budget takes plain additions.
+    aheadExecuted_ = executed;
+}
+
+uint32_t KvVMachine::RunAheadTicks(double dt, int& executed) {
+    // Each as it would run in its own tick. Far below the cap, where min() changes nothing,
+    // the budget takes plain additions.
     const bool capped = !(time_ + (kMaxAheadTicks + 1.0) * dt < kMaxStepSeconds / 2);
     auto add = [&](double t) { return capped ? std::min(t + dt, kMaxStepSeconds) : t + dt; };
     uint32_t ticks = 0;
     while (ticks < kMaxAheadTicks && executed < kMaxAheadInstructions) {
-        q = CostOfNext();
+        const double q = CostOfNext();
         // The ticks in which the instruction at pc cannot be paid for only add to the budget.
         double t = time_, next = add(t);
         while (!(q < next) && ticks < kMaxAheadTicks) {
@@ -339,24 +359,18 @@ void KvVMachine::StepAhead(double dt) {
         // An instruction due in its own tick stops the run there, with that tick's dt
         // already in the budget (Due).
         time_ = next;
-        runTick_ = tick_ + ticks + 1;
-        const int before = executed;
+        const uint32_t after = ticks + 1;
+        runTick_ = tick_ + after;
+        aheadMarks_[aheadMarkCount_++] = {after, executed};  // at most one per tick
         const StepEnd end = RunStep(q, true, executed);
-        if (executed > before) {
-            executed_ += executed - before;
-            aheadBatches_.push_back({runTick_, executed - before});
-        }
-        if (end == StepEnd::Finished) {
-            idleTicks = kIdleForever;
-            return;
-        }
+        if (end == StepEnd::Finished) return kIdleForever;
         if (end == StepEnd::Due) {
             dueCost_ = q;
             break;
         }
         ++ticks;
     }
-    idleTicks = ticks;
+    return ticks;
 }
 
 // Inserts a zero at sp + 1 + k, moving what lies above it up by one.

@@ -46,7 +46,7 @@ public:
     // only in the ticks where one that does is due: what the robot and the battle see
     // happens in the same ticks, in the same order. Time, pc and the stacks run ahead of
     // the battle; a machine with an observer never runs ahead.
-    void RunAhead() { runAhead_ = true; }
+    void RunAhead();
     // Executes the instruction at pc. Anything but Ok leaves pc unchanged.
     VmStatus Execute();
 
@@ -139,6 +139,9 @@ private:
     // Steps of the ticks after this one, as far as nothing is due in them; the scheduler
     // skips them.
     void StepAhead(double dt);
+    // The steps of the ticks after this one, up to an instruction that must wait for its
+    // tick; returns the ticks they cover.
+    uint32_t RunAheadTicks(double dt, int& executed);
     // A step as it comes, for a machine not running ahead.
     void StepHere(double dt);
     // Keeps the fault in status_ and starts main again.
@@ -182,6 +185,7 @@ private:
     // The record. tick_ is the battle's tick at the latest step, whose time the battle clock (or clock_) holds;
     // runTick_ is the tick the instruction running now belongs to, later when ahead.
     double TimeOfRun() const;
+    const KvKahanSum& BattleClock() const { return battleClock_ ? *battleClock_ : clock_; }
     int64_t tick_ = 0;
     int64_t ticksBefore_ = 0;
     KvKahanSum clock_;  // without a battle clock, the machine's own sum of its steps' dt
@@ -194,14 +198,28 @@ private:
     std::vector<KvFault> faults_;
     KvFault latestFault_;  // of the faults in step with the battle
     bool hasLatestFault_ = false;
-    std::array<KvBuiltInCall, KvMachineRecord::kKeptCalls> calls_{};
-    uint64_t callCount_ = 0;
-    // The latest run ahead: instructions executed per later tick, and the ticks of its restarts.
-    struct AheadBatch {
+    // A call keeps its pc and its caller's; the line is looked up only when the record is read.
+    struct RecentCall {
+        int32_t opcode;
+        int32_t arguments[2];
+        int32_t result;
+        int32_t pc;
+        int32_t callerPc;  // -1 outside any function
         int64_t tick;
-        int64_t instructions;
+        double time;
     };
-    std::vector<AheadBatch> aheadBatches_;
+    std::array<RecentCall, KvMachineRecord::kKeptCalls> calls_{};
+    uint64_t callCount_ = 0;
+    int32_t LineOf(int32_t pc, int32_t callerPc) const;
+    // The latest run ahead: where each later tick's run began (its tick after tick_, and the
+    // instructions of the step before it, out of aheadExecuted_), and the ticks of its restarts.
+    struct AheadMark {
+        uint32_t tick;
+        int32_t before;
+    };
+    std::unique_ptr<AheadMark[]> aheadMarks_;  // one per tick a run ahead may reach
+    uint32_t aheadMarkCount_ = 0;
+    int64_t aheadExecuted_ = 0;
     std::vector<int64_t> aheadRestarts_;
 };
 

@@ -139,7 +139,7 @@ TEST_F(DialogTest, OkKeepsEveryPathWholeAndByteForByte) {
     while (longPath.size() < 700) longPath += "/a_folder_with_a_long_name";
     longPath += "/robot.r";
     const KvFile paths[] = {longPath.c_str(), "/robots/m\xFCller.r", "/robots/M\xC3\xBCller.r", "/r/\xFF\xFE.r"};
-    for (int slot = 0; slot < 4; ++slot) dialog.choices[slot] = {true, slot, paths[slot]};
+    for (int slot = 0; slot < 4; ++slot) dialog.choices[slot] = {true, slot, paths[slot], std::nullopt};
     dialog.Initialise();
     EXPECT_EQ(dialog.PathField(0)->text().toStdString(), longPath);
     EXPECT_EQ(dialog.PathField(1)->text(), QString::fromUtf8("/robots/m\uFFFDller.r")) << "a readable form";

@@ -71,7 +71,7 @@ std::string RecordText(const KvMachineRecord& r) {
     s += ";";
     for (const KvBuiltInCall& c : r.calls)
         s += " " + std::to_string(c.opcode) + "(" + std::to_string(c.arguments[0]) + "," + std::to_string(c.arguments[1]) +
-             ")=" + std::to_string(c.result) + "@" + std::to_string(c.tick);
+             ")=" + std::to_string(c.result) + " line " + std::to_string(c.line) + "@" + std::to_string(c.tick);
     return s;
 }
 
